@@ -1,0 +1,33 @@
+#pragma once
+// Every bound that reading a property list or a keyed archive enforces, with its reason.
+// A crafted file must never crash, hang or exhaust memory; each limit turns into an NSException.
+
+#include <cstdint>
+
+namespace ArchiveLimits {
+
+// Apple's CoreFoundation refuses property lists nested deeper than this on macOS
+// (_CFPropertyListMaxRecursionDepth). The same bound applies to nested objects in a keyed archive,
+// which also bounds the stack that decoding uses.
+inline constexpr unsigned kMaxNestingDepth = 512;
+
+// CoreFoundation rejects counts and offsets above LONG_MAX.
+inline constexpr uint64_t kMaxCount = static_cast<uint64_t>(INT64_MAX);
+
+// Decoding turns file bytes into objects; a few bytes of the file (a one-byte reference repeated in
+// an array, many references to one long string) can stand for far more memory. Every decoded object
+// and element is charged against this budget, so memory stays proportional to a sane document.
+inline constexpr uint64_t kMaxDecodedBytes = 512ull << 20;  // 512 MiB
+// What one decoded object or collection element is charged on top of its own bytes (roughly the
+// allocation and bookkeeping it costs).
+inline constexpr uint64_t kDecodedObjectOverhead = 64;
+inline constexpr uint64_t kDecodedElementOverhead = 16;
+
+// Dictionaries with more keys than this are indexed once instead of scanned for every key read,
+// so that decoding an object with many keys (an ordered set keeps one key per element) stays linear.
+inline constexpr uint64_t kLinearKeyScanLimit = 16;
+
+// An XML property list is parsed whole into memory; refuse absurd inputs before parsing.
+inline constexpr uint64_t kMaxXMLPropertyListBytes = 256ull << 20;  // 256 MiB
+
+}  // namespace ArchiveLimits

@@ -1,0 +1,22 @@
+#pragma once
+// The null object, archived as {$class} only. All NSNull objects are equal.
+
+#include <memory>
+
+#include "NSObject.h"
+
+class NSNull : public NSObject {
+public:
+    static const NSClass& objcClass() {
+        static const NSClass cls{"NSNull", &NSObject::objcClass()};
+        return cls;
+    }
+    const NSClass& classForKeyedArchiver() const override { return objcClass(); }
+
+    static std::shared_ptr<NSNull> null() {
+        static const auto shared = std::make_shared<NSNull>();
+        return shared;
+    }
+    bool isEqual(const NSObject& other) const override { return dynamic_cast<const NSNull*>(&other) != nullptr; }
+    size_t hash() const override { return 0; }
+};

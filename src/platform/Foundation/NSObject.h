@@ -1,0 +1,48 @@
+#pragma once
+// The root class of every archivable object. A class is described by an NSClass record: its name as
+// archives record it and its superclass, so that an archive can write the "$classes" chain
+// (Part 2.1: "Each stored object records its class name").
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+class NSCoder;
+
+struct NSClass {
+    const char* name;
+    const NSClass* superclass;  // none for the root class
+};
+
+class NSObject : public std::enable_shared_from_this<NSObject> {
+public:
+    NSObject() = default;
+    NSObject(const NSObject&) = delete;
+    NSObject& operator=(const NSObject&) = delete;
+    virtual ~NSObject() = default;
+
+    static const NSClass& objcClass() {
+        static const NSClass cls{"NSObject", nullptr};
+        return cls;
+    }
+    // The class an archive records for this object (Foundation's classForKeyedArchiver).
+    virtual const NSClass& classForKeyedArchiver() const { return objcClass(); }
+    std::string className() const { return classForKeyedArchiver().name; }
+
+    // Equality and hash as Foundation defines them: identity unless a class says otherwise.
+    virtual bool isEqual(const NSObject& other) const { return this == &other; }
+    virtual size_t hash() const { return std::hash<const void*>()(this); }
+
+    // Archiving (Part 2.1). initWithCoder fills an instance that the unarchiver made and registered
+    // already; it returns false when the object "yields none", so that every reference to it decodes
+    // as none. The default keeps nothing and decodes nothing.
+    virtual void encodeWithCoder(NSCoder&) const {}
+    virtual bool initWithCoder(NSCoder&) { return true; }
+};
+
+// Whether an object's recorded class is cls or a subclass of it.
+inline bool isKindOfClass(const NSObject& object, const NSClass& cls) {
+    for (const NSClass* c = &object.classForKeyedArchiver(); c; c = c->superclass)
+        if (c == &cls) return true;
+    return false;
+}

@@ -1,0 +1,15 @@
+#pragma once
+// Opens property-list bytes of either format as a BinaryPropertyList: binary lists are read in
+// place; XML lists are parsed and converted to binary form in memory, so that one reader serves both.
+
+#include <memory>
+
+#include "BinaryPropertyList.h"
+#include "NSData.h"
+
+namespace plist {
+
+// Raises NSException (NSInvalidArgumentException) when the bytes are neither format or malformed.
+std::unique_ptr<BinaryPropertyList> openPropertyList(const NSData& data);
+
+}  // namespace plist
