@@ -103,7 +103,9 @@ std::optional<plist::ObjectInfo> NSKeyedUnarchiver::valueForKey(std::string_view
     if (finished_)
         NSException::raise(NSInvalidUnarchiveOperationException,
                            std::string("-[NSKeyedUnarchiver ") + selector + "]: called after finishDecoding");
-    const auto ref = scopes_.back().dictionary.lookup(KeyedArchive::escapedKey(key));
+    auto& dictionary = scopes_.back().dictionary;
+    // Only keys beginning with "$" are stored escaped; the others are looked up as they are.
+    const auto ref = key.starts_with('$') ? dictionary.lookup(KeyedArchive::escapedKey(key)) : dictionary.lookup(key);
     if (!ref) return std::nullopt;
     return archive_.plist().object(*ref);
 }
@@ -169,12 +171,14 @@ std::shared_ptr<NSObject> NSKeyedUnarchiver::decodeValueEntry(const plist::Objec
 }
 
 const NSKeyedUnarchiver::ClassFactory& NSKeyedUnarchiver::factoryFor(const KeyedArchiveClass& cls, uint64_t uid) {
+    // Resolved once per class of the archive, not once per object.
+    if (auto it = factories_.find(&cls); it != factories_.end()) return it->second;
     auto& r = registry();
     std::shared_lock lock(r.mutex);
     // The recorded class, then its fallbacks ($classhints), as Foundation resolves them.
-    if (auto it = r.factories.find(cls.name); it != r.factories.end()) return it->second;
+    if (auto it = r.factories.find(cls.name); it != r.factories.end()) return factories_[&cls] = it->second;
     for (const auto& hint : cls.hints)
-        if (auto it = r.factories.find(hint); it != r.factories.end()) return it->second;
+        if (auto it = r.factories.find(hint); it != r.factories.end()) return factories_[&cls] = it->second;
     NSException::raise(NSInvalidUnarchiveOperationException,
                        "-[NSKeyedUnarchiver decodeObjectForKey:]: cannot decode object of class (" + cls.name +
                            ") for UID " + std::to_string(uid) + "; the class is not known to this program");

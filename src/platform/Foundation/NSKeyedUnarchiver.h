@@ -80,5 +80,7 @@ private:
     KeyedArchive archive_;
     std::vector<Scope> scopes_;
     std::unordered_map<uint64_t, DecodedObject> decoded_;
+    // The factory of each class of the archive (KeyedArchive keeps the class records in place).
+    std::unordered_map<const KeyedArchiveClass*, ClassFactory> factories_;
     bool finished_ = false;
 };
