@@ -16,24 +16,31 @@ namespace {
 
 // What one value of the archive is, resolved for printing.
 struct DumpValue;
-using DumpEntries = std::vector<std::pair<std::string, DumpValue>>;
+// A key and its value. A named struct, not std::pair: clang over libstdc++ cannot instantiate
+// std::pair<std::string, DumpValue> inside the recursive variant below.
+struct DumpEntry;
+using DumpEntries = std::vector<DumpEntry>;
 struct DataSummary {
     uint64_t length;
     std::string prefixHex;  // of at most kDataPrefixBytes
 };
 struct Reference {
     uint64_t uid;
-    std::string className;
+    const std::string* className;  // kept by the archive
 };
 struct DumpValue {
     std::variant<std::monostate, bool, plist::Integer, plist::Real, std::string, DataSummary, double /*date*/,
                  Reference, std::vector<DumpValue>, DumpEntries>
         value;
 };
+struct DumpEntry {
+    std::string key;
+    DumpValue value;
+};
 
 struct DumpObject {
     uint64_t uid;
-    KeyedArchiveClass cls;
+    const KeyedArchiveClass* cls;  // kept by the archive; shared by every object of the class
     DumpEntries entries;
 };
 
@@ -53,7 +60,13 @@ public:
             const uint64_t uid = pending_.front();
             pending_.pop_front();
             const auto entry = archive_.entry(uid);
-            objects_.push_back({uid, archive_.classOf(entry), entriesOf(entry, 0)});
+            const auto& cls = archive_.classOf(entry, uid);
+            // Each object's listing repeats its class chain: charged per object, like the memory of
+            // its values, so that many objects of a class with a long chain cannot blow up the output.
+            uint64_t chain = cls.name.size();
+            for (const auto& name : cls.classes) chain += name.size() + 3;
+            archive_.charge(ArchiveLimits::kDecodedObjectOverhead + chain);
+            objects_.push_back({uid, &cls, entriesOf(entry, 0)});
         }
     }
 
@@ -66,12 +79,19 @@ private:
         DumpEntries entries;
         for (uint64_t i = 0; i < dictionary.count; ++i) {
             const auto key = list_.object(list_.keyRef(dictionary, i));
-            std::string name = key.kind == plist::Kind::String ? list_.stringValue(key) : "<non-string key>";
+            std::string name = key.kind == plist::Kind::String ? text(key) : "<non-string key>";
             if (name == "$class") continue;
-            entries.emplace_back(std::string(KeyedArchive::unescapedKey(name)),
-                                 valueOf(list_.object(list_.valueRef(dictionary, i)), depth + 1));
+            entries.push_back({std::string(KeyedArchive::unescapedKey(name)),
+                               valueOf(list_.object(list_.valueRef(dictionary, i)), depth + 1)});
         }
         return entries;
+    }
+
+    // The UTF-8 of a string object, charged against the archive's memory budget: a crafted list can
+    // make one long string appear under many references, and each is printed in full.
+    std::string text(const plist::ObjectInfo& string) {
+        archive_.charge(ArchiveLimits::kDecodedElementOverhead + 3 * string.count);
+        return list_.stringValue(string);
     }
 
     DumpValue scalar(const plist::ObjectInfo& object) {
@@ -79,7 +99,7 @@ private:
             case plist::Kind::Boolean: return {list_.booleanValue(object)};
             case plist::Kind::Integer: return {list_.integerValue(object)};
             case plist::Kind::Real: return {list_.realValue(object)};
-            case plist::Kind::String: return {list_.stringValue(object)};
+            case plist::Kind::String: return {text(object)};
             case plist::Kind::Date: return {list_.dateValue(object)};
             case plist::Kind::Data: {
                 const auto bytes = list_.dataValue(object).bytes;
@@ -99,6 +119,7 @@ private:
         if (depth > ArchiveLimits::kMaxNestingDepth)
             NSException::raise(NSInvalidArgumentException, "keyed archive: values nest deeper than 512 levels");
         if (budget_-- == 0) NSException::raise(NSInvalidArgumentException, "keyed archive: values are shared too often to print");
+        archive_.charge(ArchiveLimits::kDecodedElementOverhead);
         switch (object.kind) {
             case plist::Kind::UID: return reference(list_.uidValue(object));
             case plist::Kind::Array:
@@ -118,10 +139,19 @@ private:
         if (uid == 0) return {};
         const auto entry = archive_.entry(uid);
         if (archive_.isNullEntry(entry)) return {};
+        // As NSKeyedUnarchiver refuses them: only values and object dictionaries can be archived objects.
+        if (entry.kind == plist::Kind::Array || entry.kind == plist::Kind::Set || entry.kind == plist::Kind::UID)
+            NSException::raise(NSInvalidUnarchiveOperationException,
+                               "keyed archive: the $objects entry of UID " + std::to_string(uid) + " is " +
+                                   (entry.kind == plist::Kind::UID ? "an object reference" :
+                                    entry.kind == plist::Kind::Set ? "a set" : "an array") +
+                                   ", which no archived object can be");
         if (entry.kind != plist::Kind::Dictionary) return scalar(entry);
-        const auto& cls = archive_.classOf(entry);
+        const auto& cls = archive_.classOf(entry, uid);
         if (seen_.insert(uid).second) pending_.push_back(uid);
-        return {Reference{uid, cls.name}};
+        // Printed with each reference: charged per reference, as the chain is per object.
+        archive_.charge(cls.name.size());
+        return {Reference{uid, &cls.name}};
     }
 
     KeyedArchive archive_;
@@ -181,6 +211,8 @@ struct Spelling {
     virtual std::string dictionary(const std::vector<std::pair<std::string, std::string>>& entries) const = 0;
 };
 
+std::string render(const DumpEntries& entries, const Spelling& spelling);
+
 std::string render(const DumpValue& v, const Spelling& spelling) {
     struct Visitor {
         const Spelling& spelling;
@@ -197,13 +229,16 @@ std::string render(const DumpValue& v, const Spelling& spelling) {
             for (const auto& e : elements) parts.push_back(render(e, spelling));
             return spelling.array(parts);
         }
-        std::string operator()(const DumpEntries& entries) const {
-            std::vector<std::pair<std::string, std::string>> parts;
-            for (const auto& [k, e] : entries) parts.emplace_back(k, render(e, spelling));
-            return spelling.dictionary(parts);
-        }
+        std::string operator()(const DumpEntries& entries) const { return render(entries, spelling); }
     };
     return std::visit(Visitor{spelling}, v.value);
+}
+
+// Entries are rendered in place: wrapping them in a DumpValue first would copy them whole.
+std::string render(const DumpEntries& entries, const Spelling& spelling) {
+    std::vector<std::pair<std::string, std::string>> parts;
+    for (const auto& [k, e] : entries) parts.emplace_back(k, render(e, spelling));
+    return spelling.dictionary(parts);
 }
 
 std::string joined(const std::vector<std::string>& parts, const char* separator) {
@@ -220,7 +255,7 @@ struct TextSpelling final : Spelling {
                (d.length > kDataPrefixBytes ? "…" : "") + ">";
     }
     std::string date(double seconds) const override { return "date(" + realText(seconds) + ")"; }
-    std::string reference(const Reference& r) const override { return "@" + std::to_string(r.uid) + " " + r.className; }
+    std::string reference(const Reference& r) const override { return "@" + std::to_string(r.uid) + " " + *r.className; }
     std::string array(const std::vector<std::string>& elements) const override { return "[" + joined(elements, ", ") + "]"; }
     std::string dictionary(const std::vector<std::pair<std::string, std::string>>& entries) const override {
         std::vector<std::string> parts;
@@ -252,8 +287,8 @@ std::string renderText(const Walker& walker) {
     std::string out = "archiver: " + walker.archiverName() + "\nversion: 100000\ntop:\n";
     for (const auto& [key, value] : walker.topEntries()) out += "  " + key + " = " + render(value, spelling) + "\n";
     for (const auto& object : walker.objects()) {
-        out += "@" + std::to_string(object.uid) + " " + object.cls.name;
-        if (!object.cls.classes.empty()) out += " (" + joined(object.cls.classes, " : ") + ")";
+        out += "@" + std::to_string(object.uid) + " " + object.cls->name;
+        if (!object.cls->classes.empty()) out += " (" + joined(object.cls->classes, " : ") + ")";
         out += "\n";
         for (const auto& [key, value] : object.entries) out += "  " + key + " = " + render(value, spelling) + "\n";
     }
@@ -263,15 +298,15 @@ std::string renderText(const Walker& walker) {
 std::string renderJSON(const Walker& walker) {
     const JSONSpelling spelling;
     std::string out = "{\"archiver\": " + quoted(walker.archiverName()) + ", \"version\": 100000,\n \"top\": " +
-                      render({walker.topEntries()}, spelling) + ",\n \"objects\": [";
+                      render(walker.topEntries(), spelling) + ",\n \"objects\": [";
     const auto& objects = walker.objects();
     for (size_t i = 0; i < objects.size(); ++i) {
         const auto& object = objects[i];
         std::vector<std::string> classes;
-        for (const auto& c : object.cls.classes) classes.push_back(quoted(c));
+        for (const auto& c : object.cls->classes) classes.push_back(quoted(c));
         out += std::string(i ? ",\n  " : "\n  ") + "{\"uid\": " + std::to_string(object.uid) +
-               ", \"class\": " + quoted(object.cls.name) + ", \"classes\": " + spelling.array(classes) +
-               ", \"values\": " + render({object.entries}, spelling) + "}";
+               ", \"class\": " + quoted(object.cls->name) + ", \"classes\": " + spelling.array(classes) +
+               ", \"values\": " + render(object.entries, spelling) + "}";
     }
     return out + "]}\n";
 }

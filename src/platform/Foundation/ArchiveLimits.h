@@ -8,7 +8,8 @@ namespace ArchiveLimits {
 
 // Apple's CoreFoundation refuses property lists nested deeper than this on macOS
 // (_CFPropertyListMaxRecursionDepth). The same bound applies to nested objects in a keyed archive,
-// which also bounds the stack that decoding uses.
+// which also bounds the stack that decoding uses. (An XML property list meets libxml2's own bound
+// first: it refuses documents whose elements nest deeper than 256, xmlParserMaxDepth.)
 inline constexpr unsigned kMaxNestingDepth = 512;
 
 // CoreFoundation rejects counts and offsets above LONG_MAX.
@@ -29,5 +30,9 @@ inline constexpr uint64_t kLinearKeyScanLimit = 16;
 
 // An XML property list is parsed whole into memory; refuse absurd inputs before parsing.
 inline constexpr uint64_t kMaxXMLPropertyListBytes = 256ull << 20;  // 256 MiB
+// Parsing turns each tag of an XML list into a libxml2 node and then a value, a few hundred bytes
+// (measured: 14 MB of "<true/>" took 600 MB), so the tags are counted before parsing: this many keep
+// the parse near the decoding budget, while 256 MiB of tags would take gigabytes.
+inline constexpr uint64_t kMaxXMLTags = 2'000'000;
 
 }  // namespace ArchiveLimits

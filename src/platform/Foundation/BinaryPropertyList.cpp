@@ -19,6 +19,12 @@ constexpr uint64_t kTrailerSize = 32;
 
 std::string describeRef(uint64_t ref) { return "object " + std::to_string(ref); }
 
+// Markers are documented in hexadecimal (format §1.2); so are they in reasons.
+std::string describeMarker(uint8_t marker) {
+    static const char* digits = "0123456789abcdef";
+    return std::string("0x") + digits[marker >> 4] + digits[marker & 0x0F];
+}
+
 }  // namespace
 
 bool BinaryPropertyList::hasBinaryHeader(std::span<const uint8_t> bytes) {
@@ -29,9 +35,26 @@ bool BinaryPropertyList::hasBinaryHeader(std::span<const uint8_t> bytes) {
 uint64_t BinaryPropertyList::readSizedInteger(uint64_t offset, unsigned width) const {
     // Callers have checked offset + width against the size; widths above 8 keep the low 64 bits,
     // as CoreFoundation's _getSizedInt does.
-    uint64_t value = 0;
-    for (unsigned i = 0; i < width; ++i) value = (value << 8) | bytes_[offset + i];
-    return value;
+    const uint8_t* p = bytes_.data() + offset;
+    switch (width) {
+        case 1: return p[0];
+        case 2: return static_cast<uint64_t>(p[0]) << 8 | p[1];
+        case 4: {
+            uint32_t v;
+            std::memcpy(&v, p, 4);
+            return __builtin_bswap32(v);
+        }
+        case 8: {
+            uint64_t v;
+            std::memcpy(&v, p, 8);
+            return __builtin_bswap64(v);
+        }
+        default: {
+            uint64_t value = 0;
+            for (unsigned i = 0; i < width; ++i) value = (value << 8) | p[i];
+            return value;
+        }
+    }
 }
 
 BinaryPropertyList::BinaryPropertyList(std::shared_ptr<const void> owner,
@@ -114,7 +137,7 @@ ObjectInfo BinaryPropertyList::object(uint64_t ref) const {
         case 0x0:
             if (marker == 0x00) info.kind = Kind::Null;
             else if (marker == 0x08 || marker == 0x09) info.kind = Kind::Boolean;
-            else fail(describeRef(ref) + " has the unsupported marker " + std::to_string(marker));
+            else fail(describeRef(ref) + " has the unsupported marker " + describeMarker(marker));
             info.count = 0;
             break;
         case 0x1:
@@ -166,7 +189,7 @@ ObjectInfo BinaryPropertyList::object(uint64_t ref) const {
             elementSize = 2ull * objectRefSize_;
             break;
         default:
-            fail(describeRef(ref) + " has the unsupported marker " + std::to_string(marker));
+            fail(describeRef(ref) + " has the unsupported marker " + describeMarker(marker));
     }
 
     const bool sized = info.kind != Kind::Null && info.kind != Kind::Boolean;

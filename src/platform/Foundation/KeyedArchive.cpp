@@ -43,8 +43,9 @@ KeyedArchive::KeyedArchive(const NSData& data) : plist_(plist::openPropertyList(
         return value;
     };
     const auto version = member("$version", plist::Kind::Integer, "an integer");
-    if (plist_->integerValue(version).bits != kVersion || plist_->integerValue(version).isUnsigned)
-        fail("$version is not 100000");
+    if (const auto value = plist_->integerValue(version); value.bits != kVersion || value.isUnsigned)
+        fail("$version is " + (value.isUnsigned ? std::to_string(value.bits) : std::to_string(value.signedValue())) +
+             ", not 100000");
     // Foundation writes its own class name; a subclass of the archiver may write another.
     archiverName_ = plist_->stringValue(member("$archiver", plist::Kind::String, "a string"));
     top_ = member("$top", plist::Kind::Dictionary, "a dictionary");
@@ -61,12 +62,25 @@ bool KeyedArchive::isNullEntry(const plist::ObjectInfo& entry) const {
     return plist_->stringEquals(entry, kNullEntry);
 }
 
-const KeyedArchiveClass& KeyedArchive::classOf(const plist::ObjectInfo& objectEntry) {
-    const auto classRef = plist_->lookup(objectEntry, "$class");
-    if (!classRef) fail("object " + std::to_string(objectEntry.ref) + " has no $class");
-    const auto reference = plist_->object(*classRef);
-    if (reference.kind != plist::Kind::UID) fail("$class of object " + std::to_string(objectEntry.ref) + " is not a UID");
-    const uint64_t uid = plist_->uidValue(reference);
+const KeyedArchiveClass& KeyedArchive::classOf(const plist::ObjectInfo& objectEntry, std::optional<uint64_t> objectUID) {
+    uint64_t uid;
+    // Only a dictionary of many keys is costly to scan again; the others are not remembered.
+    const bool remembered = objectEntry.count > ArchiveLimits::kLinearKeyScanLimit;
+    if (auto it = remembered ? classUIDs_.find(objectEntry.ref) : classUIDs_.end(); it != classUIDs_.end()) {
+        uid = it->second;
+    } else {
+        // Reasons name the entry by its UID, which is what a reader of $objects sees.
+        auto object = [&] {
+            return objectUID ? "the object of UID " + std::to_string(*objectUID)
+                             : "property list object " + std::to_string(objectEntry.ref);
+        };
+        const auto classRef = plist_->lookup(objectEntry, "$class");
+        if (!classRef) fail(object() + " has no $class");
+        const auto reference = plist_->object(*classRef);
+        if (reference.kind != plist::Kind::UID) fail("$class of " + object() + " is not a UID");
+        uid = plist_->uidValue(reference);
+        if (remembered) classUIDs_.emplace(objectEntry.ref, uid);
+    }
     if (auto it = classes_.find(uid); it != classes_.end()) return it->second;
 
     const auto dictionary = entry(uid);

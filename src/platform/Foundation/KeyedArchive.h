@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -40,8 +41,9 @@ public:
     // Whether an entry is the string "$null", which stands for none wherever it is (not only at 0).
     bool isNullEntry(const plist::ObjectInfo& entry) const;
     // The class of an object entry (a dictionary), read through its "$class" reference; raises when the
-    // entry has no "$class" or it does not lead to a class dictionary. Cached per class UID.
-    const KeyedArchiveClass& classOf(const plist::ObjectInfo& objectEntry);
+    // entry has no "$class" or it does not lead to a class dictionary, naming the entry by `uid` when
+    // given. Cached per class UID, and the "$class" reference per entry.
+    const KeyedArchiveClass& classOf(const plist::ObjectInfo& objectEntry, std::optional<uint64_t> uid = std::nullopt);
 
     // Counts memory that decoding makes out of file bytes against ArchiveLimits::kMaxDecodedBytes and
     // raises once the budget is spent; everything this archive or its decoder materialises is charged.
@@ -60,5 +62,9 @@ private:
     plist::ObjectInfo top_;
     plist::ObjectInfo objects_;
     std::unordered_map<uint64_t, KeyedArchiveClass> classes_;
+    // The class UID of each object dictionary read so far, by its object in the property list: a crafted
+    // list can give one dictionary of many keys many UIDs, and scanning its keys for "$class" under each
+    // UID would take quadratic time.
+    std::unordered_map<uint64_t, uint64_t> classUIDs_;
     uint64_t charged_ = 0;
 };

@@ -51,8 +51,10 @@ bool NSDictionary::initWithCoder(NSCoder& coder) {
     auto values = coder.decodeArrayOfObjectsForKey("NS.objects");
     if (keys.size() != values.size())
         NSException::raise(NSInvalidUnarchiveOperationException,
-                           "dictionary has " + std::to_string(keys.size()) + " keys but " +
-                               std::to_string(values.size()) + " values");
+                           "keyed archive: NSDictionary has " + std::to_string(keys.size()) + " keys (NS.keys) but " +
+                               std::to_string(values.size()) + " values (NS.objects)");
+    entries_.reserve(keys.size());
+    index_.reserve(keys.size());
     for (size_t i = 0; i < keys.size(); ++i) setObject_forKey(std::move(values[i]), std::move(keys[i]));
     return true;
 }

@@ -21,11 +21,11 @@ namespace {
 
 struct ClassRegistry {
     std::shared_mutex mutex;
-    std::unordered_map<std::string, NSKeyedUnarchiver::ClassFactory> factories;
+    std::unordered_map<std::string, NSKeyedUnarchiver::RegisteredClass> factories;
 
     template <class T>
     void add() {
-        factories[T::objcClass().name] = [] { return std::make_shared<T>(); };
+        factories[T::objcClass().name] = {[] { return std::make_shared<T>(); }, true};
     }
 };
 
@@ -77,7 +77,7 @@ const char* kindName(plist::Kind kind) {
 void NSKeyedUnarchiver::setClass_forClassName(ClassFactory factory, const std::string& name) {
     auto& r = registry();
     std::unique_lock lock(r.mutex);
-    r.factories[name] = std::move(factory);
+    r.factories[name] = {std::move(factory), false};
 }
 
 NSKeyedUnarchiver::NSKeyedUnarchiver(const std::shared_ptr<const NSData>& data)
@@ -127,18 +127,37 @@ std::shared_ptr<NSObject> NSKeyedUnarchiver::decodeObjectForKey(std::string_view
     return decodeObjectWithUID(archive_.plist().uidValue(*value));
 }
 
+NSKeyedUnarchiver::Slot& NSKeyedUnarchiver::slot(uint64_t uid) {
+    // Callers pass UIDs inside $objects only.
+    if (decoded_.empty()) decoded_.resize((archive_.objectCount() + kSlotsPerPage - 1) / kSlotsPerPage);
+    auto& page = decoded_[uid / kSlotsPerPage];
+    if (!page) page = std::make_unique<Slot[]>(kSlotsPerPage);
+    return page[uid % kSlotsPerPage];
+}
+
 std::shared_ptr<NSObject> NSKeyedUnarchiver::decodeObjectWithUID(uint64_t uid) {
     if (uid == 0) return nullptr;  // the reference Foundation writes for none
-    if (auto it = decoded_.find(uid); it != decoded_.end()) return it->second;
-    const auto entry = archive_.entry(uid);
+    if (uid < archive_.objectCount()) {
+        const Slot& known = slot(uid);
+        // A Foundation value (an array, a URL) referred to from inside itself: holding itself, it would
+        // never be freed, and comparing or printing it would not end (DESIGN.md, hostile input).
+        if (known.state == Slot::ValueBeingDecoded)
+            NSException::raise(NSInvalidUnarchiveOperationException,
+                               "keyed archive: UID " + std::to_string(uid) + " (" + known.object->className() +
+                                   ") is referred to from inside itself; a collection or URL cannot contain itself");
+        if (known.state == Slot::Decoded) return known.object;
+    }
+    const auto entry = archive_.entry(uid);  // raises for a UID outside $objects
     archive_.charge(ArchiveLimits::kDecodedObjectOverhead);
     if (entry.kind == plist::Kind::Dictionary) return decodeClassEntry(uid, entry);
-    auto object = archive_.isNullEntry(entry) ? nullptr : decodeValueEntry(entry);
-    decoded_.emplace(uid, object);
+    auto object = archive_.isNullEntry(entry) ? nullptr : decodeValueEntry(uid, entry);
+    Slot& known = slot(uid);
+    known.object = object;
+    known.state = Slot::Decoded;
     return object;
 }
 
-std::shared_ptr<NSObject> NSKeyedUnarchiver::decodeValueEntry(const plist::ObjectInfo& entry) {
+std::shared_ptr<NSObject> NSKeyedUnarchiver::decodeValueEntry(uint64_t uid, const plist::ObjectInfo& entry) {
     const auto& list = archive_.plist();
     switch (entry.kind) {
         case plist::Kind::String:
@@ -165,12 +184,12 @@ std::shared_ptr<NSObject> NSKeyedUnarchiver::decodeValueEntry(const plist::Objec
         case plist::Kind::Null: return nullptr;
         default:
             NSException::raise(NSInvalidUnarchiveOperationException,
-                               std::string("keyed archive: $objects entry ") + std::to_string(entry.ref) + " is " +
+                               "keyed archive: the $objects entry of UID " + std::to_string(uid) + " is " +
                                    kindName(entry.kind) + ", which no archived object can be");
     }
 }
 
-const NSKeyedUnarchiver::ClassFactory& NSKeyedUnarchiver::factoryFor(const KeyedArchiveClass& cls, uint64_t uid) {
+const NSKeyedUnarchiver::RegisteredClass& NSKeyedUnarchiver::factoryFor(const KeyedArchiveClass& cls, uint64_t uid) {
     // Resolved once per class of the archive, not once per object.
     if (auto it = factories_.find(&cls); it != factories_.end()) return it->second;
     auto& r = registry();
@@ -188,18 +207,30 @@ std::shared_ptr<NSObject> NSKeyedUnarchiver::decodeClassEntry(uint64_t uid, cons
     if (scopes_.size() > ArchiveLimits::kMaxNestingDepth)
         NSException::raise(NSInvalidUnarchiveOperationException,
                            "keyed archive: objects nest deeper than 512 levels");
-    const auto& cls = archive_.classOf(entry);
-    auto object = factoryFor(cls, uid)();
+    const auto& cls = archive_.classOf(entry, uid);
+    const auto& registered = factoryFor(cls, uid);
+    auto object = registered.factory();
     // Registered before initWithCoder runs: references back to it get this same instance.
-    decoded_[uid] = object;
+    Slot& known = slot(uid);
+    known.object = object;
+    known.state = registered.isFoundationValue ? Slot::ValueBeingDecoded : Slot::Decoded;
 
+    // An object of many keys is read through an index of them (PropertyListDictionary), built anew for
+    // each decode and about an object's overhead per key. A crafted list can give one such dictionary
+    // many UIDs (no writer shares dictionaries), so each index is charged, which bounds the time too.
+    if (entry.count > ArchiveLimits::kLinearKeyScanLimit)
+        archive_.charge(entry.count * ArchiveLimits::kDecodedObjectOverhead);
     scopes_.push_back({plist::PropertyListDictionary(archive_.plist(), entry)});
     struct PopScope {
-        std::vector<Scope>& scopes;
-        ~PopScope() { scopes.pop_back(); }
-    } pop{scopes_};
+        NSKeyedUnarchiver& coder;
+        Slot& known;
+        ~PopScope() {
+            coder.scopes_.pop_back();
+            known.state = Slot::Decoded;
+        }
+    } pop{*this, known};
     if (!object->initWithCoder(*this)) {
-        decoded_[uid] = nullptr;
+        known.object = nullptr;
         return nullptr;
     }
     return object;
@@ -279,8 +310,11 @@ const uint8_t* NSKeyedUnarchiver::decodeBytesForKey_returnedLength(std::string_v
     if (!value) return nullptr;
     if (value->kind != plist::Kind::Data)
         raiseWrongKind(key, "decodeBytesForKey:returnedLength:", kindName(value->kind));
-    // The bytes are the archive's own, which this decoder keeps alive.
+    // The bytes are the archive's own, which this decoder keeps alive. Callers copy them (NSData and
+    // NSMutableData keep a copy), so they are charged: a crafted list can give one dictionary holding
+    // long data many UIDs, and each decode would copy the data again.
     const auto bytes = archive_.plist().dataValue(*value).bytes;
+    archive_.charge(bytes.size());
     if (length) *length = bytes.size();
     return bytes.data();
 }

@@ -7,6 +7,8 @@
 // of the recorded class, the instance is registered under its UID, and then its initWithCoder fills
 // it. A reference to an object still being decoded gets that same instance, so back references and
 // cycles never recurse; an object whose initWithCoder yields none decodes as none everywhere after.
+// Foundation's own value classes are the exception: a collection or URL referred to from inside
+// itself raises NSInvalidUnarchiveOperationException, since it would own itself.
 //
 // Malformed data raises NSException: NSInvalidArgumentException when the bytes are not a keyed
 // archive, NSInvalidUnarchiveOperationException when an object or value in it is wrong, and
@@ -17,6 +19,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "KeyedArchive.h"
@@ -27,6 +30,13 @@
 class NSKeyedUnarchiver : public NSCoder {
 public:
     using ClassFactory = std::function<std::shared_ptr<NSObject>()>;
+    // A class of the registry: how to make an empty instance, and whether the class is one of
+    // Foundation's own value classes (collections, strings, URLs, …), which are built from their members
+    // and so can never be a member of themselves.
+    struct RegisteredClass {
+        ClassFactory factory;
+        bool isFoundationValue = false;
+    };
 
     // The process-wide class registry (Foundation's +setClass:forClassName:): decoding an object whose
     // recorded class is `name` calls `factory` for an empty instance. Foundation's own value and
@@ -69,9 +79,9 @@ private:
 
     std::optional<plist::ObjectInfo> valueForKey(std::string_view key, const char* selector);
     std::shared_ptr<NSObject> decodeObjectWithUID(uint64_t uid);
-    std::shared_ptr<NSObject> decodeValueEntry(const plist::ObjectInfo& entry);
+    std::shared_ptr<NSObject> decodeValueEntry(uint64_t uid, const plist::ObjectInfo& entry);
     std::shared_ptr<NSObject> decodeClassEntry(uint64_t uid, const plist::ObjectInfo& entry);
-    const ClassFactory& factoryFor(const KeyedArchiveClass& cls, uint64_t uid);
+    const RegisteredClass& factoryFor(const KeyedArchiveClass& cls, uint64_t uid);
     // The integer under `key` for the integer decode calls (absent: 0); booleans read as 0 or 1.
     plist::Integer integerForKey(std::string_view key, const char* selector);
     [[noreturn]] void raiseWrongKind(std::string_view key, const char* selector, const char* found) const;
@@ -79,8 +89,17 @@ private:
     std::shared_ptr<const NSData> data_;
     KeyedArchive archive_;
     std::vector<Scope> scopes_;
-    std::unordered_map<uint64_t, DecodedObject> decoded_;
+    // What was decoded under each UID, in pages of kSlotsPerPage allocated when first touched, so that
+    // memory follows the objects decoded, not the length of $objects.
+    struct Slot {
+        DecodedObject object;
+        // A Foundation value whose initWithCoder is running: a reference to it from inside is refused.
+        enum : uint8_t { Unknown, Decoded, ValueBeingDecoded } state = Unknown;
+    };
+    static constexpr size_t kSlotsPerPage = 1024;
+    Slot& slot(uint64_t uid);
+    std::vector<std::unique_ptr<Slot[]>> decoded_;
     // The factory of each class of the archive (KeyedArchive keeps the class records in place).
-    std::unordered_map<const KeyedArchiveClass*, ClassFactory> factories_;
+    std::unordered_map<const KeyedArchiveClass*, RegisteredClass> factories_;
     bool finished_ = false;
 };

@@ -1,8 +1,10 @@
 #include "XMLPropertyList.h"
 
 #include <libxml/parser.h>
+#include <libxml/parserInternals.h>
 #include <libxml/tree.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -25,11 +27,19 @@ bool named(const xmlNode* node, const char* name) {
     return node->type == XML_ELEMENT_NODE && std::strcmp(reinterpret_cast<const char*>(node->name), name) == 0;
 }
 
+// Entities are never substituted (no XML_PARSE_NOENT): a reference to one, internal or external, stays
+// a node of its own and is refused here, naming it, rather than expanded or fetched.
+[[noreturn]] void failEntityReference(const char* where, const xmlNode* reference) {
+    fail(std::string(where) + " holds a reference to the entity &" + reinterpret_cast<const char*>(reference->name) +
+         ";, which is not expanded");
+}
+
 const xmlNode* nextElement(const xmlNode* node) {
     for (; node; node = node->next) {
         if (node->type == XML_ELEMENT_NODE) return node;
         if (node->type == XML_TEXT_NODE || node->type == XML_COMMENT_NODE || node->type == XML_PI_NODE)
             continue;
+        if (node->type == XML_ENTITY_REF_NODE) failEntityReference("the space between elements", node);
         fail("unexpected content between elements");
     }
     return nullptr;
@@ -43,6 +53,8 @@ std::string textOf(const xmlNode* element) {
             if (child->content) text += reinterpret_cast<const char*>(child->content);
         } else if (child->type == XML_COMMENT_NODE) {
             continue;
+        } else if (child->type == XML_ENTITY_REF_NODE) {
+            failEntityReference((std::string("<") + reinterpret_cast<const char*>(element->name) + ">").c_str(), child);
         } else {
             fail(std::string("<") + reinterpret_cast<const char*>(element->name) + "> holds markup");
         }
@@ -183,6 +195,25 @@ struct DocumentDeleter {
     void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
 };
 
+void ignoreGenericError(void*, const char*, ...) {}
+
+// libxml2 reports some errors (a failed encoding conversion, for one) through its generic error
+// handler even with XML_PARSE_NOERROR, which prints them on stderr; the exception carries the reason
+// instead. The handler is per thread in libxml2, and is put back afterwards.
+class SilencedGenericErrors {
+public:
+    SilencedGenericErrors() : handler_(xmlGenericError), context_(xmlGenericErrorContext) {
+        xmlSetGenericErrorFunc(nullptr, ignoreGenericError);
+    }
+    ~SilencedGenericErrors() { xmlSetGenericErrorFunc(context_, handler_); }
+    SilencedGenericErrors(const SilencedGenericErrors&) = delete;
+    SilencedGenericErrors& operator=(const SilencedGenericErrors&) = delete;
+
+private:
+    xmlGenericErrorFunc handler_;
+    void* context_;
+};
+
 }  // namespace
 
 bool looksLikeXMLPropertyList(std::span<const uint8_t> bytes) {
@@ -195,15 +226,30 @@ bool looksLikeXMLPropertyList(std::span<const uint8_t> bytes) {
 
 Value parseXMLPropertyList(std::span<const uint8_t> bytes) {
     if (bytes.size() > ArchiveLimits::kMaxXMLPropertyListBytes) fail("file is larger than 256 MiB");
+    // Every tag, comment and declaration begins with "<"; counting them bounds the parse's memory.
+    if (static_cast<uint64_t>(std::count(bytes.begin(), bytes.end(), '<')) > ArchiveLimits::kMaxXMLTags)
+        fail("file holds more than 2000000 tags");
     // No network, no error printing; entities are neither substituted nor loaded (no XML_PARSE_NOENT,
     // no XML_PARSE_DTDLOAD), and libxml2's own limits on depth and entity growth stay in force.
     const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+    const SilencedGenericErrors silenced;
     std::unique_ptr<xmlDoc, DocumentDeleter> doc(
         xmlReadMemory(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()),
                       "plist.xml", nullptr, options));
     if (!doc) {
         const xmlError* error = xmlGetLastError();
         std::string message = error && error->message ? trimmed(error->message) : "not well-formed";
+        // libxml2's own depth limit (xmlParserMaxDepth, 256 elements) comes before ours of
+        // ArchiveLimits::kMaxNestingDepth; its message suggests a parser option, which means nothing to
+        // a user, so the reason is said in our words.
+        if (error && error->code == XML_ERR_INTERNAL_ERROR && message.starts_with("Excessive depth in document"))
+            message = "elements nest deeper than " + std::to_string(xmlParserMaxDepth) + " levels (line " +
+                      std::to_string(error->line) + ")";
+        // libxml2 says "entity reference loop" also for entities that merely expand too much (billion
+        // laughs), which it stops while checking them; they would not have been expanded anyway.
+        if (error && error->code == XML_ERR_ENTITY_LOOP)
+            message = "entities refer to one another in a loop or expand too much (line " +
+                      std::to_string(error->line) + ")";
         xmlResetLastError();
         fail(message);
     }
