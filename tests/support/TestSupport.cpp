@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -17,6 +18,14 @@ namespace test {
 std::filesystem::path sourceDir() { return VANTLER_SOURCE_DIR; }
 std::filesystem::path fixturesDir() { return std::filesystem::path(VANTLER_SHARED_DIR) / "fixtures" / "apple-keyed-archives"; }
 std::filesystem::path dataDir() { return sourceDir() / "tests" / "data"; }
+
+std::vector<std::string> appleFixtureNames() {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(fixturesDir()))
+        if (entry.path().filename() != "SOURCES.md") names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 std::vector<uint8_t> readFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);

@@ -3,14 +3,20 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
+
+#include "NSException.h"
 
 namespace test {
 
 std::filesystem::path sourceDir();
 std::filesystem::path fixturesDir();  // shared/fixtures/apple-keyed-archives
 std::filesystem::path dataDir();      // tests/data
+
+// The names of the Apple-written fixture archives (every file of fixturesDir() but SOURCES.md), sorted.
+std::vector<std::string> appleFixtureNames();
 
 std::vector<uint8_t> readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
@@ -35,5 +41,26 @@ struct CommandResult {
 };
 // Runs a program with arguments (no shell), capturing its output.
 CommandResult run(const std::vector<std::string>& argv);
+
+// What an operation raised: the NSException's name and reason, or kNoFailure.
+struct Failure {
+    std::string name;
+    std::string reason;
+    bool operator==(const Failure&) const = default;
+};
+inline const Failure kNoFailure{"none", "nothing was raised"};
+inline std::ostream& operator<<(std::ostream& out, const Failure& failure) {
+    return out << failure.name << ": " << failure.reason;
+}
+
+template <class F>
+Failure failureOf(F&& f) {
+    try {
+        f();
+    } catch (const NSException& e) {
+        return {e.name(), e.reason()};
+    }
+    return kNoFailure;
+}
 
 }  // namespace test

@@ -20,6 +20,7 @@
 #include "NSString.h"
 #include "NSURL.h"
 #include "NSUUID.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -96,16 +97,12 @@ protected:
     }
 };
 
+// The reason of what `f` raised, checking the exception's name.
 template <class F>
 std::string raisedReason(F f, const char* expectedName) {
-    try {
-        f();
-    } catch (const NSException& e) {
-        EXPECT_EQ(e.name(), expectedName);
-        return e.reason();
-    }
-    ADD_FAILURE() << "no exception raised";
-    return {};
+    const auto failure = test::failureOf(f);
+    EXPECT_EQ(failure.name, expectedName);
+    return failure.reason;
 }
 
 TEST_F(Part2_1_KeyedArchive, AbsentKeysReadAsZeroFalseOrNone) {

@@ -29,27 +29,9 @@
 
 namespace {
 
-struct Failure {
-    std::string name;
-    std::string reason;
-    bool operator==(const Failure&) const = default;
-};
-
-[[maybe_unused]] std::ostream& operator<<(std::ostream& out, const Failure& failure) {
-    return out << failure.name << ": " << failure.reason;
-}
-
-const Failure kNoFailure{"none", "nothing was raised"};
-
-template <class F>
-Failure failureOf(F&& f) {
-    try {
-        f();
-    } catch (const NSException& e) {
-        return {e.name(), e.reason()};
-    }
-    return kNoFailure;
-}
+using test::Failure;
+using test::failureOf;
+using test::kNoFailure;
 
 std::shared_ptr<const NSData> malformed(const std::string& name) {
     return NSData::dataWithVector(test::readFile(test::dataDir() / "malformed" / name));

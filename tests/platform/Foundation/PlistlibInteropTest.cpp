@@ -408,38 +408,6 @@ uint32_t floatBits(float value) { return std::bit_cast<uint32_t>(value); }
 double doubleFromBits(uint64_t bits) { return std::bit_cast<double>(bits); }
 float floatFromBits(uint32_t bits) { return std::bit_cast<float>(bits); }
 
-const std::vector<std::string> kAppleFixtures = {
-    "bpylist2-complex_archive.plist",
-    "bpylist2-fullChangeLog.bplist",
-    "bpylist2-recursive_archive.plist",
-    "cpython-test_plistlib-KEYED_ARCHIVE.bplist",
-    "libnskeyedarchiver-integer_10.bplist",
-    "libnskeyedarchiver-nsarray_runningprocesses.bplist",
-    "libnskeyedarchiver-nsdictionary_setconfig.bplist",
-    "nskeyedarchiver-go-arrays.bin",
-    "nskeyedarchiver-go-dict.bin",
-    "nskeyedarchiver-go-primitives.bin",
-    "nskeyedarchiver-go-primitives.xml",
-    "scf-NSKeyedUnarchiver-ArrayTest.plist",
-    "scf-NSKeyedUnarchiver-ComplexTest.plist",
-    "scf-NSKeyedUnarchiver-ConcreteValueTest.plist",
-    "scf-NSKeyedUnarchiver-EdgeInsetsTest.plist",
-    "scf-NSKeyedUnarchiver-NotificationTest.plist",
-    "scf-NSKeyedUnarchiver-OrderedSetTest.plist",
-    "scf-NSKeyedUnarchiver-RangeTest.plist",
-    "scf-NSKeyedUnarchiver-RectTest.plist",
-    "scf-NSKeyedUnarchiver-URLTest.plist",
-    "scf-NSKeyedUnarchiver-UUIDTest.plist",
-    "scf-macOS-10.14-ByteCountFormatter-AllFieldsSet.archive",
-    "scf-macOS-10.14-DateIntervalFormatter-ValuesSetWithoutTemplate.archive",
-    "scf-macOS-10.14-NSCountedSet-NumbersAppearingSeveralTimes.archive",
-    "scf-macOS-10.14-NSIndexSet-ManyRanges.archive",
-    "scf-macOS-10.14-NSMeasurement-Angle.archive",
-    "scf-macOS-10.14-NSMutableAttributedString.archive",
-    "scf-macOS-10.14-NSMutableOrderedSet-Numbers.archive",
-    "scf-macOS-10.14-NSOrderedSet-Numbers.archive",
-    "scf-macOS-10.14-NSSet-Numbers.archive",
-};
 
 }  // namespace
 
@@ -449,7 +417,8 @@ const std::vector<std::string> kAppleFixtures = {
 // given below), so they are Apple's rules and not just ours.
 TEST(Part2_1_PlistlibInterop, CheckerAcceptsEveryAppleFixture) {
     std::vector<std::string> plain, unkeyed, withUnreachable;
-    for (const auto& name : kAppleFixtures) {
+    const auto fixtures = test::appleFixtureNames();
+    for (const auto& name : fixtures) {
         const auto path = (test::fixturesDir() / name).string();
         // Unkeyed encodes at the top level: $0, $1, … and no root.
         if (name.starts_with("nskeyedarchiver-go-")) unkeyed.push_back(path);
@@ -465,8 +434,8 @@ TEST(Part2_1_PlistlibInterop, CheckerAcceptsEveryAppleFixture) {
         EXPECT_EQ(result.exitStatus, 0) << result.standardError;
         output += result.standardOutput;
     }
-    for (const auto& name : kAppleFixtures) EXPECT_NE(output.find("ok " + name + ": "), std::string::npos) << name;
-    EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), static_cast<std::ptrdiff_t>(kAppleFixtures.size()));
+    for (const auto& name : fixtures) EXPECT_NE(output.find("ok " + name + ": "), std::string::npos) << name;
+    EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), static_cast<std::ptrdiff_t>(fixtures.size()));
 
     // And its value checks read Apple's archives as our unarchiver does.
     const auto result = runChecker({(test::fixturesDir() / "scf-NSKeyedUnarchiver-ComplexTest.plist").string(),

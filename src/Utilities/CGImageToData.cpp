@@ -1,0 +1,116 @@
+// Part 3.3: colour spaces and image codecs. See CGImageToData.h.
+
+#include "CGImageToData.h"
+
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "NSData.h"
+#include "NSString.h"
+
+namespace {
+
+// Part 3.3 "Data model": the two maps and the held sRGB profile, made on first use and never
+// emptied. The object is never destroyed, so colour spaces handed out stay valid until the process
+// ends even while other statics are being torn down.
+struct ColorSpaceCaches {
+    std::mutex mutex;  // see CGImageToData.h "Concurrency"
+    // `nameToColorSpaceMap`: names compared as strings.
+    std::map<std::string, CGColorSpaceRef, std::less<>> byName;
+    // `dataToColorSpaceMap`: profiles compared by bytes. The key views the bytes of the space's own
+    // ICC data object, held beside it, so the key lives exactly as long as its entry.
+    struct ProfileEntry {
+        std::shared_ptr<NSData> bytes;
+        CGColorSpaceRef space;
+    };
+    std::map<std::string_view, ProfileEntry, std::less<>> byProfile;
+    std::shared_ptr<NSData> sRGBProfile;
+};
+
+ColorSpaceCaches& caches() {
+    static auto* instance = new ColorSpaceCaches;
+    return *instance;
+}
+
+std::string_view asKey(std::span<const uint8_t> bytes) {
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+// Part 3.3 "Colour-space lookup" steps 2 to 4 for a name (step 1, the null key, is the caller's).
+CGColorSpaceRef lookUpName(std::string_view name) {
+    auto& cache = caches();
+    std::lock_guard lock(cache.mutex);
+    if (auto found = cache.byName.find(name); found != cache.byName.end()) return found->second;
+    CGColorSpaceRef space = CGColorSpaceCreateWithName(name);
+    if (!space) return nullptr;  // step 3: a failed creation stores nothing
+    cache.byName.emplace(std::string(name), space);
+    return space;
+}
+
+// The same steps for profile data.
+CGColorSpaceRef lookUpProfile(std::span<const uint8_t> bytes) {
+    auto& cache = caches();
+    std::lock_guard lock(cache.mutex);
+    if (auto found = cache.byProfile.find(asKey(bytes)); found != cache.byProfile.end())
+        return found->second.space;
+    CGColorSpaceRef space = CGColorSpaceCreateWithICCData(bytes);
+    if (!space) return nullptr;
+    // The space's ICC data is exactly these bytes (CGColorSpace.h); its data object owns the key.
+    auto held = CGColorSpaceCopyICCData(space);
+    if (!held) return nullptr;
+    cache.byProfile.emplace(asKey(held->span()), ColorSpaceCaches::ProfileEntry{held, space});
+    return space;
+}
+
+}  // namespace
+
+CGColorSpaceRef cachedColorSpaceFromName(const char* name) {
+    if (!name) return nullptr;
+    return lookUpName(name);
+}
+
+CGColorSpaceRef cachedColorSpaceFromName(const std::shared_ptr<const NSString>& name) {
+    if (!name) return nullptr;
+    return lookUpName(name->UTF8String());
+}
+
+CGColorSpaceRef cachedColorSpaceFromICCData(const NSData* data) {
+    if (!data) return nullptr;
+    return lookUpProfile(data->span());
+}
+
+CGColorSpaceRef cachedColorSpaceFromICCData(const std::shared_ptr<const NSData>& data) {
+    return cachedColorSpaceFromICCData(data.get());
+}
+
+std::shared_ptr<NSData> sRGBICCProfile() {
+    // Taken outside the lock: cachedColorSpaceFromName locks the same mutex.
+    {
+        auto& cache = caches();
+        std::lock_guard lock(cache.mutex);
+        if (cache.sRGBProfile) return cache.sRGBProfile;
+    }
+    auto profile = CGColorSpaceCopyICCData(cachedColorSpaceFromName(kCGColorSpaceSRGB));
+    if (!profile) return nullptr;  // the next call tries again
+    auto& cache = caches();
+    std::lock_guard lock(cache.mutex);
+    if (!cache.sRGBProfile) cache.sRGBProfile = std::move(profile);  // the first thread's copy wins
+    return cache.sRGBProfile;
+}
+
+CGColorRef CGColorCreateSRGB(CGFloat red, CGFloat green, CGFloat blue, CGFloat alpha) {
+    return CGColorCreate(cachedColorSpaceFromName(kCGColorSpaceSRGB), {red, green, blue, alpha});
+}
+
+bool cachedColorSpaceMapContainsName(std::string_view name) {
+    auto& cache = caches();
+    std::lock_guard lock(cache.mutex);
+    return cache.byName.find(name) != cache.byName.end();
+}
+
+bool cachedColorSpaceMapContainsICCData(std::span<const uint8_t> bytes) {
+    auto& cache = caches();
+    std::lock_guard lock(cache.mutex);
+    return cache.byProfile.find(asKey(bytes)) != cache.byProfile.end();
+}

@@ -1,0 +1,53 @@
+#pragma once
+// Part 3.3: colour spaces and image codecs (source unit Utilities/CGImageToData).
+//
+// Colour spaces are made once per name or per ICC profile and shared for the life of the process,
+// so every colour made from the same name or profile refers to the identical colour-space object
+// (Part 3.4 reads colours through these caches; Parts 2.4 and 2.6 make their default colours with
+// CGColorCreateSRGB). Nothing here logs or reports an error: a failure is a null result, and a
+// failed creation stores nothing, so a later call with the same key tries again.
+//
+// Concurrency: unlike the Part (whose system runs every caller on the request thread), the caches
+// and the held profile are guarded by one mutex. This port's hosts may run requests of one process
+// on several threads (a batch thumbnailer, tests), and without the lock two threads missing on the
+// same key at once would each store a different space, breaking "identical object for equal keys",
+// or corrupt the maps outright.
+
+#include <memory>
+#include <span>
+#include <string_view>
+
+#include "CGColor.h"
+#include "CGColorSpace.h"
+
+class NSData;
+class NSString;
+
+// ---- Colour spaces (Part 3.3 "Colour-space lookup")
+// The shared space for a colour-space name (compared as strings: the whole text, embedded NULs
+// included): null for a null name or a name CGColorSpaceCreateWithName rejects (nothing is stored
+// then). The result is shared with the cache and stays valid for the life of the process.
+CGColorSpaceRef cachedColorSpaceFromName(const char* name);
+CGColorSpaceRef cachedColorSpaceFromName(const std::shared_ptr<const NSString>& name);
+// The shared space for ICC profile data, keyed by the bytes (two data objects with equal bytes give
+// the identical space): null for null data or data CGColorSpaceCreateWithICCData rejects (nothing
+// is stored then).
+CGColorSpaceRef cachedColorSpaceFromICCData(const NSData* data);
+CGColorSpaceRef cachedColorSpaceFromICCData(const std::shared_ptr<const NSData>& data);
+
+// The ICC profile of the shared sRGB space, taken once and then the identical data object on every
+// call (Part 3.4 compares profiles against it); null only if the copy failed, and then the next
+// call tries again.
+std::shared_ptr<NSData> sRGBICCProfile();
+
+// A new colour (red, green, blue, alpha as fractions of 1) in the shared sRGB space, the one
+// cachedColorSpaceFromName(kCGColorSpaceSRGB) gives.
+CGColorRef CGColorCreateSRGB(CGFloat red, CGFloat green, CGFloat blue, CGFloat alpha);
+
+// ---- Observing the caches (tests: "the map stays without an entry")
+// Whether the name map, or the profile map, holds an entry for the key.
+bool cachedColorSpaceMapContainsName(std::string_view name);
+bool cachedColorSpaceMapContainsICCData(std::span<const uint8_t> bytes);
+
+// ---- Image codecs (Part 3.3, second half: CGImageCreateFromPNGData, CGImageConvertToPNGData,
+// createDecodedCGImage) join this unit with the CGImage stand-in.
