@@ -1,0 +1,175 @@
+// Part 3.4: geometry and colour archive encoding. See NSCoder+geometry.h.
+
+#include "NSCoder+geometry.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <mutex>
+#include <span>
+#include <string>
+
+#include "CGImageToData.h"
+#include "NSCoder.h"
+#include "NSData.h"
+#include "NSString.h"
+
+namespace {
+
+// A sub-key: K with a dot and the suffix, the result of the Part's format strings "%@.x" & co.
+std::string subKey(std::string_view key, std::string_view suffix) {
+    std::string result;
+    result.reserve(key.size() + 1 + suffix.size());
+    result.append(key);
+    result.push_back('.');
+    result.append(suffix);
+    return result;
+}
+
+// "%@.%zu": the component index as an unsigned decimal.
+std::string componentKey(std::string_view key, size_t index) {
+    return subKey(key, std::to_string(index));
+}
+
+bool sameBytes(std::span<const uint8_t> a, std::span<const uint8_t> b) {
+    return std::ranges::equal(a, b);  // NSData isEqualToData:
+}
+
+// `colorProfileCache` (Part 3.4 "Data model"): an ordered, growing list of distinct profile data
+// objects, compared by bytes, never cleared. The object is never destroyed, so entries stay valid
+// while other statics are torn down at exit.
+struct ColorProfileCache {
+    std::mutex mutex;  // see NSCoder+geometry.h "Concurrency"
+    std::vector<std::shared_ptr<NSData>> entries;
+};
+
+ColorProfileCache& colorProfileCache() {
+    static auto* instance = new ColorProfileCache;
+    return *instance;
+}
+
+// "Writing a colour" steps 2.1 and 2.2: the first entry with the profile's bytes, or the fresh
+// profile appended and returned.
+std::shared_ptr<NSData> sharedProfile(std::shared_ptr<NSData> fresh) {
+    auto& cache = colorProfileCache();
+    std::lock_guard lock(cache.mutex);
+    for (const auto& entry : cache.entries)
+        if (sameBytes(entry->span(), fresh->span())) return entry;
+    cache.entries.push_back(fresh);
+    return fresh;
+}
+
+}  // namespace
+
+void encodeCGPoint_forKey(NSCoder& coder, CGPoint point, std::string_view key) {
+    coder.encodeDouble_forKey(point.x, subKey(key, "x"));
+    coder.encodeDouble_forKey(point.y, subKey(key, "y"));
+}
+
+void encodeCGSize_forKey(NSCoder& coder, CGSize size, std::string_view key) {
+    coder.encodeDouble_forKey(size.width, subKey(key, "width"));
+    coder.encodeDouble_forKey(size.height, subKey(key, "height"));
+}
+
+void encodeCGRect_forKey(NSCoder& coder, CGRect rect, std::string_view key) {
+    encodeCGPoint_forKey(coder, rect.origin, subKey(key, "origin"));
+    encodeCGSize_forKey(coder, rect.size, subKey(key, "size"));
+}
+
+void encodeCGColor_forKey(NSCoder& coder, const CGColorRef& color, std::string_view key) {
+    // Step 1: a null colour writes nothing.
+    if (!color) return;
+    const CGColorSpaceRef space = CGColorGetColorSpace(color);
+
+    // Step 2: the profile, shared through colorProfileCache; the cached entry is what is written.
+    std::shared_ptr<NSData> profile = CGColorSpaceCopyICCData(space);
+    if (profile) {
+        profile = sharedProfile(std::move(profile));
+        coder.encodeObject_forKey(profile, subKey(key, "profile"));
+    }
+
+    // Step 3: the name; a space without a name whose profile is the sRGB profile is named sRGB.
+    std::shared_ptr<NSString> name = CGColorSpaceCopyName(space);
+    if (!name && profile) {
+        const auto sRGBProfile = sRGBICCProfile();
+        if (sRGBProfile && sameBytes(profile->span(), sRGBProfile->span()))
+            name = NSString::stringWithUTF8String(kCGColorSpaceSRGB);
+    }
+    if (name) coder.encodeObject_forKey(name, subKey(key, "space_name"));
+
+    // Step 4: the count (components plus alpha) as a 32-bit integer, then each component.
+    const size_t count = CGColorGetNumberOfComponents(color);
+    const CGFloat* components = CGColorGetComponents(color);
+    coder.encodeInt_forKey(static_cast<int32_t>(count), subKey(key, "count"));
+    for (size_t i = 0; i < count; ++i)
+        coder.encodeDouble_forKey(components[i], componentKey(key, i));
+}
+
+CGColorRef newCGColorForKey(NSCoder& coder, std::string_view key) {
+    // Step 1: the count, widened with its sign; absent or 0 gives null (a negative count cannot
+    // match any space in step 3).
+    const std::string countKey = subKey(key, "count");
+    if (!coder.containsValueForKey(countKey)) return nullptr;
+    const int64_t count = coder.decodeIntForKey(countKey);
+    if (count <= 0) return nullptr;
+
+    // Step 2: the space: name, then profile, then the cached sRGB space, then device RGB. Spaces
+    // from the caches are shared for the life of the process; the device RGB one is this call's
+    // own.
+    CGColorSpaceRef space;
+    if (const std::string nameKey = subKey(key, "space_name"); coder.containsValueForKey(nameKey))
+        space = cachedColorSpaceFromName(coder.decodeObjectOfClass_forKey<NSString>(nameKey));
+    if (!space) {
+        if (const std::string profileKey = subKey(key, "profile");
+            coder.containsValueForKey(profileKey))
+            space =
+                cachedColorSpaceFromICCData(coder.decodeObjectOfClass_forKey<NSData>(profileKey));
+    }
+    if (!space) space = cachedColorSpaceFromName(kCGColorSpaceSRGB);
+    if (!space) space = CGColorSpaceCreateDeviceRGB();
+
+    // Step 3: the count must be the space's components plus alpha; nothing more is read otherwise.
+    // This also bounds the buffer below: spaces have at most 3 components.
+    if (static_cast<uint64_t>(count) != CGColorSpaceGetNumberOfComponents(space) + 1)
+        return nullptr;
+
+    // Step 4: the components, an absent one reading as 0.0, into the colour.
+    std::array<CGFloat, 4> components{};
+    if (static_cast<uint64_t>(count) > components.size()) return nullptr;  // no such space exists
+    for (size_t i = 0; i < static_cast<size_t>(count); ++i)
+        components[i] = coder.decodeDoubleForKey(componentKey(key, i));
+    return CGColorCreate(space,
+                         std::span<const CGFloat>(components.data(), static_cast<size_t>(count)));
+}
+
+bool containsCGPointForKey(NSCoder& coder, std::string_view key) {
+    return coder.containsValueForKey(subKey(key, "x")) &&
+           coder.containsValueForKey(subKey(key, "y"));
+}
+
+CGPoint decodeCGPointForKey(NSCoder& coder, std::string_view key) {
+    CGPoint point;
+    point.x = coder.decodeDoubleForKey(subKey(key, "x"));
+    point.y = coder.decodeDoubleForKey(subKey(key, "y"));
+    return point;
+}
+
+CGSize decodeCGSizeForKey(NSCoder& coder, std::string_view key) {
+    CGSize size;
+    size.width = coder.decodeDoubleForKey(subKey(key, "width"));
+    size.height = coder.decodeDoubleForKey(subKey(key, "height"));
+    return size;
+}
+
+CGRect decodeCGRectForKey(NSCoder& coder, std::string_view key) {
+    CGRect rect;
+    rect.origin = decodeCGPointForKey(coder, subKey(key, "origin"));
+    rect.size = decodeCGSizeForKey(coder, subKey(key, "size"));
+    return rect;
+}
+
+std::vector<std::shared_ptr<const NSData>> colorProfileCacheEntries() {
+    auto& cache = colorProfileCache();
+    std::lock_guard lock(cache.mutex);
+    return {cache.entries.begin(), cache.entries.end()};
+}
