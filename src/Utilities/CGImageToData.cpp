@@ -6,7 +6,12 @@
 #include <mutex>
 #include <string>
 
+#include "CGContext.h"
+#include "CGImageDestination.h"
+#include "CGImageSource.h"
 #include "NSData.h"
+#include "NSDictionary.h"
+#include "NSNumber.h"
 #include "NSString.h"
 
 namespace {
@@ -113,4 +118,67 @@ bool cachedColorSpaceMapContainsICCData(std::span<const uint8_t> bytes) {
     auto& cache = caches();
     std::lock_guard lock(cache.mutex);
     return cache.byProfile.find(asKey(bytes)) != cache.byProfile.end();
+}
+
+// ---- Image codecs
+
+CGImageRef CGImageCreateFromPNGData(const std::shared_ptr<const NSData>& data) {
+    // Step 1: null data gives null.
+    if (!data) return nullptr;
+    // Step 2: a source with no type hint and no options.
+    CGImageSourceRef source = CGImageSourceCreateWithData(data, nullptr);
+    if (!source) return nullptr;
+    // Step 3: the image at index 0, kCGImageSourceShouldCache true.
+    static const auto* options =
+        new std::shared_ptr<NSDictionary>(NSDictionary::dictionaryWithEntries(
+            {{NSString::stringWithUTF8String(kCGImageSourceShouldCache),
+              NSNumber::numberWithBool(true)}}));
+    // Step 4: the source is released at the end of the scope.
+    return CGImageSourceCreateImageAtIndex(source, 0, options->get());
+}
+
+CGImageRef CGImageCreateFromPNGData(const NSData* data) {
+    if (!data) return nullptr;
+    // The source keeps its data: share the bytes when the object is shared, else copy them.
+    if (auto owner = data->weak_from_this().lock())
+        return CGImageCreateFromPNGData(std::make_shared<NSData>(
+            std::shared_ptr<const void>(owner, data->bytes()), data->span()));
+    return CGImageCreateFromPNGData(
+        std::shared_ptr<const NSData>(NSData::dataWithBytes_length(data->bytes(), data->length())));
+}
+
+std::shared_ptr<NSData> CGImageConvertToPNGData(const CGImageRef& image) {
+    // Step 1.
+    if (!image) return nullptr;
+    // Step 2: an empty growable buffer and a PNG destination for 1 image, no options.
+    auto buffer = NSMutableData::data();
+    CGImageDestinationRef destination =
+        CGImageDestinationCreateWithData(buffer, kUTTypePNG, 1, nullptr);
+    if (!destination) return nullptr;
+    // Step 3: add with no properties and finalise; only then an immutable copy of the bytes.
+    CGImageDestinationAddImage(destination, image, nullptr);
+    if (!CGImageDestinationFinalize(destination)) return nullptr;
+    return NSData::dataWithVector(std::move(buffer->mutableBytes()));
+}
+
+CGImageRef createDecodedCGImage(const CGImageRef& image) {
+    if (!image) return nullptr;
+    // Step 1.
+    const size_t width = CGImageGetWidth(image);
+    const size_t height = CGImageGetHeight(image);
+    // Step 2: own memory, 8 bits per component, rows chosen by the platform, a new device RGB
+    // space (released with this scope), premultiplied alpha first with the default byte order.
+    CGContextRef context;
+    {
+        CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
+        context = CGBitmapContextCreate(nullptr, width, height, 8, 0, space,
+                                        kCGImageAlphaPremultipliedFirst);
+    }
+    if (!context) return nullptr;
+    // Step 3: points equal pixels.
+    CGContextDrawImage(context,
+                       CGRectMake(0, 0, static_cast<CGFloat>(width), static_cast<CGFloat>(height)),
+                       image);
+    // Step 4.
+    return CGBitmapContextCreateImage(context);
 }

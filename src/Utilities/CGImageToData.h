@@ -19,6 +19,7 @@
 
 #include "CGColor.h"
 #include "CGColorSpace.h"
+#include "CGImage.h"
 
 class NSData;
 class NSString;
@@ -49,5 +50,19 @@ CGColorRef CGColorCreateSRGB(CGFloat red, CGFloat green, CGFloat blue, CGFloat a
 bool cachedColorSpaceMapContainsName(std::string_view name);
 bool cachedColorSpaceMapContainsICCData(std::span<const uint8_t> bytes);
 
-// ---- Image codecs (Part 3.3, second half: CGImageCreateFromPNGData, CGImageConvertToPNGData,
-// createDecodedCGImage) join this unit with the CGImage stand-in.
+// ---- Image codecs (Part 3.3 "Algorithms", second half), thin fixed configurations of the ImageIO
+// stand-in (src/platform/ImageIO/) and of a bitmap context (CGContext.h).
+
+// A new image decoded from encoded image bytes (no type hint: PNG, the format this system writes,
+// or any other format CGImageSource.h reads), with its own colour space; null for null data and
+// for bytes that do not decode (empty, garbage, truncated, beyond the size limits).
+CGImageRef CGImageCreateFromPNGData(const NSData* data);
+CGImageRef CGImageCreateFromPNGData(const std::shared_ptr<const NSData>& data);
+// The image as the bytes of a standard PNG file (CGImageDestination.h: 8 bits per component,
+// straight alpha, the image's colour space as an sRGB or iCCP chunk), or null for a null image or
+// when writing fails.
+std::shared_ptr<NSData> CGImageConvertToPNGData(const CGImageRef& image);
+// A new, fully decoded copy of the image in device RGB, 8 bits per component, premultiplied alpha
+// first with the default byte order (bytes A R G B), drawn through a bitmap context (colours
+// matched from the image's space); null for a null image or when the context cannot be made.
+CGImageRef createDecodedCGImage(const CGImageRef& image);
