@@ -13,6 +13,7 @@
 #include "ArchiveShapes.h"
 #include "NSLog.h"
 #include "NSString.h"
+#include "TestSupport.h"
 #include "VTAnimationCurve.h"
 
 namespace {
@@ -49,11 +50,7 @@ private:
 // A subclass, for "an instance of the receiver's class (or a subclass)".
 class TestCurveSubclass : public VTAnimationCurve {
 public:
-    static const NSClass& objcClass() {
-        static const NSClass cls{"TestCurveSubclass", &VTAnimationCurve::objcClass()};
-        return cls;
-    }
-    const NSClass& classForKeyedArchiver() const override { return objcClass(); }
+    TEST_CLASS("TestCurveSubclass", VTAnimationCurve::objcClass())
 };
 
 TEST(Part2_10_AnimationCurve, NamesOfEveryType) {

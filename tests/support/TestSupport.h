@@ -8,6 +8,16 @@
 #include <vector>
 
 #include "NSException.h"
+#include "NSObject.h"
+
+// The class record and keyed-archiver class of a test-only archivable class, as Foundation's own
+// classes declare them: TEST_CLASS("crap.Foo", NSObject::objcClass()).
+#define TEST_CLASS(Name, Superclass)                                          \
+    static const NSClass& objcClass() {                                      \
+        static const NSClass cls{Name, &Superclass};                         \
+        return cls;                                                          \
+    }                                                                        \
+    const NSClass& classForKeyedArchiver() const override { return objcClass(); }
 
 namespace test {
 

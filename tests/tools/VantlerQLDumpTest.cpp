@@ -12,11 +12,7 @@ namespace {
 // An object that refers to another one, so that two of them make a cycle.
 class Link : public NSObject {
 public:
-    static const NSClass& objcClass() {
-        static const NSClass cls{"Link", &NSObject::objcClass()};
-        return cls;
-    }
-    const NSClass& classForKeyedArchiver() const override { return objcClass(); }
+    TEST_CLASS("Link", NSObject::objcClass())
     std::weak_ptr<NSObject> next;
     void encodeWithCoder(NSCoder& coder) const override { coder.encodeObject_forKey(next.lock(), "next"); }
 };

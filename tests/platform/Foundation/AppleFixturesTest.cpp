@@ -41,13 +41,6 @@ namespace {
 
 // ---- Helpers ------------------------------------------------------------------------------------
 
-// The class record and keyed-archiver class of a test-only class, as Foundation's classes have them.
-#define FIXTURE_CLASS(Name, Superclass)                                      \
-    static const NSClass& objcClass() {                                      \
-        static const NSClass cls{Name, &Superclass};                         \
-        return cls;                                                          \
-    }                                                                        \
-    const NSClass& classForKeyedArchiver() const override { return objcClass(); }
 
 template <class T>
 std::shared_ptr<T> as(const std::shared_ptr<NSObject>& object) {
@@ -201,7 +194,7 @@ std::string generic(size_t n) { return "_" + std::to_string(n); }
 // bpylist2: a Swift class "crap.Foo".
 class CrapFoo : public NSObject {
 public:
-    FIXTURE_CLASS("crap.Foo", NSObject::objcClass())
+    TEST_CLASS("crap.Foo", NSObject::objcClass())
     bool initWithCoder(NSCoder& coder) override {
         title = coder.decodeObjectOfClass_forKey<NSString>("title");
         hasCount = coder.containsValueForKey("count");
@@ -226,7 +219,7 @@ public:
 // bpylist2 fullChangeLog: a table and its columns, with a four-level class chain.
 class JNStreamTableColumn : public NSObject {
 public:
-    FIXTURE_CLASS("JNStreamTableColumn", NSObject::objcClass())
+    TEST_CLASS("JNStreamTableColumn", NSObject::objcClass())
     bool initWithCoder(NSCoder& coder) override {
         keyPath = coder.decodeObjectOfClass_forKey<NSString>("keyPath");
         hasStopValue = coder.containsValueForKey("stopValue");
@@ -239,27 +232,27 @@ public:
 };
 class JNStreamTableUInt8Column : public JNStreamTableColumn {
 public:
-    FIXTURE_CLASS("JNStreamTableUInt8Column", JNStreamTableColumn::objcClass())
+    TEST_CLASS("JNStreamTableUInt8Column", JNStreamTableColumn::objcClass())
 };
 class JNStreamTableUInt64Column : public JNStreamTableColumn {
 public:
-    FIXTURE_CLASS("JNStreamTableUInt64Column", JNStreamTableColumn::objcClass())
+    TEST_CLASS("JNStreamTableUInt64Column", JNStreamTableColumn::objcClass())
 };
 class JNStreamTableStringColumn : public JNStreamTableColumn {
 public:
-    FIXTURE_CLASS("JNStreamTableStringColumn", JNStreamTableColumn::objcClass())
+    TEST_CLASS("JNStreamTableStringColumn", JNStreamTableColumn::objcClass())
 };
 class JNStreamTableDataColumn : public JNStreamTableColumn {
 public:
-    FIXTURE_CLASS("JNStreamTableDataColumn", JNStreamTableColumn::objcClass())
+    TEST_CLASS("JNStreamTableDataColumn", JNStreamTableColumn::objcClass())
 };
 class JNStreamTablePackedValueColumn : public JNStreamTableDataColumn {
 public:
-    FIXTURE_CLASS("JNStreamTablePackedValueColumn", JNStreamTableDataColumn::objcClass())
+    TEST_CLASS("JNStreamTablePackedValueColumn", JNStreamTableDataColumn::objcClass())
 };
 class JNStreamTableDictionaryColumn : public JNStreamTableColumn {
 public:
-    FIXTURE_CLASS("JNStreamTableDictionaryColumn", JNStreamTableColumn::objcClass())
+    TEST_CLASS("JNStreamTableDictionaryColumn", JNStreamTableColumn::objcClass())
     bool initWithCoder(NSCoder& coder) override {
         JNStreamTableColumn::initWithCoder(coder);
         keyColumn = coder.decodeObjectOfClass_forKey<JNStreamTableColumn>("keyColumn");
@@ -270,7 +263,7 @@ public:
 };
 class JNStreamTable : public NSObject {
 public:
-    FIXTURE_CLASS("JNStreamTable", NSObject::objcClass())
+    TEST_CLASS("JNStreamTable", NSObject::objcClass())
     bool initWithCoder(NSCoder& coder) override {
         tableID = coder.decodeObjectOfClass_forKey<NSString>("tableID");
         rowHeader = coder.decodeIntegerForKey("rowHeader");
@@ -291,7 +284,7 @@ public:
 // NSValue in its keyed forms: range (4), rect (3), edge insets (12) and the generic form.
 class FixtureNSValue : public NSObject {
 public:
-    FIXTURE_CLASS("NSValue", NSObject::objcClass())
+    TEST_CLASS("NSValue", NSObject::objcClass())
     bool initWithCoder(NSCoder& coder) override {
         hasSpecial = coder.containsValueForKey("NS.special");
         special = coder.decodeIntegerForKey("NS.special");
@@ -321,7 +314,7 @@ public:
 // A C array inside an NSValue: NS.count elements of NS.size bytes of type NS.type, under "$0"…
 class FixtureOldStyleArray : public NSObject {
 public:
-    FIXTURE_CLASS("_NSKeyedCoderOldStyleArray", NSObject::objcClass())
+    TEST_CLASS("_NSKeyedCoderOldStyleArray", NSObject::objcClass())
     bool initWithCoder(NSCoder& coder) override {
         count = coder.decodeIntegerForKey("NS.count");
         size = coder.decodeIntegerForKey("NS.size");
@@ -336,7 +329,7 @@ public:
 
 class FixtureNotification : public NSObject {
 public:
-    FIXTURE_CLASS("NSNotification", NSObject::objcClass())
+    TEST_CLASS("NSNotification", NSObject::objcClass())
     bool initWithCoder(NSCoder& coder) override {
         name = coder.decodeObjectOfClass_forKey<NSString>("NS.name");
         object = coder.decodeObjectForKey("NS.object");
@@ -351,7 +344,7 @@ public:
 // NSCountedSet: NS.count members under NS.object<i>, each with its count under NS.count<i>.
 class FixtureCountedSet : public NSObject {
 public:
-    FIXTURE_CLASS("NSCountedSet", NSMutableSet::objcClass())
+    TEST_CLASS("NSCountedSet", NSMutableSet::objcClass())
     bool initWithCoder(NSCoder& coder) override {
         count = coder.decodeIntegerForKey("NS.count");
         for (int64_t i = 0; i < count; ++i) {
@@ -369,7 +362,7 @@ public:
 // NSIndexSet: NSRangeCount ranges, packed in NSRangeData as unsigned LEB128 (location, length) pairs.
 class FixtureIndexSet : public NSObject {
 public:
-    FIXTURE_CLASS("NSIndexSet", NSObject::objcClass())
+    TEST_CLASS("NSIndexSet", NSObject::objcClass())
     bool initWithCoder(NSCoder& coder) override {
         rangeCount = coder.decodeIntegerForKey("NSRangeCount");
         rangeData = coder.decodeObjectOfClass_forKey<NSData>("NSRangeData");
@@ -398,11 +391,11 @@ public:
 // [NSUnitConverterLinear, NSUnitConverter, NSObject]; each level reads its own keys.
 class FixtureUnitConverter : public NSObject {
 public:
-    FIXTURE_CLASS("NSUnitConverter", NSObject::objcClass())
+    TEST_CLASS("NSUnitConverter", NSObject::objcClass())
 };
 class FixtureUnitConverterLinear : public FixtureUnitConverter {
 public:
-    FIXTURE_CLASS("NSUnitConverterLinear", FixtureUnitConverter::objcClass())
+    TEST_CLASS("NSUnitConverterLinear", FixtureUnitConverter::objcClass())
     bool initWithCoder(NSCoder& coder) override {
         coefficient = coder.decodeDoubleForKey("NS.coefficient");
         constant = coder.decodeDoubleForKey("NS.constant");
@@ -414,7 +407,7 @@ public:
 };
 class FixtureUnit : public NSObject {
 public:
-    FIXTURE_CLASS("NSUnit", NSObject::objcClass())
+    TEST_CLASS("NSUnit", NSObject::objcClass())
     bool initWithCoder(NSCoder& coder) override {
         symbol = coder.decodeObjectOfClass_forKey<NSString>("NS.symbol");
         return true;
@@ -423,7 +416,7 @@ public:
 };
 class FixtureDimension : public FixtureUnit {
 public:
-    FIXTURE_CLASS("NSDimension", FixtureUnit::objcClass())
+    TEST_CLASS("NSDimension", FixtureUnit::objcClass())
     bool initWithCoder(NSCoder& coder) override {
         FixtureUnit::initWithCoder(coder);
         converter = coder.decodeObjectOfClass_forKey<FixtureUnitConverter>("NS.converter");
@@ -433,7 +426,7 @@ public:
 };
 class FixtureUnitAngle : public FixtureDimension {
 public:
-    FIXTURE_CLASS("NSUnitAngle", FixtureDimension::objcClass())
+    TEST_CLASS("NSUnitAngle", FixtureDimension::objcClass())
     bool initWithCoder(NSCoder& coder) override {
         FixtureDimension::initWithCoder(coder);
         specifier = coder.decodeIntegerForKey("NS.specifier");
@@ -443,7 +436,7 @@ public:
 };
 class FixtureMeasurement : public NSObject {
 public:
-    FIXTURE_CLASS("NSMeasurement", NSObject::objcClass())
+    TEST_CLASS("NSMeasurement", NSObject::objcClass())
     bool initWithCoder(NSCoder& coder) override {
         value = coder.decodeDoubleForKey("NS.value");
         unit = coder.decodeObjectOfClass_forKey<FixtureUnit>("NS.unit");
@@ -455,7 +448,7 @@ public:
 
 class FixtureAttributedString : public NSObject {
 public:
-    FIXTURE_CLASS("NSAttributedString", NSObject::objcClass())
+    TEST_CLASS("NSAttributedString", NSObject::objcClass())
     bool initWithCoder(NSCoder& coder) override {
         string = coder.decodeObjectOfClass_forKey<NSString>("NSString");
         attributes = coder.decodeObjectOfClass_forKey<NSArray>("NSAttributes");
@@ -468,7 +461,7 @@ public:
 };
 class FixtureMutableAttributedString : public FixtureAttributedString {
 public:
-    FIXTURE_CLASS("NSMutableAttributedString", FixtureAttributedString::objcClass())
+    TEST_CLASS("NSMutableAttributedString", FixtureAttributedString::objcClass())
 };
 
 const NSClass& formatterClass() {
@@ -478,7 +471,7 @@ const NSClass& formatterClass() {
 
 class FixtureByteCountFormatter : public NSObject {
 public:
-    FIXTURE_CLASS("NSByteCountFormatter", formatterClass())
+    TEST_CLASS("NSByteCountFormatter", formatterClass())
     bool initWithCoder(NSCoder& coder) override {
         for (const char* key : {"NSNoNonnumeric", "NSNoUnit", "NSZeroPad", "NSNoCount", "NSNoAdaptive", "NSAllowsNonnumeric"}) {
             present.push_back(coder.containsValueForKey(key));
@@ -495,7 +488,7 @@ public:
 
 class FixtureLocale : public NSObject {
 public:
-    FIXTURE_CLASS("NSLocale", NSObject::objcClass())
+    TEST_CLASS("NSLocale", NSObject::objcClass())
     bool initWithCoder(NSCoder& coder) override {
         identifier = coder.decodeObjectOfClass_forKey<NSString>("NS.identifier");
         return true;
@@ -504,7 +497,7 @@ public:
 };
 class FixtureTimeZone : public NSObject {
 public:
-    FIXTURE_CLASS("NSTimeZone", NSObject::objcClass())
+    TEST_CLASS("NSTimeZone", NSObject::objcClass())
     bool initWithCoder(NSCoder& coder) override {
         name = coder.decodeObjectOfClass_forKey<NSString>("NS.name");
         hasData = coder.containsValueForKey("NS.data");
@@ -517,7 +510,7 @@ public:
 };
 class FixtureCalendar : public NSObject {
 public:
-    FIXTURE_CLASS("NSCalendar", NSObject::objcClass())
+    TEST_CLASS("NSCalendar", NSObject::objcClass())
     bool initWithCoder(NSCoder& coder) override {
         identifier = coder.decodeObjectOfClass_forKey<NSString>("NS.identifier");
         startDate = coder.decodeObjectOfClass_forKey<NSDate>("NS.gstartdate");
@@ -535,7 +528,7 @@ public:
 };
 class FixtureDateIntervalFormatter : public NSObject {
 public:
-    FIXTURE_CLASS("NSDateIntervalFormatter", formatterClass())
+    TEST_CLASS("NSDateIntervalFormatter", formatterClass())
     bool initWithCoder(NSCoder& coder) override {
         locale = coder.decodeObjectOfClass_forKey<FixtureLocale>("NS.locale");
         calendar = coder.decodeObjectOfClass_forKey<FixtureCalendar>("NS.calendar");

@@ -27,11 +27,7 @@ namespace {
 // A model-like class hierarchy for the class-name rules: TestLayer : TestNode : NSObject.
 class TestNode : public NSObject {
 public:
-    static const NSClass& objcClass() {
-        static const NSClass cls{"TestNode", &NSObject::objcClass()};
-        return cls;
-    }
-    const NSClass& classForKeyedArchiver() const override { return objcClass(); }
+    TEST_CLASS("TestNode", NSObject::objcClass())
 
     std::string name;
     std::shared_ptr<NSObject> parent;  // encoded conditionally, as back references are
@@ -54,21 +50,13 @@ public:
 
 class TestLayer : public TestNode {
 public:
-    static const NSClass& objcClass() {
-        static const NSClass cls{"TestLayer", &TestNode::objcClass()};
-        return cls;
-    }
-    const NSClass& classForKeyedArchiver() const override { return objcClass(); }
+    TEST_CLASS("TestLayer", TestNode::objcClass())
 };
 
 // An object that "yields none" when its "refuse" key is true (as a too-new prototype does).
 class TestRefusing : public NSObject {
 public:
-    static const NSClass& objcClass() {
-        static const NSClass cls{"TestRefusing", &NSObject::objcClass()};
-        return cls;
-    }
-    const NSClass& classForKeyedArchiver() const override { return objcClass(); }
+    TEST_CLASS("TestRefusing", NSObject::objcClass())
     bool refuse = false;
     void encodeWithCoder(NSCoder& coder) const override { coder.encodeBool_forKey(refuse, "refuse"); }
     bool initWithCoder(NSCoder& coder) override { return !coder.decodeBoolForKey("refuse"); }
@@ -358,11 +346,7 @@ TEST_F(Part2_1_KeyedArchive, ClassNamesAreRecordedWithTheirChain) {
 TEST_F(Part2_1_KeyedArchive, UnknownClassRaises) {
     class Unregistered : public NSObject {
     public:
-        static const NSClass& objcClass() {
-            static const NSClass cls{"Unregistered", &NSObject::objcClass()};
-            return cls;
-        }
-        const NSClass& classForKeyedArchiver() const override { return objcClass(); }
+        TEST_CLASS("Unregistered", NSObject::objcClass())
     };
     auto data = NSKeyedArchiver::archivedDataWithRootObject(std::make_shared<Unregistered>());
     EXPECT_EQ(raisedReason([&] { NSKeyedUnarchiver::unarchiveObjectWithData(data); },

@@ -46,16 +46,10 @@ namespace {
 
 // ---- Test-only model classes: a three-level chain under NSObject --------------------------------
 
-#define INTEROP_CLASS(Name, Superclass)                                      \
-    static const NSClass& objcClass() {                                      \
-        static const NSClass cls{Name, &Superclass};                         \
-        return cls;                                                          \
-    }                                                                        \
-    const NSClass& classForKeyedArchiver() const override { return objcClass(); }
 
 class InteropBase : public NSObject {
 public:
-    INTEROP_CLASS("InteropBase", NSObject::objcClass())
+    TEST_CLASS("InteropBase", NSObject::objcClass())
     void encodeWithCoder(NSCoder& coder) const override { coder.encodeObject_forKey(name, "name"); }
     bool initWithCoder(NSCoder& coder) override {
         name = coder.decodeObjectOfClass_forKey<NSString>("name");
@@ -66,7 +60,7 @@ public:
 
 class InteropMiddle : public InteropBase {
 public:
-    INTEROP_CLASS("InteropMiddle", InteropBase::objcClass())
+    TEST_CLASS("InteropMiddle", InteropBase::objcClass())
     void encodeWithCoder(NSCoder& coder) const override {
         InteropBase::encodeWithCoder(coder);
         coder.encodeInt64_forKey(level, "level");
@@ -87,7 +81,7 @@ public:
 
 class InteropLeaf : public InteropMiddle {
 public:
-    INTEROP_CLASS("InteropLeaf", InteropMiddle::objcClass())
+    TEST_CLASS("InteropLeaf", InteropMiddle::objcClass())
     void encodeWithCoder(NSCoder& coder) const override {
         InteropMiddle::encodeWithCoder(coder);
         coder.encodeObject_forKey(payload, "payload");
