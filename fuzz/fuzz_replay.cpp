@@ -1,6 +1,6 @@
-// Runs the keyed archive fuzz function over files without libFuzzer, so that the seed corpus (Apple's
-// archives and tests/data/malformed) is replayed by CTest in every build, sanitized builds included.
-//   keyed_archive_replay FILE|DIRECTORY...
+// Runs a fuzz function over files without libFuzzer, so that each fuzzer's seed corpus is replayed by
+// CTest in every build, sanitized builds included. Linked with one fuzzer source per program:
+//   keyed_archive_replay FILE|DIRECTORY...     image_source_replay FILE|DIRECTORY...
 // Every regular file named, and every regular file directly inside a directory named, is one input.
 // Exit status: 0 when every input ran, 2 on wrong usage or an unreadable input; a bug aborts.
 
@@ -10,13 +10,15 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size);
 
 int main(int argc, char** argv) {
+    const std::string program = std::filesystem::path(argv[0]).filename().string();
     if (argc < 2) {
-        std::fprintf(stderr, "usage: keyed_archive_replay FILE|DIRECTORY...\n");
+        std::fprintf(stderr, "usage: %s FILE|DIRECTORY...\n", program.c_str());
         return 2;
     }
     std::vector<std::filesystem::path> inputs;
@@ -30,7 +32,7 @@ int main(int argc, char** argv) {
             inputs.push_back(path);
         }
         if (error) {
-            std::fprintf(stderr, "keyed_archive_replay: %s: %s\n", path.c_str(), error.message().c_str());
+            std::fprintf(stderr, "%s: %s: %s\n", program.c_str(), path.c_str(), error.message().c_str());
             return 2;
         }
     }
@@ -38,12 +40,12 @@ int main(int argc, char** argv) {
     for (const auto& path : inputs) {
         std::ifstream file(path, std::ios::binary);
         if (!file) {
-            std::fprintf(stderr, "keyed_archive_replay: %s: cannot be read\n", path.c_str());
+            std::fprintf(stderr, "%s: %s: cannot be read\n", program.c_str(), path.c_str());
             return 2;
         }
         const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
         LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
     }
-    std::printf("keyed_archive_replay: %zu inputs\n", inputs.size());
+    std::printf("%s: %zu inputs\n", program.c_str(), inputs.size());
     return 0;
 }
