@@ -68,6 +68,10 @@ bool readHeader(PNGReader* r) {
     png_set_user_limits(r->png, kCGImageMaxDimension, kCGImageMaxDimension);
     png_set_chunk_malloc_max(r->png, ImageIOLimits::kMaxPNGAncillaryChunkBytes);
     png_set_chunk_cache_max(r->png, ImageIOLimits::kMaxPNGCachedChunks);
+    // Text is never shown: skip it unread, so that a small file of many (compressed) text chunks
+    // cannot make libpng hold megabytes of text (found by the image fuzzer).
+    static const png_byte kTextChunks[] = "tEXt\0zTXt\0iTXt";
+    png_set_keep_unknown_chunks(r->png, PNG_HANDLE_CHUNK_NEVER, kTextChunks, 3);
     // Bad ancillary chunks (a wrong CRC, a profile that does not fit) are dropped, not fatal.
     png_set_benign_errors(r->png, 1);
     png_set_option(r->png, PNG_SKIP_sRGB_CHECK_PROFILE, PNG_OPTION_ON);
