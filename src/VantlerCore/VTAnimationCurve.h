@@ -71,7 +71,7 @@ public:
     // Equal when `other` is an instance of the receiver's class (or a subclass) with the same four
     // control-point floats (exact float comparison); the type is not compared. No object is not equal.
     bool isEqual(const NSObject& other) const override;
-    bool isEqual(const NSObject* other) const { return other && isEqual(*other); }
+    using NSObject::isEqual;  // the form that takes none
     // Agrees with isEqual: formed from the four floats only (0 and −0 hash alike).
     size_t hash() const override;
 

@@ -52,7 +52,7 @@ public:
     // each differ from the receiver's by less than 0.0001 and whose curve is equal to the receiver's
     // (two infos without a curve count as equal). The spring values take no part. No object is not equal.
     bool isEqual(const NSObject& other) const override;
-    bool isEqual(const NSObject* other) const { return other && isEqual(*other); }
+    using NSObject::isEqual;  // the form that takes none
     // The curve's hash (0 without a curve) ^ trunc(duration × 100) ^ trunc(delay × 100), the truncations
     // to signed 64-bit saturating at its bounds and NaN giving 0.
     size_t hash() const override;

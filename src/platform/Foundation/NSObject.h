@@ -31,6 +31,9 @@ public:
 
     // Equality and hash as Foundation defines them: identity unless a class says otherwise.
     virtual bool isEqual(const NSObject& other) const { return this == &other; }
+    // isEqual: with an argument that may be none, which is never equal. A class that overrides
+    // isEqual brings this form back with `using NSObject::isEqual;`.
+    bool isEqual(const NSObject* other) const { return other && isEqual(*other); }
     virtual size_t hash() const { return std::hash<const void*>()(this); }
 
     // Archiving (Part 2.1). initWithCoder fills an instance that the unarchiver made and registered
