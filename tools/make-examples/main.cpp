@@ -6,6 +6,9 @@
 #include <fstream>
 #include <string>
 
+#include "CGContext.h"
+#include "CGImageToData.h"
+#include "DocumentShapes.h"
 #include "NSArray.h"
 #include "NSDate.h"
 #include "NSDictionary.h"
@@ -54,6 +57,37 @@ std::shared_ptr<NSData> sampleArchive() {
     return data;
 }
 
+// Three screens of different sizes and colours, without an embedded thumbnail: the generator draws
+// them (the thumbnail is the first screen, the preview all three side by side).
+std::shared_ptr<NSData> screensDocument() {
+    using document_shapes::Screen;
+    return document_shapes::make({.screens = {Screen{{375, 667}, {1.0, 0.231, 0.188, 1}},
+                                              Screen{{375, 667}, {0.204, 0.78, 0.349, 1}},
+                                              Screen{{320, 480}, {0.0, 0.478, 1.0, 1}}}});
+}
+
+// A document carrying its own thumbnail (top half orange, bottom half purple), which both requests
+// hand over unchanged.
+std::shared_ptr<NSData> embeddedThumbnailDocument() {
+    constexpr size_t kWidth = 200, kHeight = 120;
+    auto context = CGBitmapContextCreate(nullptr, kWidth, kHeight, 8, 0, CGColorSpaceCreateDeviceRGB(),
+                                         kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little);
+    auto* pixels = static_cast<uint8_t*>(CGBitmapContextGetData(context));
+    for (size_t row = 0; row < kHeight; ++row) {
+        for (size_t x = 0; x < kWidth; ++x) {
+            uint8_t* p = pixels + row * CGBitmapContextGetBytesPerRow(context) + x * 4;
+            const bool top = row < kHeight / 2;  // B G R A in memory
+            p[0] = top ? 0x00 : 0xDE;
+            p[1] = top ? 0x95 : 0x52;
+            p[2] = top ? 0xFF : 0xAF;
+            p[3] = 0xFF;
+        }
+    }
+    auto png = CGImageConvertToPNGData(CGBitmapContextCreateImage(context));
+    return document_shapes::make({.screens = {{{kWidth, kHeight}, {0.5, 0.5, 0.5, 1}}},
+                                  .thumbnail = std::vector<uint8_t>(png->bytes(), png->bytes() + png->length())});
+}
+
 bool write(const std::string& path, const NSData& data) {
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(data.bytes()), static_cast<std::streamsize>(data.length()));
@@ -68,7 +102,9 @@ int main(int argc, char** argv) {
         return argc == 2 ? 0 : 2;
     }
     const std::string folder = argv[1];
-    if (!write(folder + "/sample-archive.plist", *sampleArchive())) {
+    if (!write(folder + "/sample-archive.plist", *sampleArchive()) ||
+        !write(folder + "/screens.vantler", *screensDocument()) ||
+        !write(folder + "/embedded-thumbnail.vantler", *embeddedThumbnailDocument())) {
         std::fprintf(stderr, "make-examples: cannot write into %s\n", folder.c_str());
         return 1;
     }

@@ -30,9 +30,13 @@ struct CMTime {
 };
 extern const CMTime kCMTimeZero;     // 0/1, valid
 extern const CMTime kCMTimeInvalid;  // all zero
+// value/timescale seconds; kCMTimeInvalid when the timescale is not positive.
 CMTime CMTimeMake(int64_t value, int32_t timescale);
-// −1, 0 or 1, with CoreMedia's order (invalid < negative infinity < numbers < positive infinity <
-// indefinite) and exact comparison of value/timescale pairs.
+// Whether the time carries kCMTimeFlags_Valid (CoreMedia's macro of that name).
+bool CMTIME_IS_VALID(CMTime time);
+// −1, 0 or 1, with CoreMedia's documented order (negative infinity < numbers < indefinite <
+// positive infinity < invalid; so an invalid time is greater than kCMTimeZero), a larger epoch
+// greater, and exact comparison of value/timescale pairs.
 int32_t CMTimeCompare(CMTime time1, CMTime time2);
 // value / timescale in seconds; NaN for invalid or indefinite times, ±infinity for the infinities.
 double CMTimeGetSeconds(CMTime time);
@@ -47,10 +51,14 @@ class AVAssetTrack {
 public:
     virtual ~AVAssetTrack() = default;
     const std::string& mediaType() const { return mediaType_; }
-    // The size of the track's frames as stored, before the preferred transform (video tracks; zero
-    // for other tracks).
+    // The size of the track's frames as stored (the coded size after the codec's own cropping),
+    // before the preferred transform, in pixels; zero for audio tracks and when FFmpeg could not
+    // tell (frames its decoders refuse as larger than CGImage.h's limits).
     CGSize naturalSize() const { return naturalSize_; }
-    // The rotation that displays the frames upright (from the stream's display matrix).
+    // The quarter turn that shows the frames upright, from the stream's display matrix (or its
+    // "rotate" tag), as AVFoundation gives it: it maps stored pixel coordinates (y down) onto the
+    // upright frame, e.g. (0, 1, -1, 0, height, 0) for a phone video shot upright. Identity for
+    // other matrices (mirrors, angles that are no quarter turn) and for audio tracks.
     CGAffineTransform preferredTransform() const { return preferredTransform_; }
 
 protected:
@@ -60,9 +68,12 @@ protected:
     friend class AVURLAsset;
 };
 
-// A media file opened for its facts. Opening reads the container's header only; frames are decoded
-// by AVAssetImageGenerator. A file FFmpeg cannot open gives an asset with no tracks and an invalid
-// duration.
+// A media file opened for its facts, read once when the asset is made: the container's header and
+// the streams' parameters (FFmpeg's probing, within AVFoundationLimits.h). Frames are decoded by
+// AVAssetImageGenerator. A file FFmpeg cannot open as one of Part 3.1's supported media types
+// (FFmpeg's demuxers of them only; local files only) gives an asset with no tracks and an invalid
+// duration. An asset is immutable: several threads may use one, and several assets may be made
+// and used on several threads at once.
 class AVURLAsset : public NSObject {
 public:
     static const NSClass& objcClass() {
@@ -71,11 +82,15 @@ public:
     }
     const NSClass& classForKeyedArchiver() const override { return objcClass(); }
 
+    // Null for a null URL; a URL of another scheme than "file" gives an asset with no tracks.
     // `options` is not used (Part 3.1 passes none).
     static std::shared_ptr<AVURLAsset> URLAssetWithURL_options(std::shared_ptr<const NSURL> URL,
                                                                std::shared_ptr<const NSDictionary> options);
     const std::shared_ptr<const NSURL>& URL() const { return URL_; }
+    // The container's duration, in microseconds (timescale 1000000); invalid when unknown.
     CMTime duration() const { return duration_; }
+    // The video tracks (cover art in an audio file is not one) and audio tracks, in stream
+    // order; other streams (subtitles, data) are not listed.
     std::vector<std::shared_ptr<AVAssetTrack>> tracks() const { return tracks_; }
     std::vector<std::shared_ptr<AVAssetTrack>> tracksWithMediaType(const std::string& mediaType) const;
 
@@ -91,14 +106,25 @@ public:
         std::shared_ptr<const AVURLAsset> asset);
 
     void setAppliesPreferredTrackTransform(bool applies) { appliesPreferredTrackTransform_ = applies; }
+    // Kept for AVFoundation's interface; both modes give the full coded frame (FFmpeg reads no
+    // clean-aperture box), which is what Part 3.1's encoded-pixels mode asks for.
     void setApertureMode(std::string mode) { apertureMode_ = std::move(mode); }
+    // Kept for AVFoundation's interface; the frame given is always the one shown at exactly the
+    // requested time, which meets any tolerance (Part 3.1 asks for zero ones).
     void setRequestedTimeToleranceBefore(CMTime tolerance) { toleranceBefore_ = tolerance; }
     void setRequestedTimeToleranceAfter(CMTime tolerance) { toleranceAfter_ = tolerance; }
 
-    // The frame shown at `requestedTime` of the first video track, as an sRGB image (8-bit,
-    // premultiplied, in the project's native layout), rotated upright when the preferred transform
-    // is applied; null with *error set (domain "AVFoundationErrorDomain") when there is no video
-    // track or no frame can be decoded. `actualTime` may be null.
+    // The frame of the first video track shown at `requestedTime` (seconds from the container's
+    // start; a time that is no positive number is the start, so time 0 is the first frame), decoded
+    // anew from the asset's file on each call, as an sRGB image in cairo's native layout
+    // (kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Host, 8 bits, alpha 255 for opaque
+    // video; YUV converted with the stream's colour matrix, BT.709 for untagged HD and BT.601 for
+    // untagged SD), turned upright when the preferred transform is applied. `*actualTime`, when
+    // asked for, is the frame's own time. Null with `*error` (when asked for) set to AVFoundation's
+    // unknown error, domain "AVFoundationErrorDomain", code -11800 (AVErrorUnknown), description
+    // "The operation could not be completed", and a failure reason: no asset or not a local file,
+    // a file that does not open, no video track, no decoder, frames beyond CGImage.h's size limits,
+    // or no frame decoded within AVFoundationLimits::kMaxPacketsBeforeFrame packets.
     CGImageRef copyCGImageAtTime_actualTime_error(CMTime requestedTime, CMTime* actualTime,
                                                   std::shared_ptr<NSError>* error) const;
 

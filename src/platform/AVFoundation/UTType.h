@@ -10,9 +10,16 @@
 #include "NSURL.h"
 
 // The type identifier of the file at a file URL ("public.mpeg-4", "com.apple.quicktime-movie",
-// "public.mp3", ..., "public.png", "public.data" for unknown content), or none when the file
-// cannot be read.
+// "public.mp3", ..., "public.png" and the other types of ImageIO's reader, "public.data" for
+// other or empty content), or none when the URL is not a file URL or names no readable regular
+// file. The content decides the family (a PNG named x.mp4 is "public.png"); within a container
+// several types share (MPEG-4/QuickTime, AIFF, MPEG audio), the name's extension decides when it
+// names one of them, as on a Mac, else the content's brand, form type or layer. Reads at most
+// AVFoundationLimits::kTypeProbeBytes from the start, and as many after an ID3 tag; an MPEG-4
+// file with a generic brand and no telling extension is opened to see whether it has video.
 std::optional<std::string> NSURLTypeIdentifierForURL(const NSURL& url);
 // Whether `type` conforms to `conformsTo` ("public.mpeg-4" conforms to "public.movie",
-// "public.audiovisual-content", "public.data" and itself).
+// "public.audiovisual-content", "public.content", "public.data", "public.item" and itself), by
+// macOS's declarations of the media and image types (UTType.cpp); an undeclared type conforms to
+// itself only.
 bool UTTypeConformsToType(const std::string& type, const std::string& conformsTo);

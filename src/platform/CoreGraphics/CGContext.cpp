@@ -95,6 +95,16 @@ Surface reduced(cairo_surface_t* source, int width, int height, int newWidth, in
 // ---- CGContext
 
 CGContext::~CGContext() {
+    if (vector) {
+        finishVector();
+    } else {
+        // Layers left open are dropped (a bitmap's pixels are not changed by them).
+        for (const Group& group : groups)
+            if (group.recording) {
+                cairo_destroy(group.cr);
+                cairo_surface_destroy(group.recording);
+            }
+    }
     if (bitmap && bitmap->callerData) syncVisible();
     if (cr) cairo_destroy(cr);
     if (surface) cairo_surface_destroy(surface);
@@ -126,27 +136,9 @@ void CGContext::syncVisible() {
                        bitmap->width, bitmap->visible + y * bitmap->bytesPerRow);
 }
 
-cairo_t* CGContext::beginDrawing() {
-    const CGAffineTransform& t = gstate.ctm;
-    cairo_matrix_t ctm;
-    cairo_matrix_init(&ctm, t.a, t.b, t.c, t.d, t.tx, t.ty);
-    cairo_matrix_t flip;
-    cairo_matrix_init(&flip, 1, 0, 0, -1, 0, deviceHeight);
-    cairo_matrix_t matrix;
-    cairo_matrix_multiply(&matrix, &ctm, &flip);  // the CTM first, then the flip
-    // Cairo refuses a singular (or non-finite) matrix by putting the context in a permanent error
-    // state; such a CTM draws nothing instead.
-    cairo_matrix_t inverse = matrix;
-    if (cairo_matrix_invert(&inverse) != CAIRO_STATUS_SUCCESS) return nullptr;
-    takeInVisible();
-    cairo_save(cr);
-    cairo_set_matrix(cr, &matrix);
-    return cr;
-}
-
-void CGContext::endDrawing() {
-    cairo_restore(cr);
-    if (!bitmap) return;
+void CGContext::markDrawn() {
+    // Open groups have not reached the surface yet.
+    if (!bitmap || !groups.empty()) return;
     bitmap->surfaceAhead = true;
     // Memory the caller supplied is the caller's view of the bitmap: keep it current.
     if (bitmap->callerData && !bitmap->direct) syncVisible();
@@ -200,7 +192,9 @@ CGContextRef CGBitmapContextCreate(void* data, size_t width, size_t height, size
     context->cr = cairo_create(context->surface);
     if (cairo_status(context->cr) != CAIRO_STATUS_SUCCESS) return nullptr;
     context->space = std::move(space);
-    context->deviceHeight = static_cast<double>(height);
+    context->page = CGRectMake(0, 0, double(width), double(height));
+    cairo_matrix_init(&context->deviceToCairo, 1, 0, 0, -1, 0, double(height));
+    context->gstate.clipBox = context->page;
     // The caller's bytes are the starting picture; the context's own start zeroed, as does a new
     // cairo surface.
     bitmap->visibleAhead = bitmap->callerData;
@@ -254,16 +248,13 @@ CGImageRef CGBitmapContextCreateImage(const CGContextRef& context) {
 // ---- Graphics state
 
 void CGContextSaveGState(const CGContextRef& context) {
-    if (!context) return;
-    context->stack.push_back(context->gstate);
-    cairo_save(context->cr);
+    if (context) context->stack.push_back(context->gstate);
 }
 
 void CGContextRestoreGState(const CGContextRef& context) {
-    if (!context || context->stack.empty()) return;
-    context->gstate = context->stack.back();
+    if (!context || context->stack.size() <= context->layerStackFloor()) return;
+    context->gstate = std::move(context->stack.back());
     context->stack.pop_back();
-    cairo_restore(context->cr);
 }
 
 size_t CGContextGetGStateDepth(const CGContextRef& context) {
@@ -288,6 +279,14 @@ void CGContextConcatCTM(const CGContextRef& context, CGAffineTransform transform
 
 CGAffineTransform CGContextGetCTM(const CGContextRef& context) {
     return context ? context->gstate.ctm : CGAffineTransformIdentity;
+}
+
+CGSize CGContextConvertSizeToDeviceSpace(const CGContextRef& context, CGSize size) {
+    return context ? CGSizeApplyAffineTransform(size, context->gstate.ctm) : size;
+}
+
+CGRect CGContextConvertRectToDeviceSpace(const CGContextRef& context, CGRect rect) {
+    return context ? CGRectApplyAffineTransform(rect, context->gstate.ctm) : rect;
 }
 
 void CGContextSetInterpolationQuality(const CGContextRef& context, CGInterpolationQuality quality) {
@@ -340,7 +339,7 @@ void CGContextDrawImage(const CGContextRef& context, CGRect rect, const CGImageR
     const double deviceWidth = std::fabs(w) * std::hypot(t.a, t.b);
     const double deviceHeight = std::fabs(h) * std::hypot(t.c, t.d);
     int sourceWidth = width, sourceHeight = height;
-    // (A singular CTM gives a device size of 0; beginDrawing below then draws nothing.)
+    // (A singular CTM gives a device size of 0; beginPaint below then paints nothing.)
     if ((filter == CAIRO_FILTER_GOOD || filter == CAIRO_FILTER_BEST) && deviceWidth > 0 &&
         deviceHeight > 0 && std::isfinite(deviceWidth) && std::isfinite(deviceHeight)) {
         while ((sourceWidth > 1 && sourceWidth > kMaxCairoReduction * deviceWidth) ||
@@ -360,7 +359,7 @@ void CGContextDrawImage(const CGContextRef& context, CGRect rect, const CGImageR
         }
     }
 
-    cairo_t* cr = context->beginDrawing();
+    cairo_t* cr = context->beginPaint();
     if (!cr) return;
     cairo_pattern_t* pattern = cairo_pattern_create_for_surface(source.get());
     // User space → image pixels: x from the rectangle's minimum x, rows down from its maximum y.
@@ -376,9 +375,37 @@ void CGContextDrawImage(const CGContextRef& context, CGRect rect, const CGImageR
     cairo_rectangle(cr, x, y, w, h);
     cairo_fill(cr);
     cairo_pattern_destroy(pattern);
-    context->endDrawing();
+    context->endPaint();
 }
 
 void CGContextFlush(const CGContextRef& context) {
-    if (context) context->syncVisible();
+    if (!context) return;
+    if (context->vector)
+        cairo_surface_flush(context->surface);
+    else
+        context->syncVisible();
+}
+
+void CGContextRelease(CGContextRef& context) {
+    context.reset();
+}
+
+// ---- Text state
+
+void CGContextSetTextMatrix(const CGContextRef& context, CGAffineTransform t) {
+    if (context) context->textMatrix = t;
+}
+
+CGAffineTransform CGContextGetTextMatrix(const CGContextRef& context) {
+    return context ? context->textMatrix : CGAffineTransformIdentity;
+}
+
+void CGContextSetTextPosition(const CGContextRef& context, CGFloat x, CGFloat y) {
+    if (!context) return;
+    context->textMatrix.tx = x;
+    context->textMatrix.ty = y;
+}
+
+CGPoint CGContextGetTextPosition(const CGContextRef& context) {
+    return context ? CGPointMake(context->textMatrix.tx, context->textMatrix.ty) : CGPointZero;
 }

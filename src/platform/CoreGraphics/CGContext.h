@@ -2,32 +2,43 @@
 // CoreGraphics drawing contexts with CoreGraphics' names, over cairo (Part 4.1; used by Parts 1.1,
 // 3.2, 3.3, 4.2, 4.3).
 //
-// `CGContext` is the one context type: bitmap contexts now (CGBitmapContextCreate, below); the
-// host's contexts, paths, clipping, colours, shadows, transparency layers and text join it later.
-// `CGContextRef` shares it; "release" is the end of the last reference. A context is used by one
-// thread at a time. Every function accepts a null context and then does nothing (or answers 0,
-// null, the identity).
+// `CGContext` is the one context type: bitmap contexts (CGBitmapContextCreate) and the host's
+// vector contexts (PDF and SVG, CGPDFContextCreateWithPath & co), with paths, clipping, colours,
+// shadows and transparency layers. `CGContextRef` shares it; "release" is the end of the last
+// reference. A context is used by one thread at a time. Every function accepts a null context and
+// then does nothing (or answers 0, null, the identity).
 //
 // Conventions (Part 4.1): user space starts with y upwards and the origin at the lower left; a
 // bitmap context's user space is its pixel grid (one unit per pixel, pixel (0, 0) of the bitmap's
-// first row at the top left, so user point (0, height) is the top-left corner). The CTM maps user
-// space to that y-up pixel space; CGContextTranslateCTM, ScaleCTM, RotateCTM and ConcatCTM prepend
-// their step (it acts first on user-space points).
+// first row at the top left, so user point (0, height) is the top-left corner); a vector context's
+// is its page in points. The CTM maps user space to that y-up device space;
+// CGContextTranslateCTM, ScaleCTM, RotateCTM and ConcatCTM prepend their step (it acts first on
+// user-space points). The current path and the clip are fixed in device space when they are made:
+// a later CTM change moves neither (as in CoreGraphics).
 //
-// Colour: a context draws in its colour space. Images are matched into it from their own space
-// (relative colorimetric, lcms2); device RGB is taken as sRGB, so drawing into a device RGB context
-// (every call site of the spec) gives sRGB output.
+// Colour: a context draws in its colour space. Images and colours are matched into it from their
+// own space (relative colorimetric, lcms2); device RGB is taken as sRGB, so drawing into a device
+// RGB context (every call site of the spec) gives sRGB output. Vector contexts draw in sRGB.
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
+#include "CGColor.h"
 #include "CGColorSpace.h"
 #include "CGGeometry.h"
 #include "CGImage.h"
+#include "CGPath.h"
 
 class CGContext;  // opaque; defined in CGContextPrivate.h for the CoreGraphics sources
 using CGContextRef = std::shared_ptr<CGContext>;
+class NSDictionary;
+
+// Ends the caller's reference now (release is otherwise by scope); a vector context whose last
+// reference this was is finished (CGPDFContextClose).
+void CGContextRelease(CGContextRef& context);
 
 // CoreGraphics' enumeration, with its values.
 enum CGInterpolationQuality : int32_t {
@@ -73,8 +84,28 @@ CGImageAlphaInfo CGBitmapContextGetAlphaInfo(const CGContextRef& context);
 // context's format and colour space; null for a null or non-bitmap context.
 CGImageRef CGBitmapContextCreateImage(const CGContextRef& context);
 
+// ---- Vector contexts (the host's, Part 1.1)
+// A context drawing `mediaBox` (points; its origin is the page's lower-left corner in user space)
+// into a PDF or SVG document of one page: vector output, except shadows, which are rasterised at
+// kCGVectorContextShadowScale pixels per point. User space is in points, y up, with the identity
+// CTM, as for bitmap contexts. The file at `path` is created (replaced) at once; the Data forms
+// append the document's bytes to `*out` (kept by the caller, alive until the context is closed or
+// released) and write no file. Null on failure: a media box whose size is not finite and positive
+// or larger than kCGVectorContextMaxDimension, a null sink, a file that cannot be created.
+// Write errors after creation (a full disk) leave the file incomplete; nothing reports them, as in
+// CoreGraphics.
+inline constexpr double kCGVectorContextShadowScale = 2;
+inline constexpr double kCGVectorContextMaxDimension = 1 << 20;  // points (about 370 m)
+CGContextRef CGPDFContextCreateWithPath(const std::string& path, CGRect mediaBox);
+CGContextRef CGSVGContextCreateWithPath(const std::string& path, CGRect mediaBox);
+CGContextRef CGPDFContextCreateWithData(std::vector<uint8_t>* out, CGRect mediaBox);
+CGContextRef CGSVGContextCreateWithData(std::vector<uint8_t>* out, CGRect mediaBox);
+// Finishes the document (writes everything out; later drawing is ignored). For both kinds; the
+// last release does it too. Nothing for a bitmap context or a closed one.
+void CGPDFContextClose(const CGContextRef& context);
+
 // ---- Graphics state (Part 4.1 "Context state"). Save and restore nest strictly; a restore without
-// a matching save does nothing.
+// a matching save does nothing, as does one that would end a transparency layer's own save.
 void CGContextSaveGState(const CGContextRef& context);
 void CGContextRestoreGState(const CGContextRef& context);
 // How many saves are not yet restored (ours: tests check that drawing leaves it unchanged).
@@ -97,20 +128,89 @@ void CGContextTranslateCTM(const CGContextRef& context, CGFloat tx, CGFloat ty);
 void CGContextScaleCTM(const CGContextRef& context, CGFloat sx, CGFloat sy);
 void CGContextRotateCTM(const CGContextRef& context, CGFloat angle);  // radians, counter-clockwise
 void CGContextConcatCTM(const CGContextRef& context, CGAffineTransform transform);
-// User space to the context's y-up pixel space; the identity for a new bitmap context.
+// User space to the context's y-up device space; the identity for a new context.
 CGAffineTransform CGContextGetCTM(const CGContextRef& context);
 
 void CGContextSetInterpolationQuality(const CGContextRef& context, CGInterpolationQuality quality);
 CGInterpolationQuality CGContextGetInterpolationQuality(const CGContextRef& context);
 
+// Device space (y up, pixels of a bitmap or points of a vector page) from user space: the CTM
+// without its translation for a size (Part 4.2 converts shadow offsets with it), the bounding box
+// of the mapped corners for a rectangle.
+CGSize CGContextConvertSizeToDeviceSpace(const CGContextRef& context, CGSize size);
+CGRect CGContextConvertRectToDeviceSpace(const CGContextRef& context, CGRect rect);
+
+// ---- Paint state (part of the graphics state)
+// Colours are matched into the context's space when set; a null colour paints nothing visible.
+void CGContextSetFillColorWithColor(const CGContextRef& context, const CGColorRef& color);
+void CGContextSetStrokeColorWithColor(const CGContextRef& context, const CGColorRef& color);
+// User-space units, centred on the path (half on each side); 1 at first. A negative or non-finite
+// width is ignored; 0 strokes nothing.
+void CGContextSetLineWidth(const CGContextRef& context, CGFloat width);
+// REPLACES the alpha applied to everything painted (Part 4.2 relies on it not multiplying); clamped
+// to 0…1, NaN ignored. 1 at first.
+void CGContextSetAlpha(const CGContextRef& context, CGFloat alpha);
+// A shadow under everything painted from now on: the painted shape's alpha, moved by `offset` in
+// DEVICE space (y up; neither moved, turned nor scaled by the CTM, as in CoreGraphics), blurred,
+// in `color`. `blur` is in device units too: a Gaussian of standard deviation blur / 2 (the look of
+// CoreGraphics' shadow blur), computed as three box blurs; negative or NaN reads as 0, more than
+// kCGShadowMaxBlur as that. A null colour, or one with alpha 0, clears the shadow; a non-finite
+// offset too. The whole shape casts the shadow, also where the clip hides the shape; the shadow is
+// clipped like the shape. Shadows are rasterised (on a vector page at kCGVectorContextShadowScale
+// pixels per point); one reaching over more than 8 million pixels is rasterised coarser.
+inline constexpr CGFloat kCGShadowMaxBlur = 4096;
+void CGContextSetShadowWithColor(const CGContextRef& context, CGSize offset, CGFloat blur,
+                                 const CGColorRef& color);
+// The same with CoreGraphics' default colour: black at alpha 1/3.
+void CGContextSetShadow(const CGContextRef& context, CGSize offset, CGFloat blur);
+
+// ---- Paths and clipping. The current path is not part of the graphics state; each part is fixed
+// in device space by the CTM in force when it is added.
+void CGContextBeginPath(const CGContextRef& context);  // empties the current path
+void CGContextAddRect(const CGContextRef& context, CGRect rect);
+void CGContextAddPath(const CGContextRef& context, const CGPathRef& path);
+// Paint the current path (non-zero winding) and empty it.
+void CGContextFillPath(const CGContextRef& context);
+void CGContextStrokePath(const CGContextRef& context);  // line width of the CTM at the stroke
+// Fills the rectangle; empties the current path, as CoreGraphics does.
+void CGContextFillRect(const CGContextRef& context, CGRect rect);
+// Intersects the clip with the current path (non-zero winding) and empties the path. An empty path
+// leaves nothing drawable.
+void CGContextClip(const CGContextRef& context);
+void CGContextClipToRect(const CGContextRef& context, CGRect rect);  // the path is kept
+// The clip's bounding box in user space (the device box mapped back by the CTM): the whole page
+// without a clip; null when the clip is empty or the CTM cannot be inverted.
+CGRect CGContextGetClipBoundingBox(const CGContextRef& context);
+
+// ---- Transparency layers (Part 4.2 step 5). Everything drawn until the matching End is composited
+// as one group with the alpha and shadow in force at the Begin; inside, the alpha starts at 1 and
+// there is no shadow. Begin saves the graphics state and End restores it (first ending any save
+// made inside and left open). Layers nest. `auxInfo` is CoreGraphics' reserved dictionary: pass
+// null; it is ignored. WithRect limits the layer to the device pixels of `rect` (user space):
+// what is drawn outside is clipped, and the clip bounding box inside says so; the layer's shadow
+// may fall outside.
+void CGContextBeginTransparencyLayer(const CGContextRef& context, const NSDictionary* auxInfo);
+void CGContextBeginTransparencyLayerWithRect(const CGContextRef& context, CGRect rect,
+                                             const NSDictionary* auxInfo);
+void CGContextEndTransparencyLayer(const CGContextRef& context);  // no open layer: nothing
+
+// ---- Text state. The text matrix is NOT part of the graphics state (CoreGraphics documents that
+// saving and restoring leave it alone); the text position is its translation.
+void CGContextSetTextMatrix(const CGContextRef& context, CGAffineTransform t);
+CGAffineTransform CGContextGetTextMatrix(const CGContextRef& context);
+void CGContextSetTextPosition(const CGContextRef& context, CGFloat x, CGFloat y);
+CGPoint CGContextGetTextPosition(const CGContextRef& context);
+
 // ---- Drawing
 // The whole image scaled into `rect` (user space), its first row at the rectangle's maximum y and
 // its first column at the minimum x, composited over what is there (source-over). Filtering follows
 // the interpolation quality (nearest pixel for an image made with shouldInterpolate false); the
-// image's edges are not blurred into transparency. Nothing is drawn for a null image, a rectangle
+// image's edges are not blurred into transparency. The clip, alpha and shadow apply as to every
+// painting operation. Nothing is drawn for a null image, a rectangle
 // of zero or non-finite size, a CTM that cannot be inverted, or an image whose space lcms2 cannot
 // match into the context's.
 void CGContextDrawImage(const CGContextRef& context, CGRect rect, const CGImageRef& image);
 
-// Brings the context's bytes up to date with what was drawn (as CGBitmapContextGetData does).
+// Brings a bitmap context's bytes up to date with what was drawn (as CGBitmapContextGetData does);
+// writes a vector context's pending output.
 void CGContextFlush(const CGContextRef& context);

@@ -10,6 +10,8 @@
 
 #include "NSObject.h"
 
+class NSURL;
+
 // NSDataReadingOptions
 enum NSDataReadingOptions : unsigned {
     NSDataReadingMappedIfSafe = 1u << 0,
@@ -36,6 +38,16 @@ public:
     // NSDataReadingMappedAlways a regular file is mapped read-only instead of copied.
     static std::shared_ptr<NSData> dataWithContentsOfFile_options(const std::string& path,
                                                                  unsigned options);
+    // File URLs (NSData+Files.cpp): the whole file a file URL names, read into memory; none for a
+    // URL of another scheme or a file that can't be read.
+    static std::shared_ptr<NSData> dataWithContentsOfURL(const NSURL& url);
+    // Writes the bytes to the file at `path`, replacing what is there; false on failure. With
+    // useAuxiliaryFile, into a new file in the same directory that is then renamed over the path, so
+    // that the path holds either the old file or all of the new bytes, and a failure leaves nothing
+    // behind; without, in place.
+    bool writeToFile_atomically(const std::string& path, bool useAuxiliaryFile) const;
+    // The same for a file URL; false for a URL of another scheme.
+    bool writeToURL_atomically(const NSURL& url, bool atomically) const;
 
     virtual std::span<const uint8_t> span() const { return bytes_; }
     const uint8_t* bytes() const { return span().data(); }

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "CGColorSpace.h"
@@ -89,9 +90,16 @@ struct PNGEncoderSettings {
                                // 0x40 average, 0x80 Paeth (several: libpng picks per row)
     int strategy = 0;          // zlib strategy: 0 default, 1 filtered, 3 RLE
 };
-// The image as a PNG file, appended to `out`; false (and `out` unchanged) when the image cannot
-// be encoded.
+// One text chunk: a keyword and its text, UTF-8 (CGImageDestination.h,
+// kCGImagePropertyPNGTextEntries).
+struct PNGTextEntry {
+    std::string keyword;
+    std::string text;
+};
+// The image as a PNG file, appended to `out`, with the entries of `text` as text chunks before the
+// pixels (those CGImageDestination.h calls unwritable are left out); false (and `out` unchanged)
+// when the image cannot be encoded.
 bool encodePNG(const CGImageRef& image, const PNGEncoderSettings& settings,
-               std::vector<uint8_t>& out);
+               std::vector<uint8_t>& out, std::span<const PNGTextEntry> text = {});
 
 }  // namespace ImageIOPrivate

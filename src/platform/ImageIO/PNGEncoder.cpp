@@ -7,6 +7,7 @@
 
 #include <png.h>
 
+#include <climits>
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
@@ -36,6 +37,8 @@ struct PNGWriter {
     int sRGB;                // write an sRGB chunk
     const uint8_t* profile;  // else write this profile as iCCP (when not null)
     png_uint_32 profileLength;
+    png_textp text;  // text chunks, before the pixels
+    int textCount;
     int level;
     int filters;
     int strategy;
@@ -82,6 +85,7 @@ bool writePNG(PNGWriter* w) {
     else if (w->profile)
         png_set_iCCP(w->png, w->info, "ICC Profile", PNG_COMPRESSION_TYPE_BASE, w->profile,
                      w->profileLength);
+    if (w->textCount > 0) png_set_text(w->png, w->info, w->text, w->textCount);
     png_set_compression_level(w->png, w->level);
     png_set_compression_strategy(w->png, w->strategy);
     png_set_filter(w->png, PNG_FILTER_TYPE_BASE, w->filters);
@@ -139,12 +143,53 @@ bool allOpaque(const CGImage& image) {
     return true;
 }
 
+// Whether an entry can be written (CGImageDestination.h, kCGImagePropertyPNGTextEntries).
+bool isWritable(const ImageIOPrivate::PNGTextEntry& entry) {
+    // PNG specification 11.3.4.2: a keyword is 1 to 79 Latin-1 printable characters without
+    // leading, trailing or consecutive spaces; only its ASCII part reads the same in UTF-8.
+    const std::string& keyword = entry.keyword;
+    if (keyword.empty() || keyword.size() > 79) return false;
+    if (keyword.front() == ' ' || keyword.back() == ' ') return false;
+    if (keyword.find("  ") != std::string::npos) return false;
+    for (unsigned char c : keyword)
+        if (c < 0x20 || c > 0x7E) return false;
+    // Text chunks end their text at the chunk's end, but libpng takes C strings.
+    return entry.text.find('\0') == std::string::npos;
+}
+
+// Whether the text can go in a tEXt chunk, whose text is Latin-1: ASCII is the same in both.
+bool isASCII(const std::string& text) {
+    for (unsigned char c : text)
+        if (c > 0x7F) return false;
+    return true;
+}
+
+// The libpng form of the writable entries; the strings stay in `entries`, which libpng copies from.
+std::vector<png_text> pngTextOf(std::span<const ImageIOPrivate::PNGTextEntry> entries) {
+    std::vector<png_text> text;
+    for (const auto& entry : entries) {
+        if (!isWritable(entry)) continue;
+        png_text chunk{};
+        chunk.key = const_cast<char*>(entry.keyword.c_str());
+        chunk.text = const_cast<char*>(entry.text.c_str());
+        if (isASCII(entry.text)) {
+            chunk.compression = PNG_TEXT_COMPRESSION_NONE;
+            chunk.text_length = entry.text.size();
+        } else {
+            chunk.compression = PNG_ITXT_COMPRESSION_NONE;
+            chunk.itxt_length = entry.text.size();
+        }
+        text.push_back(chunk);
+    }
+    return text;
+}
+
 }  // namespace
 
 namespace ImageIOPrivate {
 
 bool encodePNG(const CGImageRef& image, const PNGEncoderSettings& settings,
-               std::vector<uint8_t>& out) {
+               std::vector<uint8_t>& out, std::span<const PNGTextEntry> text) {
     if (!image) return false;
     using Alpha = CoreGraphicsPrivate::PixelLayout::Alpha;
     const auto& layout = image->layout;
@@ -211,6 +256,10 @@ bool encodePNG(const CGImageRef& image, const PNGEncoderSettings& settings,
         writer.profile = profile->bytes();
         writer.profileLength = static_cast<png_uint_32>(profile->length());
     }
+    std::vector<png_text> chunks = pngTextOf(text);
+    if (chunks.size() > size_t{INT_MAX}) return false;
+    writer.text = chunks.data();
+    writer.textCount = static_cast<int>(chunks.size());
     writer.level = settings.compressionLevel;
     writer.filters = settings.filters;
     writer.strategy = settings.strategy;

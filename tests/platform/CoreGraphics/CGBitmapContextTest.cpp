@@ -14,56 +14,10 @@
 #include "CGColorSpace.h"
 #include "CGContext.h"
 #include "CGImage.h"
+#include "ContextTestSupport.h"
 #include "NSData.h"
 
-namespace {
-
-constexpr CGBitmapInfo kNative = kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Host;
-
-struct RGBA {
-    int r, g, b, a;
-    friend bool operator==(const RGBA&, const RGBA&) = default;
-};
-std::ostream& operator<<(std::ostream& out, const RGBA& p) {
-    return out << "(" << p.r << ", " << p.g << ", " << p.b << ", " << p.a << ")";
-}
-
-CGContextRef nativeContext(size_t width, size_t height,
-                           CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB()) {
-    return CGBitmapContextCreate(nullptr, width, height, 8, 0, std::move(space), kNative);
-}
-
-// The premultiplied pixel at column x of memory row `row` (row 0 = top) of a native context.
-RGBA pixelAt(const CGContextRef& context, size_t x, size_t row) {
-    const auto* data = static_cast<const uint8_t*>(CGBitmapContextGetData(context));
-    uint32_t word;
-    std::memcpy(&word, data + row * CGBitmapContextGetBytesPerRow(context) + 4 * x, 4);
-    return {int(word >> 16 & 255), int(word >> 8 & 255), int(word & 255), int(word >> 24)};
-}
-
-// An RGBA (straight, alpha last) image from rows of pixels in the given space.
-CGImageRef imageRGBA(size_t width, size_t height, const std::vector<RGBA>& pixels,
-                     CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB()) {
-    std::vector<uint8_t> bytes;
-    for (const auto& p : pixels) {
-        bytes.push_back(uint8_t(p.r));
-        bytes.push_back(uint8_t(p.g));
-        bytes.push_back(uint8_t(p.b));
-        bytes.push_back(uint8_t(p.a));
-    }
-    return CGImageCreate(width, height, 8, 32, width * 4, std::move(space), kCGImageAlphaLast,
-                         NSData::dataWithVector(std::move(bytes)));
-}
-
-bool near(const RGBA& a, const RGBA& b, int tolerance) {
-    return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance &&
-           std::abs(a.b - b.b) <= tolerance && std::abs(a.a - b.a) <= tolerance;
-}
-
-const RGBA kRed{255, 0, 0, 255}, kGreen{0, 255, 0, 255}, kBlue{0, 0, 255, 255},
-    kWhite{255, 255, 255, 255}, kClear{0, 0, 0, 0};
-
-}  // namespace
+using namespace ContextTestSupport;
 
 TEST(Part4_1_BitmapContext, StartsTransparentWithTheRequestedShape) {
     const CGContextRef context = nativeContext(7, 5);

@@ -1,0 +1,30 @@
+# What `cmake --install` puts where: the programs in bin/, every shared library and the generator
+# plug-in in lib/vantler/ (VANTLER_INSTALL_LIBDIR, which CMAKE_INSTALL_RPATH names relative to
+# $ORIGIN, so that an installed tree works wherever it is unpacked: DESTDIR, a sandbox's /usr),
+# and the desktop integration: the thumbnailer entry and the MIME type of Vantler documents.
+# Included at the end of the top CMakeLists.txt, once every target exists; targets that a build
+# leaves out (tools/, a model library not yet written) are skipped.
+
+foreach(program vantler-ql vantler-thumbnailer)
+    if(TARGET ${program})
+        install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    endif()
+endforeach()
+
+foreach(library VantlerFoundation VantlerCoreGraphics VantlerImageIO VantlerCoreText VantlerAppKit
+                VantlerAVFoundation VantlerQuickLookHost VantlerUtilities VantlerCore Vantler
+                VantlerQuickLook)
+    if(TARGET ${library})
+        get_target_property(type ${library} TYPE)
+        if(type STREQUAL "SHARED_LIBRARY" OR type STREQUAL "MODULE_LIBRARY")
+            install(TARGETS ${library} LIBRARY DESTINATION ${VANTLER_INSTALL_LIBDIR})
+        endif()
+    endif()
+endforeach()
+
+# The file managers' thumbnailer entries and shared-mime-info's source packages
+# (update-mime-database, run by the distribution's package trigger, builds the database from them).
+install(FILES ${PROJECT_SOURCE_DIR}/data/vantler.thumbnailer
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/thumbnailers)
+install(FILES ${PROJECT_SOURCE_DIR}/data/vantler-mime.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages RENAME vantler.xml)

@@ -1,0 +1,30 @@
+#pragma once
+// A screen (Part 2.4): the root of a layer tree, drawn as one picture by the request handlers
+// (Part 1.1), with a weak reference to the prototype that owns it. So far the layer record of
+// VTLayer.h and the owner; links (Part 2.9) join with their Part.
+
+#include <memory>
+
+#include "VTLayer.h"
+
+class VTPrototype;
+
+class VTScreen : public VTLayer {
+public:
+    static const NSClass& objcClass() {
+        static const NSClass cls{"VTScreen", &VTLayer::objcClass()};
+        return cls;
+    }
+    const NSClass& classForKeyedArchiver() const override { return objcClass(); }
+
+    static std::shared_ptr<VTScreen> init();
+
+    // The owning document (not owned); none when the screen is in none.
+    std::shared_ptr<VTPrototype> prototype() const { return prototype_.lock(); }
+    void setPrototype(const std::shared_ptr<VTPrototype>& prototype) { prototype_ = prototype; }
+
+    bool initWithCoder(NSCoder& coder) override;
+
+private:
+    std::weak_ptr<VTPrototype> prototype_;
+};

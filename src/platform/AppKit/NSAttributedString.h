@@ -1,0 +1,92 @@
+#pragma once
+// Attributed strings (Part 4.2 "Text drawing" steps 3 and 8): text with attributes, kept as runs of
+// characters that share one attribute dictionary. `initWithString_attributes` makes one run over
+// the whole text; NSMutableAttributedString's `setAttributes_range` splits runs.
+//
+// NSAttributedString is what CoreText lays out (CFAttributedString.h, the toll-free bridge): it
+// reads the attributes below from each run and ignores any other.
+//   NSFontAttributeName            "NSFont"            an NSFont
+//   NSForegroundColorAttributeName "NSColor"           an NSColor
+//   NSParagraphStyleAttributeName  "NSParagraphStyle"  an NSParagraphStyle (alignment, line break)
+// A value of another class counts as absent (CoreText's default then applies).
+//
+// Positions and lengths are in UTF-16 code units, as in Foundation. The text is kept as valid UTF-8:
+// bytes of the given string that are not are replaced by U+FFFD (TextEncoding.h).
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "CFAttributedString.h"
+#include "NSDictionary.h"
+#include "NSString.h"
+
+extern const std::shared_ptr<NSString> NSFontAttributeName;
+extern const std::shared_ptr<NSString> NSForegroundColorAttributeName;
+extern const std::shared_ptr<NSString> NSParagraphStyleAttributeName;
+
+// Foundation's range.
+struct NSRange {
+    uint64_t location = 0;
+    uint64_t length = 0;
+    friend bool operator==(const NSRange&, const NSRange&) = default;
+};
+constexpr NSRange NSMakeRange(uint64_t location, uint64_t length) {
+    return {location, length};
+}
+
+class NSAttributedString : public CFAttributedString {
+  public:
+    static const NSClass& objcClass() {
+        static const NSClass cls{"NSAttributedString", &NSObject::objcClass()};
+        return cls;
+    }
+    const NSClass& classForKeyedArchiver() const override { return objcClass(); }
+
+    // The text with no attributes, or with `attributes` (kept; none: no attributes) over all of it.
+    static std::shared_ptr<NSAttributedString> initWithString(std::string_view string);
+    static std::shared_ptr<NSAttributedString> initWithString_attributes(
+        std::string_view string, std::shared_ptr<NSDictionary> attributes);
+
+    std::shared_ptr<NSString> string() const;
+    uint64_t length() const { return length_; }
+    // The attributes of the character at `index` (an empty dictionary for a string without any),
+    // and through `effectiveRange` when it is not null the run they cover. None past the end.
+    std::shared_ptr<NSDictionary> attributesAtIndex_effectiveRange(uint64_t index,
+                                                                    NSRange* effectiveRange) const;
+
+    // CFAttributedString
+    std::string_view textUTF8() const override { return text_; }
+    std::vector<StyleRun> styleRuns() const override;
+
+  protected:
+    // Takes `string` (made valid UTF-8) as the text, with `attributes` over all of it.
+    void set(std::string_view string, std::shared_ptr<NSDictionary> attributes);
+
+    struct Run {
+        uint64_t length = 0;  // UTF-16 code units, above 0
+        std::shared_ptr<NSDictionary> attributes;  // never null
+    };
+
+    std::string text_;
+    uint64_t length_ = 0;
+    std::vector<Run> runs_;  // covering the text in order; none for an empty text
+};
+
+class NSMutableAttributedString : public NSAttributedString {
+  public:
+    static const NSClass& objcClass() {
+        static const NSClass cls{"NSMutableAttributedString", &NSAttributedString::objcClass()};
+        return cls;
+    }
+    const NSClass& classForKeyedArchiver() const override { return objcClass(); }
+
+    static std::shared_ptr<NSMutableAttributedString> initWithString_attributes(
+        std::string_view string, std::shared_ptr<NSDictionary> attributes);
+
+    // Gives the characters of `range` the attributes `attributes` (none: no attributes), replacing
+    // theirs. A range that reaches past the end is cut at the end.
+    void setAttributes_range(std::shared_ptr<NSDictionary> attributes, NSRange range);
+};

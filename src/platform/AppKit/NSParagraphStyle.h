@@ -1,0 +1,65 @@
+#pragma once
+// AppKit's paragraph styles, as far as Part 4.2 uses them (step 2 of "Text drawing": a mutable copy
+// of the default style with word wrapping and an alignment). The enumerations have AppKit's values
+// on macOS, which CoreText's CTTextAlignment and CTLineBreakMode share.
+
+#include <cstdint>
+#include <memory>
+
+#include "CTParagraphStyle.h"
+#include "NSObject.h"
+
+enum NSTextAlignment : int64_t {
+    NSTextAlignmentLeft = kCTTextAlignmentLeft,
+    NSTextAlignmentRight = kCTTextAlignmentRight,
+    NSTextAlignmentCenter = kCTTextAlignmentCenter,
+    NSTextAlignmentJustified = kCTTextAlignmentJustified,
+    NSTextAlignmentNatural = kCTTextAlignmentNatural,
+};
+
+enum NSLineBreakMode : int64_t {
+    NSLineBreakByWordWrapping = kCTLineBreakByWordWrapping,
+    NSLineBreakByCharWrapping = kCTLineBreakByCharWrapping,
+    NSLineBreakByClipping = kCTLineBreakByClipping,
+    NSLineBreakByTruncatingHead = kCTLineBreakByTruncatingHead,
+    NSLineBreakByTruncatingTail = kCTLineBreakByTruncatingTail,
+    NSLineBreakByTruncatingMiddle = kCTLineBreakByTruncatingMiddle,
+};
+
+class NSMutableParagraphStyle;
+
+class NSParagraphStyle : public NSObject {
+  public:
+    static const NSClass& objcClass() {
+        static const NSClass cls{"NSParagraphStyle", &NSObject::objcClass()};
+        return cls;
+    }
+    const NSClass& classForKeyedArchiver() const override { return objcClass(); }
+
+    // The shared default style: natural alignment, word wrapping. (Immutable: the class has no
+    // setters.)
+    static std::shared_ptr<NSParagraphStyle> defaultParagraphStyle();
+    // A new mutable style with this one's settings.
+    std::shared_ptr<NSMutableParagraphStyle> mutableCopy() const;
+
+    NSTextAlignment alignment() const { return alignment_; }
+    NSLineBreakMode lineBreakMode() const { return lineBreakMode_; }
+
+  protected:
+    NSTextAlignment alignment_ = NSTextAlignmentNatural;
+    NSLineBreakMode lineBreakMode_ = NSLineBreakByWordWrapping;
+};
+
+class NSMutableParagraphStyle : public NSParagraphStyle {
+  public:
+    static const NSClass& objcClass() {
+        static const NSClass cls{"NSMutableParagraphStyle", &NSParagraphStyle::objcClass()};
+        return cls;
+    }
+    const NSClass& classForKeyedArchiver() const override { return objcClass(); }
+
+    // A value outside the enumeration is kept; CoreText then reads it as natural alignment, or as
+    // word wrapping.
+    void setAlignment(NSTextAlignment alignment) { alignment_ = alignment; }
+    void setLineBreakMode(NSLineBreakMode mode) { lineBreakMode_ = mode; }
+};

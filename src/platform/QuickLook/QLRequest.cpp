@@ -1,0 +1,101 @@
+// The request objects and the six host operations that a generator calls (Part 1.1, "Host
+// operations called").
+
+#include "QLRequestPrivate.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+bool isPositive(CGFloat value) { return std::isfinite(value) && value > 0; }
+
+// The dictionary a handler gave, kept beyond the call: shared when it is owned by a shared pointer
+// (every Foundation object made through its factories is), copied otherwise.
+std::shared_ptr<const NSDictionary> keep(CFDictionaryRef dictionary) {
+    if (!dictionary) return nullptr;
+    if (auto shared = dictionary->weak_from_this().lock())
+        return std::static_pointer_cast<const NSDictionary>(shared);
+    return NSDictionary::dictionaryWithEntries(dictionary->entries());
+}
+
+// Pixels per point of a PNG surface for a context of `size` points (QLRequestOptions).
+CGFloat pixelsPerPoint(const QLRequestOptions& options, CGSize size) {
+    CGFloat scale = isPositive(options.scale) ? options.scale : 1;
+    if (isPositive(options.fitSize))
+        scale *= std::min(options.fitSize / size.width, options.fitSize / size.height);
+    return scale;
+}
+
+}  // namespace
+
+void QLRequest::setData(CFDataRef data, CFStringRef contentType, CFDictionaryRef properties) {
+    if (!data) return;
+    // The handler keeps ownership of its data object: the host copies the bytes (QuickLook.h).
+    result_.data = NSData::dataWithBytes_length(data->bytes(), data->length());
+    result_.contentType = contentType ? contentType->UTF8String() : std::string();
+    result_.dataProperties = keep(properties);
+}
+
+CGContextRef QLRequest::createContext(CGSize size, Boolean isBitmap, CFDictionaryRef properties) {
+    QLContextRecord& record = result_.context.emplace();
+    record.size = size;
+    record.isBitmap = isBitmap != 0;
+    record.properties = keep(properties);
+    if (options_.refuseContexts) return nullptr;
+    const CGFloat scale =
+        options_.format == QLOutputFormat::PNG ? pixelsPerPoint(options_, size) : 0;
+    auto surface = QLSurface::surfaceWithSize(size, options_.format, scale);
+    if (!surface) return nullptr;  // an absurd size: Part 1.1 "The host returns no context"
+    record.created = true;
+    record.pixelsPerPoint = scale;
+    CGContextRef context = surface->context();
+    surfaces_.push_back(std::move(surface));
+    return context;
+}
+
+void QLRequest::flushContext(const CGContextRef& context) {
+    if (!context) return;
+    const auto it = std::find_if(surfaces_.begin(), surfaces_.end(),
+                                 [&](const auto& surface) { return surface->context() == context; });
+    if (it == surfaces_.end()) return;
+    QLSurface& surface = **it;
+    if (surface.format() == QLOutputFormat::PNG) result_.image = surface.createImage();
+    else result_.vectorData = surface.closeDocument();
+    result_.flushed = true;
+}
+
+QLRequestResult QLRequest::finish(OSStatus status) {
+    result_.status = status;
+    return std::move(result_);
+}
+
+void QLThumbnailRequestSetImageWithData(QLThumbnailRequestRef request, CFDataRef data,
+                                        CFDictionaryRef properties) {
+    if (request) request->setData(data, nullptr, properties);
+}
+
+void QLPreviewRequestSetDataRepresentation(QLPreviewRequestRef request, CFDataRef data,
+                                           CFStringRef contentTypeUTI, CFDictionaryRef properties) {
+    if (request) request->setData(data, contentTypeUTI, properties);
+}
+
+CGContextRef QLThumbnailRequestCreateContext(QLThumbnailRequestRef request, CGSize size,
+                                             Boolean isBitmap, CFDictionaryRef properties) {
+    return request ? request->createContext(size, isBitmap, properties) : nullptr;
+}
+
+CGContextRef QLPreviewRequestCreateContext(QLPreviewRequestRef request, CGSize size,
+                                           Boolean isBitmap, CFDictionaryRef properties) {
+    return request ? request->createContext(size, isBitmap, properties) : nullptr;
+}
+
+void QLThumbnailRequestFlushContext(QLThumbnailRequestRef request, const CGContextRef& context) {
+    if (request) request->flushContext(context);
+}
+
+void QLPreviewRequestFlushContext(QLPreviewRequestRef request, const CGContextRef& context) {
+    if (request) request->flushContext(context);
+}
+
+const CFStringRef kUTTypeImage = CFSTR("public.image");

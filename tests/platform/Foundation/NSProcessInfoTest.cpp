@@ -1,0 +1,51 @@
+// NSProcessInfo: the process identifier and globally unique strings (Part 3.1 names the private
+// copies of media files with them).
+
+#include "NSProcessInfo.h"
+
+#include <unistd.h>
+
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "NSUUID.h"
+
+TEST(Part3_1_NSProcessInfo, ProcessInfoIsOneObject) {
+    EXPECT_EQ(NSProcessInfo::processInfo().get(), NSProcessInfo::processInfo().get());
+    EXPECT_EQ(NSProcessInfo::processInfo()->processIdentifier(), getpid());
+}
+
+TEST(Part3_1_NSProcessInfo, GloballyUniqueStringHasApplesForm) {
+    // "<UUID>-<process identifier>-<16 hex digits>", the UUID a random (version 4) one in upper case.
+    const std::string text = NSProcessInfo::processInfo()->globallyUniqueString();
+    const std::string pid = std::to_string(getpid());
+    ASSERT_EQ(text.size(), 36 + 1 + pid.size() + 1 + 16) << text;
+    const auto uuid = NSUUID::initWithUUIDString(text.substr(0, 36));
+    ASSERT_NE(uuid, nullptr) << text;
+    EXPECT_EQ(uuid->UUIDString(), text.substr(0, 36));
+    EXPECT_EQ(text[14], '4');
+    EXPECT_EQ(text.substr(36, pid.size() + 2), "-" + pid + "-");
+    const std::string sequence = text.substr(36 + pid.size() + 2);
+    EXPECT_EQ(sequence.find_first_not_of("0123456789ABCDEF"), std::string::npos) << text;
+}
+
+TEST(Part3_1_NSProcessInfo, GloballyUniqueStringsNeverRepeatAcrossThreads) {
+    constexpr int kThreads = 4, kEach = 2000;
+    std::mutex mutex;
+    std::set<std::string> seen;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&] {
+            std::vector<std::string> mine;
+            for (int i = 0; i < kEach; ++i) mine.push_back(NSProcessInfo::processInfo()->globallyUniqueString());
+            std::lock_guard lock(mutex);
+            seen.insert(mine.begin(), mine.end());
+        });
+    for (auto& thread : threads) thread.join();
+    EXPECT_EQ(seen.size(), size_t{kThreads * kEach});
+}

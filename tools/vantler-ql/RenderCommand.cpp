@@ -1,0 +1,31 @@
+#include "RenderCommand.h"
+
+#include <cstdio>
+
+#include "RefusalReason.h"
+
+namespace {
+
+int failure(const std::string& subject, const std::string& reason) {
+    std::fprintf(stderr, "vantler-ql: %s: %s\n", subject.c_str(), reason.c_str());
+    return 1;
+}
+
+}  // namespace
+
+int renderOneFile(const RenderCommandLine& commandLine) {
+    const std::string& file = commandLine.files.front();
+    std::string error;
+    const auto host = QLGeneratorHost::hostWithPath_error(QLGeneratorPath(commandLine.generator), &error);
+    if (!host) return failure("cannot load the generator", error);
+
+    const QLRequestOptions options = commandLine.requestOptions();
+    const QLRequestResult result = commandLine.kind == RequestKind::Thumbnail
+                                       ? host->generateThumbnail(file, options)
+                                       : host->generatePreview(file, options);
+    if (result.status != 0) return failure(file, refusalReason(file));
+    const auto data = QLCreateOutputData(result, options, &error);
+    if (!data) return failure(file, error);
+    if (!QLWriteOutputFile(commandLine.output, *data, &error)) return failure(file, error);
+    return 0;
+}

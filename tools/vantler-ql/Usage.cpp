@@ -1,0 +1,45 @@
+#include "Usage.h"
+
+#include <cstdio>
+
+const char* const kUsage =
+    "usage: vantler-ql dump FILE [--json]\n"
+    "       vantler-ql thumbnail FILE -o OUT.png [--size N] [--scale S] [--generator PATH]\n"
+    "       vantler-ql preview FILE -o OUT.png|OUT.pdf|OUT.svg [--scale S] [--generator PATH]\n"
+    "       vantler-ql thumbnail|preview -d OUTDIR [options] FILE...\n"
+    "       vantler-ql --help\n"
+    "\n"
+    "  dump         print a keyed archive's top-level entries and object graph: each object\n"
+    "               once, with its class, keys and values, referred to as @UID afterwards\n"
+    "  thumbnail    ask the generator for FILE's thumbnail (the entry screen, or the picture the\n"
+    "               document carries) and write it as PNG\n"
+    "  preview      ask the generator for FILE's preview (every screen side by side, or the\n"
+    "               picture the document carries) and write it as PNG, PDF or SVG, chosen by\n"
+    "               OUT's extension\n"
+    "\n"
+    "  -o OUT             the file to write (replaced whole, or left alone on failure)\n"
+    "  --size N           thumbnail: fit into N x N points, keeping the aspect ratio; a drawn\n"
+    "                     picture is rendered at that size, a picture the document carries is\n"
+    "                     shrunk to fit (never enlarged). Without it: the natural size, and a\n"
+    "                     carried picture is written unchanged. The generator is given N x N\n"
+    "  --scale S          pixels per point of PNG output (default 1); with --size the PNG is at\n"
+    "                     most N*S pixels wide and high\n"
+    "  --generator PATH   the generator plug-in; default $VANTLER_GENERATOR, else\n"
+    "                     <program's folder>/../lib/vantler/VantlerQuickLook.so\n"
+    "  --json             dump: print the same as JSON\n"
+    "\n"
+    "Batch (-d OUTDIR, one or more FILEs): each FILE is written to OUTDIR/NAME.png (NAME is\n"
+    "FILE's name without its extension; a NAME met again gets -2, -3, ...). Each FILE runs in a\n"
+    "process of its own, so a FILE that crashes or hangs the generator fails alone.\n"
+    "  --format png|pdf|svg   preview: the format written (default png)\n"
+    "  --timeout SECONDS      stop a FILE that takes longer (default 10)\n"
+    "  --jobs N               FILEs in progress at once (default: the processors, at most 8)\n"
+    "Failures are reported one line each; progress is shown when standard error is a terminal.\n"
+    "\n"
+    "Exit status: 0 success; 1 a FILE was refused, could not be read, drew nothing or could not\n"
+    "be written (in a batch: any FILE failed); 2 wrong usage.\n";
+
+int usageError(const std::string& message) {
+    std::fprintf(stderr, "vantler-ql: %s\n%s", message.c_str(), kUsage);
+    return 2;
+}

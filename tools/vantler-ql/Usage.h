@@ -1,0 +1,9 @@
+#pragma once
+// vantler-ql's help text and its wrong-usage answer (DESIGN.md "Command-line conventions").
+
+#include <string>
+
+extern const char* const kUsage;
+
+// Prints "vantler-ql: MESSAGE" and the usage to standard error; returns exit status 2.
+int usageError(const std::string& message);
