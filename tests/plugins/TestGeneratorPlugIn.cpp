@@ -22,6 +22,10 @@ struct Instance {
     uint32_t refCount;
 };
 
+// Where the leaking variant keeps its instance; volatile, so that the store is never optimised
+// away as unread.
+Instance* volatile keptInstance = nullptr;
+
 std::mutex logMutex;
 std::string callLog;
 
@@ -77,8 +81,7 @@ ULONG release(void* thisInstance) {
     // The leaking variant never lets its count reach 0, so that its instance stays registered. It
     // keeps the instance where LeakSanitizer sees it: the leak is the point, not a finding.
     if (TEST_GENERATOR_VARIANT == TEST_GENERATOR_LEAKS && instance->refCount == 1) {
-        static Instance* const kept = instance;
-        (void)kept;
+        keptInstance = instance;
         logCall("release=1");
         return 1;
     }
