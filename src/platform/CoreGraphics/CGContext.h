@@ -183,13 +183,14 @@ void CGContextClipToRect(const CGContextRef& context, CGRect rect);  // the path
 // without a clip; null when the clip is empty or the CTM cannot be inverted.
 CGRect CGContextGetClipBoundingBox(const CGContextRef& context);
 
-// ---- Transparency layers (a layer with its sublayers fades as one). Everything drawn until the
-// matching End is composited as one group with the alpha and shadow in force at the Begin; inside,
-// the alpha starts at 1 and there is no shadow. Begin saves the graphics state and End restores it
-// (first ending any save made inside and left open). Layers nest. `auxInfo` is CoreGraphics'
-// reserved dictionary: pass null; it is ignored. WithRect limits the layer to the device pixels of
-// `rect` (user space): what is drawn outside is clipped, and the clip bounding box inside says so;
-// the layer's shadow may fall outside.
+// ---- Transparency layers (a layer below full opacity is composited with its sublayers as one
+// group, so nested opacities multiply). Everything drawn until the matching End is composited as
+// one group with the alpha and shadow in force at the Begin; inside, the alpha starts at 1 and
+// there is no shadow. Begin saves the graphics state and End restores it (first ending any save
+// made inside and left open). Layers nest. `auxInfo` is CoreGraphics' reserved dictionary: pass
+// null; it is ignored. WithRect limits the layer to the device pixels of `rect` (user space): what
+// is drawn outside is clipped, and the clip bounding box inside says so; the layer's shadow may
+// fall outside.
 void CGContextBeginTransparencyLayer(const CGContextRef& context, const NSDictionary* auxInfo);
 void CGContextBeginTransparencyLayerWithRect(const CGContextRef& context, CGRect rect,
                                              const NSDictionary* auxInfo);
