@@ -1,10 +1,11 @@
-// libFuzzer target for the keyed archive reader (DESIGN.md, "Hostile input never crashes, hangs or
-// exhausts memory"): open the bytes as a keyed archive, decode the root object and every other key of
-// $top, and dump the archive as text and JSON. NSException is the documented failure and is the only
-// exception caught; anything else escaping, a crash, a hang or a leak is a bug.
+// libFuzzer target for the keyed archive reader, which must never crash, hang or exhaust memory on
+// a hostile document: open the bytes as a keyed archive, decode the root object and every other key
+// of $top, and dump the archive as text and JSON. NSException is the documented failure and is the
+// only exception caught; anything else escaping, a crash, a hang or a leak is a bug.
 //
-// Built with -fsanitize=fuzzer when VANTLER_FUZZ is on; otherwise built with keyed_archive_replay.cpp
-// as a plain program that runs this function over files (the seed corpus in CTest).
+// Built with -fsanitize=fuzzer when VANTLER_FUZZ is on; otherwise built with
+// keyed_archive_replay.cpp as a plain program that runs this function over files (the seed corpus
+// in CTest).
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // libFuzzer target for the media stand-in (src/platform/AVFoundation/): the bytes as a file named
-// like a movie are classified (Part 3.1's type identifier), opened as an asset and asked for the
-// frame at time 0 turned upright, as Part 3.1's import does. A null image with an error is the
-// documented failure; a crash, a hang, a leak or output on stderr is a bug.
+// like a movie are classified by type identifier, opened as an asset and asked for the frame at
+// time 0 turned upright, as an image asset does when it imports a movie. A null image with an error
+// is the documented failure; a crash, a hang, a leak or output on stderr is a bug.
 //
 // Built with -fsanitize=fuzzer when VANTLER_FUZZ is on; otherwise built with fuzz_replay.cpp as a
 // plain program that runs this function over files (the seed corpus in CTest).

@@ -29,11 +29,7 @@ VTControlPoints controlPointsForAnimationType(VTAnimationType type);
 
 class VTAnimationCurve : public NSObject {
 public:
-    static const NSClass& objcClass() {
-        static const NSClass cls{"VTAnimationCurve", &NSObject::objcClass()};
-        return cls;
-    }
-    const NSClass& classForKeyedArchiver() const override { return objcClass(); }
+    NS_CLASS_RECORD("VTAnimationCurve", NSObject::objcClass())
 
     // The bare initialiser: type 0 and all four floats 0. Curves for use come from the factories below,
     // copying or decoding.

@@ -11,11 +11,7 @@
 
 class VTAnimationInfo : public NSObject {
 public:
-    static const NSClass& objcClass() {
-        static const NSClass cls{"VTAnimationInfo", &NSObject::objcClass()};
-        return cls;
-    }
-    const NSClass& classForKeyedArchiver() const override { return objcClass(); }
+    NS_CLASS_RECORD("VTAnimationInfo", NSObject::objcClass())
 
     static constexpr double kDefaultSpringConstant = 381.46844315;
     static constexpr double kDefaultSpringFriction = 20.165325;

@@ -54,11 +54,7 @@ using VTMipmapCallback = std::function<void(const CGImageRef& image)>;
 
 class VTImage : public NSObject {
 public:
-    static const NSClass& objcClass() {
-        static const NSClass cls{"VTImage", &NSObject::objcClass()};
-        return cls;
-    }
-    const NSClass& classForKeyedArchiver() const override { return objcClass(); }
+    NS_CLASS_RECORD("VTImage", NSObject::objcClass())
 
     // An empty asset as the unarchiver makes it before initWithCoder; model code uses init().
     VTImage() = default;

@@ -11,11 +11,7 @@
 
 class VTLayer : public NSObject {
 public:
-    static const NSClass& objcClass() {
-        static const NSClass cls{"VTLayer", &NSObject::objcClass()};
-        return cls;
-    }
-    const NSClass& classForKeyedArchiver() const override { return objcClass(); }
+    NS_CLASS_RECORD("VTLayer", NSObject::objcClass())
 
     // Part 2.6 "Construction": size 44 × 44, a new transparent sRGB background (0, 0, 0, 0).
     static std::shared_ptr<VTLayer> init();

@@ -26,11 +26,7 @@ inline constexpr int64_t kVantlerFirstUnreadableFormatVersion = 16;
 
 class VTPrototype : public NSObject {
 public:
-    static const NSClass& objcClass() {
-        static const NSClass cls{"VTPrototype", &NSObject::objcClass()};
-        return cls;
-    }
-    const NSClass& classForKeyedArchiver() const override { return objcClass(); }
+    NS_CLASS_RECORD("VTPrototype", NSObject::objcClass())
 
     // Empty screens, no component set, prefersMouseCursor false.
     static std::shared_ptr<VTPrototype> init();

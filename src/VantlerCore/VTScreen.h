@@ -11,11 +11,7 @@ class VTPrototype;
 
 class VTScreen : public VTLayer {
 public:
-    static const NSClass& objcClass() {
-        static const NSClass cls{"VTScreen", &VTLayer::objcClass()};
-        return cls;
-    }
-    const NSClass& classForKeyedArchiver() const override { return objcClass(); }
+    NS_CLASS_RECORD("VTScreen", VTLayer::objcClass())
 
     static std::shared_ptr<VTScreen> init();
 

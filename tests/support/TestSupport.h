@@ -10,14 +10,9 @@
 #include "NSException.h"
 #include "NSObject.h"
 
-// The class record and keyed-archiver class of a test-only archivable class, as Foundation's own
-// classes declare them: TEST_CLASS("crap.Foo", NSObject::objcClass()).
-#define TEST_CLASS(Name, Superclass)                                          \
-    static const NSClass& objcClass() {                                      \
-        static const NSClass cls{Name, &Superclass};                         \
-        return cls;                                                          \
-    }                                                                        \
-    const NSClass& classForKeyedArchiver() const override { return objcClass(); }
+// The class record of a test-only archivable class, as Foundation's own classes declare theirs:
+// TEST_CLASS("crap.Foo", NSObject::objcClass()).
+#define TEST_CLASS(Name, Superclass) NS_CLASS_RECORD(Name, Superclass)
 
 namespace test {
 

@@ -1,4 +1,4 @@
-// AVAssetImageGenerator over FFmpeg (AVFoundation.h): Part 3.1's still frame of a video, the
+// AVAssetImageGenerator over FFmpeg (AVFoundation.h): the still frame that stands for a video, the
 // frame shown at a time of the first video track, decoded, converted to sRGB pixels in cairo's
 // native premultiplied layout and turned upright.
 

@@ -1,7 +1,7 @@
 #pragma once
-// The media framework's names (AVFoundation, CoreMedia) over FFmpeg, reduced to what Part 3.1
-// relies on: a still frame at time 0 (or none), the first video track's natural size, and the
-// duration in seconds.
+// The media framework's names (AVFoundation, CoreMedia) over FFmpeg, reduced to what importing a
+// movie into an image asset relies on: a still frame at time 0 (or none), the first video track's
+// natural size, and the duration in seconds.
 
 #include <cstdint>
 #include <memory>
@@ -48,7 +48,7 @@ extern const char* const AVAssetImageGeneratorApertureModeEncodedPixels;
 extern const char* const AVAssetImageGeneratorApertureModeCleanAperture;
 
 class AVAssetTrack {
-public:
+  public:
     virtual ~AVAssetTrack() = default;
     const std::string& mediaType() const { return mediaType_; }
     // The size of the track's frames as stored (the coded size after the codec's own cropping),
@@ -61,7 +61,7 @@ public:
     // other matrices (mirrors, angles that are no quarter turn) and for audio tracks.
     CGAffineTransform preferredTransform() const { return preferredTransform_; }
 
-protected:
+  protected:
     std::string mediaType_;
     CGSize naturalSize_ = CGSizeZero;
     CGAffineTransform preferredTransform_ = CGAffineTransformIdentity;
@@ -70,47 +70,46 @@ protected:
 
 // A media file opened for its facts, read once when the asset is made: the container's header and
 // the streams' parameters (FFmpeg's probing, within AVFoundationLimits.h). Frames are decoded by
-// AVAssetImageGenerator. A file FFmpeg cannot open as one of Part 3.1's supported media types
+// AVAssetImageGenerator. A file FFmpeg cannot open as one of the supported media types
 // (FFmpeg's demuxers of them only; local files only) gives an asset with no tracks and an invalid
 // duration. An asset is immutable: several threads may use one, and several assets may be made
 // and used on several threads at once.
 class AVURLAsset : public NSObject {
-public:
-    static const NSClass& objcClass() {
-        static const NSClass cls{"AVURLAsset", &NSObject::objcClass()};
-        return cls;
-    }
-    const NSClass& classForKeyedArchiver() const override { return objcClass(); }
+  public:
+    NS_CLASS_RECORD("AVURLAsset", NSObject::objcClass())
 
     // Null for a null URL; a URL of another scheme than "file" gives an asset with no tracks.
-    // `options` is not used (Part 3.1 passes none).
-    static std::shared_ptr<AVURLAsset> URLAssetWithURL_options(std::shared_ptr<const NSURL> URL,
-                                                               std::shared_ptr<const NSDictionary> options);
+    // `options` is not used (the importer passes none).
+    static std::shared_ptr<AVURLAsset> URLAssetWithURL_options(
+        std::shared_ptr<const NSURL> URL, std::shared_ptr<const NSDictionary> options);
     const std::shared_ptr<const NSURL>& URL() const { return URL_; }
     // The container's duration, in microseconds (timescale 1000000); invalid when unknown.
     CMTime duration() const { return duration_; }
     // The video tracks (cover art in an audio file is not one) and audio tracks, in stream
     // order; other streams (subtitles, data) are not listed.
     std::vector<std::shared_ptr<AVAssetTrack>> tracks() const { return tracks_; }
-    std::vector<std::shared_ptr<AVAssetTrack>> tracksWithMediaType(const std::string& mediaType) const;
+    std::vector<std::shared_ptr<AVAssetTrack>> tracksWithMediaType(
+        const std::string& mediaType) const;
 
-private:
+  private:
     std::shared_ptr<const NSURL> URL_;
     CMTime duration_ = kCMTimeInvalid;
     std::vector<std::shared_ptr<AVAssetTrack>> tracks_;
 };
 
 class AVAssetImageGenerator {
-public:
+  public:
     static std::shared_ptr<AVAssetImageGenerator> assetImageGeneratorWithAsset(
         std::shared_ptr<const AVURLAsset> asset);
 
-    void setAppliesPreferredTrackTransform(bool applies) { appliesPreferredTrackTransform_ = applies; }
+    void setAppliesPreferredTrackTransform(bool applies) {
+        appliesPreferredTrackTransform_ = applies;
+    }
     // Kept for AVFoundation's interface; both modes give the full coded frame (FFmpeg reads no
-    // clean-aperture box), which is what Part 3.1's encoded-pixels mode asks for.
+    // clean-aperture box), which is what the encoded-pixels mode asks for.
     void setApertureMode(std::string mode) { apertureMode_ = std::move(mode); }
     // Kept for AVFoundation's interface; the frame given is always the one shown at exactly the
-    // requested time, which meets any tolerance (Part 3.1 asks for zero ones).
+    // requested time, which meets any tolerance (the importer asks for zero ones).
     void setRequestedTimeToleranceBefore(CMTime tolerance) { toleranceBefore_ = tolerance; }
     void setRequestedTimeToleranceAfter(CMTime tolerance) { toleranceAfter_ = tolerance; }
 
@@ -128,7 +127,7 @@ public:
     CGImageRef copyCGImageAtTime_actualTime_error(CMTime requestedTime, CMTime* actualTime,
                                                   std::shared_ptr<NSError>* error) const;
 
-private:
+  private:
     std::shared_ptr<const AVURLAsset> asset_;
     bool appliesPreferredTrackTransform_ = false;
     std::string apertureMode_;

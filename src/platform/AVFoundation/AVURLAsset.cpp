@@ -1,5 +1,5 @@
-// AVURLAsset over FFmpeg (AVFoundation.h): the facts Part 3.1 takes from a media file, its tracks
-// with their natural sizes and preferred transforms, and its duration.
+// AVURLAsset over FFmpeg (AVFoundation.h): the facts an image asset takes from a media file, its
+// tracks with their natural sizes and preferred transforms, and its duration.
 
 #include "AVFoundation.h"
 #include "FFmpegMedia.h"

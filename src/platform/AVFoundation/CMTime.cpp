@@ -1,5 +1,5 @@
-// CoreMedia's time values (AVFoundation.h): Part 3.1 compares an asset's duration with
-// kCMTimeZero and converts it to seconds.
+// CoreMedia's time values (AVFoundation.h): enough to compare an asset's duration with kCMTimeZero
+// and convert it to seconds.
 
 #include <limits>
 

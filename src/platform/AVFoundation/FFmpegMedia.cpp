@@ -20,7 +20,7 @@ namespace FFmpegMedia {
 
 namespace {
 
-// The demuxers of Part 3.1's supported media types (FFmpeg's names; "mov" reads QuickTime, MPEG-4,
+// The demuxers of the supported media types (FFmpeg's names; "mov" reads QuickTime, MPEG-4,
 // M4V, M4A and 3GPP files, "mp3" MP2 and MP3, "aa" Audible files).
 constexpr const char* kSupportedDemuxers = "mov,avi,aac,aiff,wav,mp3,au,ac3,eac3,aa";
 

@@ -25,7 +25,7 @@ void silenceLogging();
 
 // Opens the file at `path` and reads its stream parameters, within AVFoundationLimits.h: the local
 // file only (no other protocol, so a crafted file cannot make FFmpeg open a network address), and
-// only the demuxers of the media types Part 3.1 supports (so a playlist or concatenation script
+// only the demuxers of the supported media types (so a playlist or concatenation script
 // cannot make it read other files). Null when FFmpeg cannot open it as one of those.
 FormatContext openMediaFile(const std::string& path);
 

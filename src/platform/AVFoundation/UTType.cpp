@@ -76,7 +76,7 @@ const std::vector<TypeDeclaration>& declarations() {
         {"com.audible.aa-audio", {"public.audio"}, {}},
         {"com.audible.aa-audiobook", {"com.audible.aa-audio"}, {"aa"}},
         {"com.audible.aax-audiobook", {"com.audible.aa-audio"}, {"aax"}},
-        // Named in AVFoundation's list of audiovisual types (Part 3.1's supported list) but
+        // Named in AVFoundation's list of audiovisual types (so among the supported ones) but
         // declared by no system bundle; Audible files have the com.audible types above, so no file
         // has this.
         {"com.apple.itunes.audible", {"public.audio"}, {}},

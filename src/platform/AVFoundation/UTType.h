@@ -1,8 +1,8 @@
 #pragma once
-// Uniform type identifiers of media files (Part 3.1's supported media test): what the platform's
-// NSURLTypeIdentifierKey resource value and its type-conformance test give on a Mac, for the
-// movie and audio types Part 3.1 lists, decided here by the file's content (FFmpeg's probe) and
-// its name's extension.
+// Uniform type identifiers of media files, which decide whether an image asset takes a file as a
+// movie or a sound: what the platform's NSURLTypeIdentifierKey resource value and its
+// type-conformance test give on a Mac for the movie and audio types an asset supports, decided
+// here by the file's content (FFmpeg's probe) and its name's extension.
 
 #include <optional>
 #include <string>

@@ -1,7 +1,8 @@
 #pragma once
-// Attributed strings (Part 4.2 "Text drawing" steps 3 and 8): text with attributes, kept as runs of
-// characters that share one attribute dictionary. `initWithString_attributes` makes one run over
-// the whole text; NSMutableAttributedString's `setAttributes_range` splits runs.
+// Attributed strings, the form in which a text layer hands its text to CoreText: text with
+// attributes, kept as runs of characters that share one attribute dictionary.
+// `initWithString_attributes` makes one run over the whole text; NSMutableAttributedString's
+// `setAttributes_range` splits runs.
 //
 // NSAttributedString is what CoreText lays out (CFAttributedString.h, the toll-free bridge): it
 // reads the attributes below from each run and ignores any other.
@@ -10,8 +11,8 @@
 //   NSParagraphStyleAttributeName  "NSParagraphStyle"  an NSParagraphStyle (alignment, line break)
 // A value of another class counts as absent (CoreText's default then applies).
 //
-// Positions and lengths are in UTF-16 code units, as in Foundation. The text is kept as valid UTF-8:
-// bytes of the given string that are not are replaced by U+FFFD (TextEncoding.h).
+// Positions and lengths are in UTF-16 code units, as in Foundation. The text is kept as valid
+// UTF-8: bytes of the given string that are not are replaced by U+FFFD (TextEncoding.h).
 
 #include <cstdint>
 #include <memory>
@@ -39,11 +40,7 @@ constexpr NSRange NSMakeRange(uint64_t location, uint64_t length) {
 
 class NSAttributedString : public CFAttributedString {
   public:
-    static const NSClass& objcClass() {
-        static const NSClass cls{"NSAttributedString", &NSObject::objcClass()};
-        return cls;
-    }
-    const NSClass& classForKeyedArchiver() const override { return objcClass(); }
+    NS_CLASS_RECORD("NSAttributedString", NSObject::objcClass())
 
     // The text with no attributes, or with `attributes` (kept; none: no attributes) over all of it.
     static std::shared_ptr<NSAttributedString> initWithString(std::string_view string);
@@ -55,7 +52,7 @@ class NSAttributedString : public CFAttributedString {
     // The attributes of the character at `index` (an empty dictionary for a string without any),
     // and through `effectiveRange` when it is not null the run they cover. None past the end.
     std::shared_ptr<NSDictionary> attributesAtIndex_effectiveRange(uint64_t index,
-                                                                    NSRange* effectiveRange) const;
+                                                                   NSRange* effectiveRange) const;
 
     // CFAttributedString
     std::string_view textUTF8() const override { return text_; }
@@ -66,7 +63,7 @@ class NSAttributedString : public CFAttributedString {
     void set(std::string_view string, std::shared_ptr<NSDictionary> attributes);
 
     struct Run {
-        uint64_t length = 0;  // UTF-16 code units, above 0
+        uint64_t length = 0;                       // UTF-16 code units, above 0
         std::shared_ptr<NSDictionary> attributes;  // never null
     };
 
@@ -77,11 +74,7 @@ class NSAttributedString : public CFAttributedString {
 
 class NSMutableAttributedString : public NSAttributedString {
   public:
-    static const NSClass& objcClass() {
-        static const NSClass cls{"NSMutableAttributedString", &NSAttributedString::objcClass()};
-        return cls;
-    }
-    const NSClass& classForKeyedArchiver() const override { return objcClass(); }
+    NS_CLASS_RECORD("NSMutableAttributedString", NSAttributedString::objcClass())
 
     static std::shared_ptr<NSMutableAttributedString> initWithString_attributes(
         std::string_view string, std::shared_ptr<NSDictionary> attributes);

@@ -1,6 +1,6 @@
 #pragma once
-// AppKit's colour class, as far as Part 4.2 uses it: a wrapper of a CoreGraphics colour
-// (`colorWithCGColor:`, step 3 of "Text drawing"). Immutable.
+// AppKit's colour class, as far as text drawing uses it: a wrapper of a CoreGraphics colour
+// (`colorWithCGColor:`) for an attributed string's foreground colour. Immutable.
 
 #include <memory>
 
@@ -9,11 +9,7 @@
 
 class NSColor : public NSObject {
   public:
-    static const NSClass& objcClass() {
-        static const NSClass cls{"NSColor", &NSObject::objcClass()};
-        return cls;
-    }
-    const NSClass& classForKeyedArchiver() const override { return objcClass(); }
+    NS_CLASS_RECORD("NSColor", NSObject::objcClass())
 
     // A colour of `color` (kept); none for a null colour.
     static std::shared_ptr<NSColor> colorWithCGColor(CGColorRef color);

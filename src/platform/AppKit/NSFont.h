@@ -1,5 +1,5 @@
 #pragma once
-// AppKit's font class (Part 4.2 "Text drawing" step 1): a face at a point size, over CoreText's
+// AppKit's font class, the font a text layer draws with: a face at a point size, over CoreText's
 // CTFont (the two are toll-free bridged on macOS; ctFont() is the bridge). Immutable, shared
 // between threads freely.
 //
@@ -17,11 +17,7 @@
 
 class NSFont : public NSObject {
   public:
-    static const NSClass& objcClass() {
-        static const NSClass cls{"NSFont", &NSObject::objcClass()};
-        return cls;
-    }
-    const NSClass& classForKeyedArchiver() const override { return objcClass(); }
+    NS_CLASS_RECORD("NSFont", NSObject::objcClass())
 
     // The font named `name` at `fontSize` points; none when no face has that name. A size of 0 or
     // less (or NaN) gives the default size, 12.
@@ -30,7 +26,7 @@ class NSFont : public NSObject {
     // only when the project's fonts are not installed.
     static std::shared_ptr<NSFont> systemFontOfSize(CGFloat fontSize);
 
-    std::string fontName() const;    // the PostScript name
+    std::string fontName() const;  // the PostScript name
     std::string familyName() const;
     CGFloat pointSize() const;
     // AppKit's vertical metrics, in points: the ascender above the baseline, the descender below

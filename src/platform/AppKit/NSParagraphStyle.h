@@ -1,6 +1,6 @@
 #pragma once
-// AppKit's paragraph styles, as far as Part 4.2 uses them (step 2 of "Text drawing": a mutable copy
-// of the default style with word wrapping and an alignment). The enumerations have AppKit's values
+// AppKit's paragraph styles, as far as text drawing uses them (a mutable copy of the default style
+// with word wrapping and an alignment). The enumerations have AppKit's values
 // on macOS, which CoreText's CTTextAlignment and CTLineBreakMode share.
 
 #include <cstdint>
@@ -30,11 +30,7 @@ class NSMutableParagraphStyle;
 
 class NSParagraphStyle : public NSObject {
   public:
-    static const NSClass& objcClass() {
-        static const NSClass cls{"NSParagraphStyle", &NSObject::objcClass()};
-        return cls;
-    }
-    const NSClass& classForKeyedArchiver() const override { return objcClass(); }
+    NS_CLASS_RECORD("NSParagraphStyle", NSObject::objcClass())
 
     // The shared default style: natural alignment, word wrapping. (Immutable: the class has no
     // setters.)
@@ -52,11 +48,7 @@ class NSParagraphStyle : public NSObject {
 
 class NSMutableParagraphStyle : public NSParagraphStyle {
   public:
-    static const NSClass& objcClass() {
-        static const NSClass cls{"NSMutableParagraphStyle", &NSParagraphStyle::objcClass()};
-        return cls;
-    }
-    const NSClass& classForKeyedArchiver() const override { return objcClass(); }
+    NS_CLASS_RECORD("NSMutableParagraphStyle", NSParagraphStyle::objcClass())
 
     // A value outside the enumeration is kept; CoreText then reads it as natural alignment, or as
     // word wrapping.

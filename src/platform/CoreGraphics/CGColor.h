@@ -1,6 +1,6 @@
 #pragma once
-// CoreGraphics colours with CoreGraphics' names (Overview "Colour and image references"; Parts 2.6,
-// 2.8, 3.3, 3.4, 4.1).
+// CoreGraphics colours with CoreGraphics' names: the colours of layers, of archived colour values
+// and of drawing.
 //
 // A colour is an immutable, thread-safe value in a colour space: the space's components followed by
 // alpha, as doubles. `CGColorRef` shares it; identity is pointer identity, equality is
@@ -58,7 +58,8 @@ const CGFloat* CGColorGetComponents(const CGColorRef& color);
 CGFloat CGColorGetAlpha(const CGColorRef& color);
 // True when both are null, or both are colours in the identical space object with equal components
 // (compared exactly). Colours with equal numbers in two distinct space objects differ even if the
-// spaces describe the same colourimetry (which is why Part 3.3 shares spaces through its caches).
+// spaces describe the same colourimetry (which is why decoded colours share their spaces through
+// caches).
 bool CGColorEqualToColor(const CGColorRef& a, const CGColorRef& b);
 
 // ---- Drawing

@@ -91,8 +91,7 @@ cmsPluginMemHandler cappedMemory{
 };
 
 // A private lcms2 context with the capped allocator whose errors are dropped: lcms2 reports
-// malformed profiles through the handler, and "no function here logs" (Part 3.3 "Failure
-// handling").
+// malformed profiles through the handler, and a hostile profile must leave no trace in the log.
 struct ContextDeleter {
     void operator()(cmsContext context) const { cmsDeleteContext(context); }
 };
@@ -195,7 +194,7 @@ constexpr cmsCIExyY kD65{0.3127, 0.3290, 1.0};
 
 // The ICC creation date written into every generated profile (header bytes 24…35: year, month,
 // day, hours, minutes, seconds, big-endian 16-bit): fixed so that the profiles, and so the archives
-// that embed them (Part 3.4), are the same bytes in every process.
+// that embed them, are the same bytes in every process.
 constexpr std::array<uint16_t, 6> kProfileDate{2024, 1, 1, 0, 0, 0};
 
 // A tone curve: the sRGB curve, or a pure power.
@@ -446,7 +445,7 @@ bool matchComponents(const CGColorSpace& from, const CGColorSpace& to,
         if (!transform) return false;
     }
     // In chunks through stack buffers: matching one colour allocates nothing once the transform is
-    // cached (Part 2.8 "Performance constraints").
+    // cached, since reading a layer's colour properties matches every colour it reads.
     constexpr size_t kChunk = 64;
     double source[kChunk * 3];
     double result[kChunk * 3];
@@ -483,7 +482,7 @@ bool matchComponents(const CGColorSpace& from, const CGColorSpace& to,
 }
 
 const CGColorSpace& outputColorSpace() {
-    // Part 1.1's contexts are sRGB; the named sRGB space lives for the whole process.
+    // Thumbnail and preview contexts are sRGB; the named sRGB space lives for the whole process.
     static const CGColorSpace* space = CGColorSpaceCreateWithName(kCGColorSpaceSRGB).get();
     return *space;
 }

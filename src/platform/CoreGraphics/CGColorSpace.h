@@ -1,9 +1,10 @@
 #pragma once
-// CoreGraphics colour spaces with CoreGraphics' names, over lcms2 (Overview "Colour and image
-// references"; Parts 3.3, 3.4, 4.1).
+// CoreGraphics colour spaces with CoreGraphics' names, over lcms2: the spaces of colours, images
+// and drawing contexts, and of the colour values archives carry.
 //
 // A colour space is an immutable, thread-safe object shared through `CGColorSpaceRef`; identity is
-// pointer identity (Part 3.3 relies on "the identical colour-space object"). There are three kinds:
+// pointer identity (colours compare their spaces by identity, so shared spaces keep equal colours
+// equal). There are three kinds:
 //
 // - Named spaces, made by `CGColorSpaceCreateWithName` from the platform's name strings. Each name
 //   gives one process-wide object (as on macOS, where the named spaces are shared singletons), so
@@ -44,11 +45,11 @@ enum CGColorSpaceModel : int32_t {
     kCGColorSpaceModelXYZ = 7,
 };
 
-// CoreGraphics' enumeration, with its values (Part 2.8 uses Perceptual, value 3). Default means
-// relative colorimetric, CoreGraphics' intent for colours. For the matrix/curve profiles of the
-// named spaces lcms2 computes perceptual and saturation as relative colorimetric (those profiles
-// have no perceptual tables); absolute colorimetric differs only where the media white points
-// differ.
+// CoreGraphics' enumeration, with its values (packing a colour into a number matches it to sRGB
+// with Perceptual, 3). Default means relative colorimetric, CoreGraphics' intent for colours. For
+// the matrix/curve profiles of the named spaces lcms2 computes perceptual and saturation as
+// relative colorimetric (those profiles have no perceptual tables); absolute colorimetric differs
+// only where the media white points differ.
 enum CGColorRenderingIntent : int32_t {
     kCGRenderingIntentDefault = 0,
     kCGRenderingIntentAbsoluteColorimetric = 1,
@@ -59,7 +60,7 @@ enum CGColorRenderingIntent : int32_t {
 
 // ---- Names
 // On macOS each constant is a string whose text is the constant's own name; archives written on a
-// Mac (Part 3.4 "K.space_name") carry these texts, so they are the exact strings below.
+// Mac (a colour's space name) carry these texts, so they are the exact strings below.
 inline constexpr const char* kCGColorSpaceSRGB = "kCGColorSpaceSRGB";
 inline constexpr const char* kCGColorSpaceDisplayP3 = "kCGColorSpaceDisplayP3";
 inline constexpr const char* kCGColorSpaceGenericRGB = "kCGColorSpaceGenericRGB";
@@ -73,9 +74,9 @@ inline constexpr const char* kCGColorSpaceGenericGrayGamma2_2 = "kCGColorSpaceGe
 inline constexpr const char* kCGColorSpaceLinearGray = "kCGColorSpaceLinearGray";
 // The device spaces have no public constant on macOS, but CGColorSpaceCopyName reports these texts
 // for CGColorSpaceCreateDeviceRGB() and CGColorSpaceCreateDeviceGray(), so a Mac archive may name
-// them (Part 3.4 writes whatever name the space reports). The constants are ours; the texts are
-// Apple's. CGColorSpaceCreateWithName accepts them and gives the device spaces, so that a device
-// colour, which has a name but no profile, reads back through its name (Part 3.4 edge cases).
+// them (an archived colour records whatever name its space reports). The constants are ours; the
+// texts are Apple's. CGColorSpaceCreateWithName accepts them and gives the device spaces, so that a
+// device colour, which has a name but no profile, reads back through its name.
 inline constexpr const char* kCGColorSpaceDeviceRGB = "kCGColorSpaceDeviceRGB";
 inline constexpr const char* kCGColorSpaceDeviceGray = "kCGColorSpaceDeviceGray";
 
@@ -96,7 +97,7 @@ inline constexpr size_t kCGColorSpaceMaxICCDataLength = 16u << 20;
 // than kCGColorSpaceMaxICCDataLength, bytes that lcms2 cannot read, a profile whose colour space is
 // not RGB or grey (CMYK, Lab, ...), a device-link, abstract or named-colour profile, and a profile
 // from which lcms2 cannot build a transform to sRGB. Never crashes on hostile bytes. Each call
-// makes a new object; Part 3.3's `cachedColorSpaceFromICCData` shares them by bytes.
+// makes a new object; `cachedColorSpaceFromICCData` shares them by bytes.
 CGColorSpaceRef CGColorSpaceCreateWithICCData(std::span<const uint8_t> bytes);
 CGColorSpaceRef CGColorSpaceCreateWithICCData(const NSData* data);
 CGColorSpaceRef CGColorSpaceCreateWithICCData(const std::shared_ptr<const NSData>& data);

@@ -1,6 +1,6 @@
 #pragma once
-// CoreGraphics drawing contexts with CoreGraphics' names, over cairo (Part 4.1; used by Parts 1.1,
-// 3.2, 3.3, 4.2, 4.3).
+// CoreGraphics drawing contexts with CoreGraphics' names, over cairo: what thumbnails, previews,
+// mipmaps, image scaling, layer drawing and offscreen images draw into.
 //
 // `CGContext` is the one context type: bitmap contexts (CGBitmapContextCreate) and the host's
 // vector contexts (PDF and SVG, CGPDFContextCreateWithPath & co), with paths, clipping, colours,
@@ -8,7 +8,7 @@
 // reference. A context is used by one thread at a time. Every function accepts a null context and
 // then does nothing (or answers 0, null, the identity).
 //
-// Conventions (Part 4.1): user space starts with y upwards and the origin at the lower left; a
+// Conventions: user space starts with y upwards and the origin at the lower left; a
 // bitmap context's user space is its pixel grid (one unit per pixel, pixel (0, 0) of the bitmap's
 // first row at the top left, so user point (0, height) is the top-left corner); a vector context's
 // is its page in points. The CTM maps user space to that y-up device space;
@@ -18,7 +18,8 @@
 //
 // Colour: a context draws in its colour space. Images and colours are matched into it from their
 // own space (relative colorimetric, lcms2); device RGB is taken as sRGB, so drawing into a device
-// RGB context (every call site of the spec) gives sRGB output. Vector contexts draw in sRGB.
+// RGB context (as every drawing of a document does) gives sRGB output. Vector contexts draw in
+// sRGB.
 
 #include <cstddef>
 #include <cstdint>
@@ -84,7 +85,7 @@ CGImageAlphaInfo CGBitmapContextGetAlphaInfo(const CGContextRef& context);
 // context's format and colour space; null for a null or non-bitmap context.
 CGImageRef CGBitmapContextCreateImage(const CGContextRef& context);
 
-// ---- Vector contexts (the host's, Part 1.1)
+// ---- Vector contexts (the host's, for previews)
 // A context drawing `mediaBox` (points; its origin is the page's lower-left corner in user space)
 // into a PDF or SVG document of one page: vector output, except shadows, which are rasterised at
 // kCGVectorContextShadowScale pixels per point. User space is in points, y up, with the identity
@@ -104,7 +105,7 @@ CGContextRef CGSVGContextCreateWithData(std::vector<uint8_t>* out, CGRect mediaB
 // last release does it too. Nothing for a bitmap context or a closed one.
 void CGPDFContextClose(const CGContextRef& context);
 
-// ---- Graphics state (Part 4.1 "Context state"). Save and restore nest strictly; a restore without
+// ---- Graphics state. Save and restore nest strictly; a restore without
 // a matching save does nothing, as does one that would end a transparency layer's own save.
 void CGContextSaveGState(const CGContextRef& context);
 void CGContextRestoreGState(const CGContextRef& context);
@@ -135,8 +136,8 @@ void CGContextSetInterpolationQuality(const CGContextRef& context, CGInterpolati
 CGInterpolationQuality CGContextGetInterpolationQuality(const CGContextRef& context);
 
 // Device space (y up, pixels of a bitmap or points of a vector page) from user space: the CTM
-// without its translation for a size (Part 4.2 converts shadow offsets with it), the bounding box
-// of the mapped corners for a rectangle.
+// without its translation for a size (layer drawing converts shadow offsets with it), the bounding
+// box of the mapped corners for a rectangle.
 CGSize CGContextConvertSizeToDeviceSpace(const CGContextRef& context, CGSize size);
 CGRect CGContextConvertRectToDeviceSpace(const CGContextRef& context, CGRect rect);
 
@@ -147,8 +148,8 @@ void CGContextSetStrokeColorWithColor(const CGContextRef& context, const CGColor
 // User-space units, centred on the path (half on each side); 1 at first. A negative or non-finite
 // width is ignored; 0 strokes nothing.
 void CGContextSetLineWidth(const CGContextRef& context, CGFloat width);
-// REPLACES the alpha applied to everything painted (Part 4.2 relies on it not multiplying); clamped
-// to 0…1, NaN ignored. 1 at first.
+// REPLACES the alpha applied to everything painted (layer drawing relies on it not multiplying);
+// clamped to 0…1, NaN ignored. 1 at first.
 void CGContextSetAlpha(const CGContextRef& context, CGFloat alpha);
 // A shadow under everything painted from now on: the painted shape's alpha, moved by `offset` in
 // DEVICE space (y up; neither moved, turned nor scaled by the CTM, as in CoreGraphics), blurred,
@@ -182,13 +183,14 @@ void CGContextClipToRect(const CGContextRef& context, CGRect rect);  // the path
 // without a clip; null when the clip is empty or the CTM cannot be inverted.
 CGRect CGContextGetClipBoundingBox(const CGContextRef& context);
 
-// ---- Transparency layers (Part 4.2 step 5). Everything drawn until the matching End is composited
-// as one group with the alpha and shadow in force at the Begin; inside, the alpha starts at 1 and
+// ---- Transparency layers (a layer below full opacity is composited with its sublayers as one
+// group, so nested opacities multiply). Everything drawn until the matching End is composited as
+// one group with the alpha and shadow in force at the Begin; inside, the alpha starts at 1 and
 // there is no shadow. Begin saves the graphics state and End restores it (first ending any save
 // made inside and left open). Layers nest. `auxInfo` is CoreGraphics' reserved dictionary: pass
-// null; it is ignored. WithRect limits the layer to the device pixels of `rect` (user space):
-// what is drawn outside is clipped, and the clip bounding box inside says so; the layer's shadow
-// may fall outside.
+// null; it is ignored. WithRect limits the layer to the device pixels of `rect` (user space): what
+// is drawn outside is clipped, and the clip bounding box inside says so; the layer's shadow may
+// fall outside.
 void CGContextBeginTransparencyLayer(const CGContextRef& context, const NSDictionary* auxInfo);
 void CGContextBeginTransparencyLayerWithRect(const CGContextRef& context, CGRect rect,
                                              const NSDictionary* auxInfo);

@@ -144,7 +144,6 @@ bool CGRectIntersectsRect(CGRect rect1, CGRect rect2) {
 bool CGRectContainsPoint(CGRect rect, CGPoint point) {
     if (CGRectIsEmpty(rect)) return false;  // also null
     const CGRect r = CGRectStandardize(rect);
-    // Part 4.1: minimum edges in, maximum edges out.
     return r.origin.x <= point.x && point.x < r.origin.x + r.size.width && r.origin.y <= point.y &&
            point.y < r.origin.y + r.size.height;
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The platform's plain geometry values and the CoreGraphics functions over them, with CoreGraphics'
-// names and documented semantics (Overview "Geometry values"; Parts 2.7, 4.1, 5.1).
+// names and documented semantics.
 //
 // Every component is a 64-bit double in points. Rectangles may have negative sizes; the functions
 // that say so work on the standardised rectangle (origin at the minimum corner, non-negative size).
@@ -36,7 +36,7 @@ struct CGRect {
 };
 
 // The 2-D affine transform [a b 0; c d 0; tx ty 1] in CoreGraphics' row-vector convention: a point
-// (x, y) maps to (a·x + c·y + tx, b·x + d·y + ty) (Part 2.7).
+// (x, y) maps to (a·x + c·y + tx, b·x + d·y + ty).
 struct CGAffineTransform {
     CGFloat a = 1;
     CGFloat b = 0;
@@ -47,8 +47,8 @@ struct CGAffineTransform {
     friend bool operator==(const CGAffineTransform&, const CGAffineTransform&) = default;
 };
 
-// Insets from the four edges of a rectangle, in points; positive values shrink it (Part 5.1
-// `CGRectApplyInsets`). AppKit keeps this value in Foundation's NSGeometry; it lives here with the
+// Insets from the four edges of a rectangle, in points; positive values shrink it
+// (`CGRectApplyInsets`). AppKit keeps this value in Foundation's NSGeometry; it lives here with the
 // other geometry values.
 struct NSEdgeInsets {
     CGFloat top = 0;
@@ -117,7 +117,7 @@ bool CGRectIsInfinite(CGRect rect);
 
 // ---- Rectangle combination. All results are standardised.
 // The smallest rectangle holding both; a null argument is ignored (the null rectangle is the
-// identity), so a union started from CGRectZero keeps the origin inside (Part 4.1). Where the
+// identity), so a union started from CGRectZero keeps the origin inside. Where the
 // result spans exactly one argument's extent on an axis, that argument's width or height is kept as
 // it is, so the union of a rectangle with a part of itself is that rectangle to the bit.
 CGRect CGRectUnion(CGRect r1, CGRect r2);
@@ -127,7 +127,7 @@ CGRect CGRectUnion(CGRect r1, CGRect r2);
 CGRect CGRectIntersection(CGRect r1, CGRect r2);
 // Whether CGRectIntersection is not null.
 bool CGRectIntersectsRect(CGRect rect1, CGRect rect2);
-// Minimum edges in, maximum edges out (Part 4.1); never true for a null or empty rectangle.
+// Minimum edges in, maximum edges out; never true for a null or empty rectangle.
 bool CGRectContainsPoint(CGRect rect, CGPoint point);
 // Whether the union of rect1 and rect2 equals rect1 (CGRectEqualToRect).
 bool CGRectContainsRect(CGRect rect1, CGRect rect2);
@@ -142,7 +142,7 @@ CGRect CGRectInset(CGRect rect, CGFloat dx, CGFloat dy);
 CGRect CGRectIntegral(CGRect rect);
 
 // ---- Affine transforms. Translate, Scale and Rotate prepend their step: the new step acts on a
-// point before t does (t' = step × t), as CGContextTranslateCTM & co do (Parts 2.7, 4.1).
+// point before t does (t' = step × t), as CGContextTranslateCTM & co do.
 CGAffineTransform CGAffineTransformMakeTranslation(CGFloat tx, CGFloat ty);
 CGAffineTransform CGAffineTransformMakeScale(CGFloat sx, CGFloat sy);
 // Counter-clockwise by angle radians in a y-up space: (x, y) → (x·cos − y·sin, x·sin + y·cos).

@@ -1,11 +1,11 @@
 #pragma once
-// CoreGraphics bitmap images with CoreGraphics' names (Overview "Colour and image references";
-// Parts 3.1, 3.2, 3.3, 4.1, 4.3).
+// CoreGraphics bitmap images with CoreGraphics' names: the pictures of image assets, mipmaps,
+// decoded files and offscreen drawing.
 //
 // An image is an immutable grid of pixels with a colour space, shared through `CGImageRef`;
-// identity is pointer identity. Its bytes are held in an NSData (shared, never copied by this unit)
+// identity is pointer identity. Its bytes are held in an NSData (shared, never copied here)
 // wrapped in a data provider, as CoreGraphics holds them in a CGDataProvider. Every image is fully
-// decoded in memory, so `kCGImageSourceShouldCache` (Part 3.3) holds for every image by
+// decoded in memory, so `kCGImageSourceShouldCache` holds for every image by
 // construction.
 //
 // Pixel formats: 8 bits per component only (CoreGraphics also has 5, 16 and 32; the codecs of

@@ -1,6 +1,5 @@
 #pragma once
-// CoreGraphics paths with CoreGraphics' names (Part 4.1 "Paths and rectangles"; used by Part 4.2's
-// shapes and CoreText's frames).
+// CoreGraphics paths with CoreGraphics' names, for the shapes layers draw and CoreText's frames.
 //
 // A path is a list of subpaths of straight lines and cubic or quadratic Bézier curves, in the
 // coordinates of whoever draws it. `CGPathRef` shares an immutable path, `CGMutablePathRef` a

@@ -1,5 +1,5 @@
 #pragma once
-// CoreText fonts with CoreText's names: a face at a size (Part 4.2 "Text drawing" step 1, through
+// CoreText fonts with CoreText's names: a face at a size, the font a text layer draws with (through
 // NSFont). `CTFontRef` shares an immutable, thread-safe font; "release" is the end of the last
 // reference. Every function accepts a null font and then answers 0 or the empty string.
 //
@@ -23,16 +23,16 @@ using CTFontRef = std::shared_ptr<const CTFont>;
 
 // The font `name` names, at `size`. CoreText itself falls back to a default face for a name it
 // does not know; this stand-in answers none instead, so that AppKit's fontWithName:size: can answer
-// none and its caller choose the fallback (Part 4.2 takes the system font). CoreText's third
+// none and its caller choose the fallback (a text layer takes the system font). CoreText's third
 // argument, a font matrix, is not supported.
 CTFontRef CTFontCreateWithName(std::string_view name, CGFloat size);
 
 // CoreText's enumeration, with its values, for the faces this stand-in provides.
 enum CTFontUIFontType : uint32_t {
-    kCTFontUIFontUser = 0,             // Helvetica: Liberation Sans
-    kCTFontUIFontUserFixedPitch = 1,   // Courier: Liberation Mono
-    kCTFontUIFontSystem = 2,           // the system font: Inter
-    kCTFontUIFontEmphasizedSystem = 3, // the system font, bold: Inter Bold
+    kCTFontUIFontUser = 0,              // Helvetica: Liberation Sans
+    kCTFontUIFontUserFixedPitch = 1,    // Courier: Liberation Mono
+    kCTFontUIFontSystem = 2,            // the system font: Inter
+    kCTFontUIFontEmphasizedSystem = 3,  // the system font, bold: Inter Bold
 };
 // The user-interface font of that type at `size` (0: the type's default size, 12 for the user
 // fonts, 13 for the system fonts, as on macOS); `language` is accepted and ignored, as every face

@@ -57,7 +57,8 @@ bool readMetrics(const std::string& path, int index, FontFace& face) {
 // has no rules; the defaults fill in the rest), with the language pango's context uses.
 FcPattern* patternFor(FcConfig* config, const FontRequest& request) {
     FcPattern* pattern = FcPatternCreate();
-    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(request.family.c_str()));
+    FcPatternAddString(pattern, FC_FAMILY,
+                       reinterpret_cast<const FcChar8*>(request.family.c_str()));
     FcPatternAddInteger(pattern, FC_WEIGHT, FcWeightFromOpenType(request.weight));
     FcPatternAddInteger(pattern, FC_SLANT, request.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
     FcPatternAddString(pattern, FC_LANG, reinterpret_cast<const FcChar8*>("en"));
@@ -69,7 +70,7 @@ FcPattern* patternFor(FcConfig* config, const FontRequest& request) {
 }  // namespace
 
 FontCatalog& FontCatalog::shared() {
-    // Leaked: process-wide objects live until exit (Overview "Start and stop"), and pango's font
+    // Leaked: process-wide objects live until exit, and pango's font
     // map must outlive every frame that other static objects might still hold.
     static FontCatalog* catalog = new FontCatalog();
     return *catalog;
@@ -121,7 +122,8 @@ FontCatalog::FontCatalog() {
             byPostScriptName_.emplace(lowercase(face.postScriptName), exact);
             byFullName_.emplace(lowercase(face.fullName), exact);
             FcChar8* family = nullptr;
-            for (int n = 0; FcPatternGetString(pattern, FC_FAMILY, n, &family) == FcResultMatch; ++n)
+            for (int n = 0; FcPatternGetString(pattern, FC_FAMILY, n, &family) == FcResultMatch;
+                 ++n)
                 byFamily_.emplace(lowercase(reinterpret_cast<const char*>(family)),
                                   FontRequest{reinterpret_cast<const char*>(family)});
             faces_.push_back(std::move(face));

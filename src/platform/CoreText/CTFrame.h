@@ -1,6 +1,6 @@
 #pragma once
 // CoreText frames with CoreText's names: the lines of an attributed string laid out in a path
-// (CTFramesetter.h makes them), and their drawing (Parts 4.1 "Text", 4.2 "Text drawing").
+// (CTFramesetter.h makes them), and their drawing into a context, as text layers draw.
 // `CTFrameRef` shares an immutable frame; "release" is the end of the last reference. Every
 // function accepts a null frame or context and then does nothing (or answers empty).
 //

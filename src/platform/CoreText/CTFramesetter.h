@@ -1,7 +1,7 @@
 #pragma once
 // CoreText framesetters with CoreText's names: an attributed string ready to be laid out into
-// frames (Parts 4.1 "Text", 4.2 "Text drawing" step 8). `CTFramesetterRef` shares an immutable
-// framesetter; "release" is the end of the last reference.
+// frames, the way a text layer lays out its text in its bounds. `CTFramesetterRef` shares an
+// immutable framesetter; "release" is the end of the last reference.
 //
 // Every CoreText object may be used from any thread; layout and drawing are serialised by one
 // process-wide lock, as pango's fonts are not thread-safe.

@@ -17,9 +17,12 @@ constexpr uint64_t kTrailerSize = 32;
     NSException::raise(NSInvalidArgumentException, "binary property list: " + reason);
 }
 
-std::string describeRef(uint64_t ref) { return "object " + std::to_string(ref); }
+std::string describeRef(uint64_t ref) {
+    return "object " + std::to_string(ref);
+}
 
-// Markers are documented in hexadecimal (format §1.2); so are they in reasons.
+// Markers are documented in hexadecimal (CoreFoundation's kCFBinaryPlistMarker… constants); so are
+// they in reasons.
 std::string describeMarker(uint8_t marker) {
     static const char* digits = "0123456789abcdef";
     return std::string("0x") + digits[marker >> 4] + digits[marker & 0x0F];
@@ -37,8 +40,10 @@ uint64_t BinaryPropertyList::readSizedInteger(uint64_t offset, unsigned width) c
     // as CoreFoundation's _getSizedInt does.
     const uint8_t* p = bytes_.data() + offset;
     switch (width) {
-        case 1: return p[0];
-        case 2: return static_cast<uint64_t>(p[0]) << 8 | p[1];
+        case 1:
+            return p[0];
+        case 2:
+            return static_cast<uint64_t>(p[0]) << 8 | p[1];
         case 4: {
             uint32_t v;
             std::memcpy(&v, p, 4);
@@ -74,7 +79,8 @@ BinaryPropertyList::BinaryPropertyList(std::shared_ptr<const void> owner,
 
     // One invariant per line, as CoreFoundation's __CFBinaryPlistGetTopLevelInfo checks them.
     if (offsetIntSize_ < 1 || offsetIntSize_ > 8) fail("trailer offset size is not 1 to 8 bytes");
-    if (objectRefSize_ < 1 || objectRefSize_ > 8) fail("trailer reference size is not 1 to 8 bytes");
+    if (objectRefSize_ < 1 || objectRefSize_ > 8)
+        fail("trailer reference size is not 1 to 8 bytes");
     if (objectCount_ < 1) fail("trailer says there are no objects");
     if (objectCount_ > ArchiveLimits::kMaxCount) fail("trailer object count is too large");
     if (topObject_ >= objectCount_) fail("trailer top object lies outside the object table");
@@ -90,8 +96,10 @@ BinaryPropertyList::BinaryPropertyList(std::shared_ptr<const void> owner,
         fail("trailer offset size is too small to reach the offset table");
 
     for (uint64_t i = 0; i < objectCount_; ++i) {
-        const uint64_t offset = readSizedInteger(offsetTableOffset_ + i * offsetIntSize_, offsetIntSize_);
-        if (offset < kHeaderSize) fail("offset table entry " + std::to_string(i) + " points into the header");
+        const uint64_t offset =
+            readSizedInteger(offsetTableOffset_ + i * offsetIntSize_, offsetIntSize_);
+        if (offset < kHeaderSize)
+            fail("offset table entry " + std::to_string(i) + " points into the header");
         if (offset >= offsetTableOffset_)
             fail("offset table entry " + std::to_string(i) + " points past the object area");
     }
@@ -119,13 +127,15 @@ ObjectInfo BinaryPropertyList::object(uint64_t ref) const {
     // The length of data, strings and collections: the low nibble, or 0xF and an integer object.
     auto readLength = [&]() -> uint64_t {
         if (low != 0x0F) return low;
-        if (info.payload >= offsetTableOffset_) fail(describeRef(ref) + " length runs past the object area");
+        if (info.payload >= offsetTableOffset_)
+            fail(describeRef(ref) + " length runs past the object area");
         const uint8_t lengthMarker = bytes_[info.payload];
         if ((lengthMarker & 0xF0) != 0x10 || (lengthMarker & 0x0F) > 3)
             fail(describeRef(ref) + " has an extended length that is not an integer");
         const unsigned width = 1u << (lengthMarker & 0x0F);
         const auto end = checkedAdd(info.payload, 1 + width);
-        if (!end || *end > offsetTableOffset_) fail(describeRef(ref) + " length runs past the object area");
+        if (!end || *end > offsetTableOffset_)
+            fail(describeRef(ref) + " length runs past the object area");
         const uint64_t length = readSizedInteger(info.payload + 1, width);
         if (length > ArchiveLimits::kMaxCount) fail(describeRef(ref) + " has a negative length");
         info.payload = *end;
@@ -135,9 +145,12 @@ ObjectInfo BinaryPropertyList::object(uint64_t ref) const {
     uint64_t elementSize = 1;
     switch (marker >> 4) {
         case 0x0:
-            if (marker == 0x00) info.kind = Kind::Null;
-            else if (marker == 0x08 || marker == 0x09) info.kind = Kind::Boolean;
-            else fail(describeRef(ref) + " has the unsupported marker " + describeMarker(marker));
+            if (marker == 0x00)
+                info.kind = Kind::Null;
+            else if (marker == 0x08 || marker == 0x09)
+                info.kind = Kind::Boolean;
+            else
+                fail(describeRef(ref) + " has the unsupported marker " + describeMarker(marker));
             info.count = 0;
             break;
         case 0x1:
@@ -146,7 +159,8 @@ ObjectInfo BinaryPropertyList::object(uint64_t ref) const {
             info.count = 1ull << low;
             break;
         case 0x2:
-            if (low != 2 && low != 3) fail(describeRef(ref) + " is a real that is neither 4 nor 8 bytes");
+            if (low != 2 && low != 3)
+                fail(describeRef(ref) + " is a real that is neither 4 nor 8 bytes");
             info.kind = Kind::Real;
             info.count = 1ull << low;
             break;
@@ -282,7 +296,8 @@ std::string_view BinaryPropertyList::asciiStringView(const ObjectInfo& object) c
     const uint8_t* payload = bytes_.data() + object.payload;
     // CoreFoundation decodes these bytes as ASCII and fails the parse if that fails.
     for (uint64_t i = 0; i < object.count; ++i)
-        if (payload[i] >= 0x80) fail(describeRef(object.ref) + " is an ASCII string with a non-ASCII byte");
+        if (payload[i] >= 0x80)
+            fail(describeRef(object.ref) + " is an ASCII string with a non-ASCII byte");
     return {reinterpret_cast<const char*>(payload), object.count};
 }
 
@@ -317,19 +332,22 @@ uint64_t BinaryPropertyList::uidValue(const ObjectInfo& object) const {
 uint64_t BinaryPropertyList::elementRef(const ObjectInfo& collection, uint64_t index) const {
     if (collection.kind != Kind::Array && collection.kind != Kind::Set)
         fail(describeRef(collection.ref) + " is not an array");
-    if (index >= collection.count) fail(describeRef(collection.ref) + " has no element " + std::to_string(index));
+    if (index >= collection.count)
+        fail(describeRef(collection.ref) + " has no element " + std::to_string(index));
     return readRef(collection.payload + index * objectRefSize_);
 }
 
 uint64_t BinaryPropertyList::keyRef(const ObjectInfo& dictionary, uint64_t index) const {
     require(dictionary, Kind::Dictionary, "a dictionary");
-    if (index >= dictionary.count) fail(describeRef(dictionary.ref) + " has no entry " + std::to_string(index));
+    if (index >= dictionary.count)
+        fail(describeRef(dictionary.ref) + " has no entry " + std::to_string(index));
     return readRef(dictionary.payload + index * objectRefSize_);
 }
 
 uint64_t BinaryPropertyList::valueRef(const ObjectInfo& dictionary, uint64_t index) const {
     require(dictionary, Kind::Dictionary, "a dictionary");
-    if (index >= dictionary.count) fail(describeRef(dictionary.ref) + " has no entry " + std::to_string(index));
+    if (index >= dictionary.count)
+        fail(describeRef(dictionary.ref) + " has no entry " + std::to_string(index));
     return readRef(dictionary.payload + (dictionary.count + index) * objectRefSize_);
 }
 

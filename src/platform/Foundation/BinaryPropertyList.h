@@ -1,11 +1,11 @@
 #pragma once
 // Reads a binary property list ("bplist00") in place, without building a tree: objects are read on
-// demand from the bytes, which may be a mapped file. Opening checks the header, the trailer and every
-// offset-table entry once; each object's extent is checked when it is read. Every breach raises
-// NSException (NSInvalidArgumentException) with a reason naming what was read and what is wrong.
+// demand from the bytes, which may be a mapped file. Opening checks the header, the trailer and
+// every offset-table entry once; each object's extent is checked when it is read. Every breach
+// raises NSException (NSInvalidArgumentException) with a reason naming what was read and what is
+// wrong.
 //
-// The checks follow Apple's CoreFoundation reader (CFBinaryPList.c), see
-// shared/reference/nskeyedarchiver-format.md §1.5.
+// The checks follow Apple's CoreFoundation reader (CFBinaryPList.c).
 
 #include <cstdint>
 #include <memory>
@@ -20,7 +20,7 @@ namespace plist {
 
 // One object of the object table whose extent has been checked.
 struct ObjectInfo {
-    uint64_t ref = 0;      // index in the object table
+    uint64_t ref = 0;  // index in the object table
     Kind kind = Kind::Null;
     uint64_t count = 0;    // byte width of a number, bytes of data, code units of a string,
                            // elements of an array or set, entries of a dictionary
@@ -29,7 +29,7 @@ struct ObjectInfo {
 };
 
 class BinaryPropertyList {
-public:
+  public:
     static bool hasBinaryHeader(std::span<const uint8_t> bytes);
 
     // `owner` keeps `bytes` alive for as long as this reader and the data it hands out.
@@ -60,7 +60,7 @@ public:
 
     const std::shared_ptr<const void>& owner() const { return owner_; }
 
-private:
+  private:
     uint64_t readSizedInteger(uint64_t offset, unsigned width) const;
     uint64_t readRef(uint64_t offset) const;
     void require(const ObjectInfo& object, Kind kind, const char* what) const;

@@ -34,15 +34,21 @@ std::vector<uint16_t> utf16Units(const std::string& utf8) {
         unsigned extra = 0;
         uint32_t smallest = 0;
         if (c >= 0x80) {
-            if ((c & 0xE0) == 0xC0) extra = 1, c &= 0x1F, smallest = 0x80;
-            else if ((c & 0xF0) == 0xE0) extra = 2, c &= 0x0F, smallest = 0x800;
-            else if ((c & 0xF8) == 0xF0) extra = 3, c &= 0x07, smallest = 0x10000;
-            else extra = 4;  // not a lead byte
+            if ((c & 0xE0) == 0xC0)
+                extra = 1, c &= 0x1F, smallest = 0x80;
+            else if ((c & 0xF0) == 0xE0)
+                extra = 2, c &= 0x0F, smallest = 0x800;
+            else if ((c & 0xF8) == 0xF0)
+                extra = 3, c &= 0x07, smallest = 0x10000;
+            else
+                extra = 4;  // not a lead byte
         }
         bool valid = extra < 4 && n - i - 1 >= extra;
         for (unsigned k = 1; valid && k <= extra; ++k) {
-            if ((s[i + k] & 0xC0) != 0x80) valid = false;
-            else c = (c << 6) | (s[i + k] & 0x3F);
+            if ((s[i + k] & 0xC0) != 0x80)
+                valid = false;
+            else
+                c = (c << 6) | (s[i + k] & 0x3F);
         }
         if (!valid || c < smallest || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
             units.push_back(0xFFFD);
@@ -68,7 +74,7 @@ bool isASCII(const std::string& s) {
 }
 
 class Writer {
-public:
+  public:
     std::vector<uint8_t> write(const Value& root) {
         flatten(root, 0);
         const uint64_t count = objects_.size();
@@ -84,7 +90,8 @@ public:
         const uint64_t tableOffset = out_.size();
         const unsigned offsetSize = byteWidth(tableOffset);
         for (uint64_t offset : offsets) appendBigEndian(out_, offset, offsetSize);
-        // Trailer: 5 unused bytes, the sort version, the two widths, count, top object, table offset.
+        // Trailer: 5 unused bytes, the sort version, the two widths, count, top object, table
+        // offset.
         out_.insert(out_.end(), 6, 0);
         out_.push_back(static_cast<uint8_t>(offsetSize));
         out_.push_back(static_cast<uint8_t>(refSize_));
@@ -94,15 +101,20 @@ public:
         return std::move(out_);
     }
 
-private:
+  private:
     // The key under which an equal scalar is written once; the kind is part of it, so 1, 1.0 and
     // true are never merged.
     static std::string scalarKey(const Value& v) {
         std::string key(1, static_cast<char>(v.kind()));
-        auto appendBits = [&key](uint64_t bits) { key.append(reinterpret_cast<const char*>(&bits), 8); };
+        auto appendBits = [&key](uint64_t bits) {
+            key.append(reinterpret_cast<const char*>(&bits), 8);
+        };
         switch (v.kind()) {
-            case Kind::Null: break;
-            case Kind::Boolean: key.push_back(v.booleanValue() ? 1 : 0); break;
+            case Kind::Null:
+                break;
+            case Kind::Boolean:
+                key.push_back(v.booleanValue() ? 1 : 0);
+                break;
             case Kind::Integer:
                 appendBits(v.integerValue().bits);
                 key.push_back(v.integerValue().isUnsigned ? 1 : 0);
@@ -113,10 +125,17 @@ private:
                                : std::bit_cast<uint64_t>(v.realValue().value));
                 key.push_back(v.realValue().isFloat32 ? 1 : 0);
                 break;
-            case Kind::Date: appendBits(std::bit_cast<uint64_t>(v.dateValue())); break;
-            case Kind::UID: appendBits(v.uidValue()); break;
-            case Kind::String: key += v.stringValue(); break;
-            default: return {};
+            case Kind::Date:
+                appendBits(std::bit_cast<uint64_t>(v.dateValue()));
+                break;
+            case Kind::UID:
+                appendBits(v.uidValue());
+                break;
+            case Kind::String:
+                key += v.stringValue();
+                break;
+            default:
+                return {};
         }
         return key;
     }
@@ -125,9 +144,11 @@ private:
     // _flattenPlist); returns the index of `v`.
     uint64_t flatten(const Value& v, unsigned depth) {
         if (depth > ArchiveLimits::kMaxNestingDepth)
-            NSException::raise(NSInvalidArgumentException, "property list nests deeper than 512 levels");
-        const bool isCollection = v.kind() == Kind::Array || v.kind() == Kind::Set ||
-                                  v.kind() == Kind::Dictionary;
+            NSException::raise(NSInvalidArgumentException,
+                               "property list nests deeper than " +
+                                   std::to_string(ArchiveLimits::kMaxNestingDepth) + " levels");
+        const bool isCollection =
+            v.kind() == Kind::Array || v.kind() == Kind::Set || v.kind() == Kind::Dictionary;
         const bool mergeable = !isCollection && v.kind() != Kind::Data;
         std::string key;
         if (mergeable) {
@@ -143,11 +164,14 @@ private:
         std::vector<uint64_t> children;
         if (v.kind() == Kind::Dictionary) {
             children.reserve(2 * v.entries().size());
-            for (const auto& entry : v.entries()) children.push_back(flatten(entry.first, depth + 1));
-            for (const auto& entry : v.entries()) children.push_back(flatten(entry.second, depth + 1));
+            for (const auto& entry : v.entries())
+                children.push_back(flatten(entry.first, depth + 1));
+            for (const auto& entry : v.entries())
+                children.push_back(flatten(entry.second, depth + 1));
         } else {
             children.reserve(v.elements().size());
-            for (const auto& element : v.elements()) children.push_back(flatten(element, depth + 1));
+            for (const auto& element : v.elements())
+                children.push_back(flatten(element, depth + 1));
         }
         refs_[&v] = std::move(children);
         return index;
@@ -171,8 +195,12 @@ private:
 
     void writeObject(const Value& v) {
         switch (v.kind()) {
-            case Kind::Null: out_.push_back(0x00); break;
-            case Kind::Boolean: out_.push_back(v.booleanValue() ? 0x09 : 0x08); break;
+            case Kind::Null:
+                out_.push_back(0x00);
+                break;
+            case Kind::Boolean:
+                out_.push_back(v.booleanValue() ? 0x09 : 0x08);
+                break;
             case Kind::Integer: {
                 const Integer i = v.integerValue();
                 if (i.isUnsigned) {
@@ -191,7 +219,8 @@ private:
             case Kind::Real:
                 if (v.realValue().isFloat32) {
                     out_.push_back(0x22);
-                    appendBigEndian(out_, std::bit_cast<uint32_t>(static_cast<float>(v.realValue().value)), 4);
+                    appendBigEndian(
+                        out_, std::bit_cast<uint32_t>(static_cast<float>(v.realValue().value)), 4);
                 } else {
                     out_.push_back(0x23);
                     appendBigEndian(out_, std::bit_cast<uint64_t>(v.realValue().value), 8);
@@ -229,8 +258,11 @@ private:
             case Kind::Set:
             case Kind::Dictionary: {
                 const auto& children = refs_.at(&v);
-                const uint8_t marker = v.kind() == Kind::Array ? 0xA0 : v.kind() == Kind::Set ? 0xC0 : 0xD0;
-                writeMarkerAndLength(marker, v.kind() == Kind::Dictionary ? children.size() / 2 : children.size());
+                const uint8_t marker = v.kind() == Kind::Array ? 0xA0
+                                       : v.kind() == Kind::Set ? 0xC0
+                                                               : 0xD0;
+                writeMarkerAndLength(
+                    marker, v.kind() == Kind::Dictionary ? children.size() / 2 : children.size());
                 for (uint64_t ref : children) appendBigEndian(out_, ref, refSize_);
                 break;
             }
@@ -246,6 +278,8 @@ private:
 
 }  // namespace
 
-std::vector<uint8_t> writeBinaryPropertyList(const Value& root) { return Writer().write(root); }
+std::vector<uint8_t> writeBinaryPropertyList(const Value& root) {
+    return Writer().write(root);
+}
 
 }  // namespace plist

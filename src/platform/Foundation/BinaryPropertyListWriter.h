@@ -1,6 +1,6 @@
 #pragma once
-// Writes a property list as "bplist00" the way Apple's CoreFoundation writer lays it out
-// (shared/reference/nskeyedarchiver-format.md §1.3, §1.6): the root is object 0, objects follow in
+// Writes a property list as "bplist00" the way Apple's CoreFoundation writer (CFBinaryPList.c) lays
+// it out: the root is object 0, objects follow in
 // pre-order with dictionary keys before values, integers and references take their smallest width,
 // a float32 real takes 4 bytes, strings are ASCII when they can be and UTF-16BE otherwise.
 //

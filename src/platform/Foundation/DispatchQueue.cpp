@@ -25,7 +25,8 @@ struct WorkItem {
 // shared_ptr of their own, so that a worker detached by a release from inside its own queue
 // (see ~dispatch_queue_s) never outlives it.
 struct QueueState {
-    QueueState(std::string label, bool hasWorkers) : label(std::move(label)), hasWorkers(hasWorkers) {}
+    QueueState(std::string label, bool hasWorkers)
+        : label(std::move(label)), hasWorkers(hasWorkers) {}
 
     const std::string label;
     const bool hasWorkers;  // false for the main queue, whose items run only in a drain
@@ -99,8 +100,9 @@ void workerLoop(std::shared_ptr<QueueState> state) {
             // worker takes next.
             state->changed.notify_all();
         }
-        // After an ordinary item this worker itself takes the next startable item (a barrier waiting
-        // for running == 0 included); other idle workers were already woken when items arrived.
+        // After an ordinary item this worker itself takes the next startable item (a barrier
+        // waiting for running == 0 included); other idle workers were already woken when items
+        // arrived.
     }
 }
 
@@ -129,8 +131,9 @@ struct dispatch_queue_s {
         }
         state->changed.notify_all();
         const auto self = std::this_thread::get_id();
-        const bool onOwnWorker = std::any_of(workers.begin(), workers.end(),
-                                             [&](const std::thread& t) { return t.get_id() == self; });
+        const bool onOwnWorker =
+            std::any_of(workers.begin(), workers.end(),
+                        [&](const std::thread& t) { return t.get_id() == self; });
         for (auto& worker : workers) {
             if (onOwnWorker) {
                 worker.detach();
@@ -151,7 +154,8 @@ const dispatch_queue_t& mainQueue() {
     return *queue;
 }
 
-void submit(const char* function, const dispatch_queue_t& queue, dispatch_block_t work, bool barrier) {
+void submit(const char* function, const dispatch_queue_t& queue, dispatch_block_t work,
+            bool barrier) {
     if (!queue) {
         NSLog(std::string(function) + ": no queue; the work item is dropped");
         return;
@@ -198,8 +202,8 @@ dispatch_queue_t dispatch_queue_create(const std::string& label, dispatch_queue_
     auto queue = std::make_shared<dispatch_queue_s>(label, true);
     size_t count = 1;
     if (attr == DISPATCH_QUEUE_CONCURRENT) {
-        // A few workers: at least 2, so that a concurrent queue is concurrent on one core too, and at
-        // most 4 (the work is short image scaling, Part 3.2).
+        // A few workers: at least 2, so that a concurrent queue is concurrent on one core too, and
+        // at most 4 (the work is short image scaling for mipmaps).
         count = std::clamp(std::thread::hardware_concurrency(), 2u, 4u);
     }
     queue->workers.reserve(count);
@@ -207,7 +211,9 @@ dispatch_queue_t dispatch_queue_create(const std::string& label, dispatch_queue_
     return queue;
 }
 
-dispatch_queue_t dispatch_get_main_queue() { return mainQueue(); }
+dispatch_queue_t dispatch_get_main_queue() {
+    return mainQueue();
+}
 
 const std::string& dispatch_queue_get_label(const dispatch_queue_t& queue) {
     static const std::string* const none = new std::string;

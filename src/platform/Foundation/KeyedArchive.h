@@ -1,8 +1,8 @@
 #pragma once
-// The structure of a keyed archive over a property list, shared by NSKeyedUnarchiver and the archive
-// dump: the top-level dictionary ($archiver, $version, $top, $objects), the entries of $objects by
-// UID, "$null" entries, class dictionaries, and key escaping.
-// shared/reference/nskeyedarchiver-format.md §2 describes the forms.
+// The structure of a keyed archive over a property list, shared by NSKeyedUnarchiver and the
+// archive dump: the top-level dictionary ($archiver, $version, $top, $objects), the entries of
+// $objects by UID, "$null" entries, class dictionaries, and key escaping, in the forms Apple's
+// archiver writes.
 
 #include <cstdint>
 #include <memory>
@@ -22,14 +22,14 @@ struct KeyedArchiveClass {
 };
 
 class KeyedArchive {
-public:
+  public:
     static constexpr int64_t kVersion = 100000;
     static constexpr std::string_view kArchiverName = "NSKeyedArchiver";
     static constexpr std::string_view kNullEntry = "$null";
 
-    // Raises NSException (NSInvalidArgumentException) when the data is not a property list or has no
-    // keyed-archive structure: a dictionary with $version 100000, a string $archiver, a dictionary
-    // $top and an array $objects.
+    // Raises NSException (NSInvalidArgumentException) when the data is not a property list or has
+    // no keyed-archive structure: a dictionary with $version 100000, a string $archiver, a
+    // dictionary $top and an array $objects.
     explicit KeyedArchive(const NSData& data);
 
     const plist::BinaryPropertyList& plist() const { return *plist_; }
@@ -40,21 +40,24 @@ public:
     plist::ObjectInfo entry(uint64_t uid) const;
     // Whether an entry is the string "$null", which stands for none wherever it is (not only at 0).
     bool isNullEntry(const plist::ObjectInfo& entry) const;
-    // The class of an object entry (a dictionary), read through its "$class" reference; raises when the
-    // entry has no "$class" or it does not lead to a class dictionary, naming the entry by `uid` when
-    // given. Cached per class UID, and the "$class" reference per entry.
-    const KeyedArchiveClass& classOf(const plist::ObjectInfo& objectEntry, std::optional<uint64_t> uid = std::nullopt);
+    // The class of an object entry (a dictionary), read through its "$class" reference; raises when
+    // the entry has no "$class" or it does not lead to a class dictionary, naming the entry by
+    // `uid` when given. Cached per class UID, and the "$class" reference per entry.
+    const KeyedArchiveClass& classOf(const plist::ObjectInfo& objectEntry,
+                                     std::optional<uint64_t> uid = std::nullopt);
 
-    // Counts memory that decoding makes out of file bytes against ArchiveLimits::kMaxDecodedBytes and
-    // raises once the budget is spent; everything this archive or its decoder materialises is charged.
+    // Counts memory that decoding makes out of file bytes against ArchiveLimits::kMaxDecodedBytes
+    // and raises once the budget is spent; everything this archive or its decoder materialises is
+    // charged.
     void charge(uint64_t bytes);
 
     // A user key as stored: one more "$" in front of a key that begins with "$".
     static std::string escapedKey(std::string_view key);
-    // A stored key as the user wrote it (the inverse of escapedKey; "$class" and generic keys stay).
+    // A stored key as the user wrote it (the inverse of escapedKey; "$class" and generic keys
+    // stay).
     static std::string_view unescapedKey(std::string_view storedKey);
 
-private:
+  private:
     std::vector<std::string> stringArray(const plist::ObjectInfo& array, const char* what);
 
     std::unique_ptr<plist::BinaryPropertyList> plist_;
@@ -62,9 +65,9 @@ private:
     plist::ObjectInfo top_;
     plist::ObjectInfo objects_;
     std::unordered_map<uint64_t, KeyedArchiveClass> classes_;
-    // The class UID of each object dictionary read so far, by its object in the property list: a crafted
-    // list can give one dictionary of many keys many UIDs, and scanning its keys for "$class" under each
-    // UID would take quadratic time.
+    // The class UID of each object dictionary read so far, by its object in the property list: a
+    // crafted list can give one dictionary of many keys many UIDs, and scanning its keys for
+    // "$class" under each UID would take quadratic time.
     std::unordered_map<uint64_t, uint64_t> classUIDs_;
     uint64_t charged_ = 0;
 };

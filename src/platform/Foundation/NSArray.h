@@ -8,16 +8,14 @@
 #include "NSObject.h"
 
 class NSArray : public NSObject {
-public:
-    static const NSClass& objcClass() {
-        static const NSClass cls{"NSArray", &NSObject::objcClass()};
-        return cls;
-    }
-    const NSClass& classForKeyedArchiver() const override { return objcClass(); }
+  public:
+    NS_CLASS_RECORD("NSArray", NSObject::objcClass())
 
     NSArray() = default;
-    explicit NSArray(std::vector<std::shared_ptr<NSObject>> objects) : objects_(std::move(objects)) {}
-    static std::shared_ptr<NSArray> arrayWithObjects(std::vector<std::shared_ptr<NSObject>> objects) {
+    explicit NSArray(std::vector<std::shared_ptr<NSObject>> objects)
+        : objects_(std::move(objects)) {}
+    static std::shared_ptr<NSArray> arrayWithObjects(
+        std::vector<std::shared_ptr<NSObject>> objects) {
         return std::make_shared<NSArray>(std::move(objects));
     }
 
@@ -32,17 +30,13 @@ public:
     void encodeWithCoder(NSCoder& coder) const override;
     bool initWithCoder(NSCoder& coder) override;
 
-protected:
+  protected:
     std::vector<std::shared_ptr<NSObject>> objects_;
 };
 
 class NSMutableArray : public NSArray {
-public:
-    static const NSClass& objcClass() {
-        static const NSClass cls{"NSMutableArray", &NSArray::objcClass()};
-        return cls;
-    }
-    const NSClass& classForKeyedArchiver() const override { return objcClass(); }
+  public:
+    NS_CLASS_RECORD("NSMutableArray", NSArray::objcClass())
 
     using NSArray::NSArray;
     static std::shared_ptr<NSMutableArray> array() { return std::make_shared<NSMutableArray>(); }

@@ -1,5 +1,5 @@
 #pragma once
-// The coder interface of Part 2.1. Every archivable class reads its fields by string key in
+// The coder interface of keyed archiving. Every archivable class reads its fields by string key in
 // initWithCoder and writes them in encodeWithCoder. NSKeyedArchiver implements the encoding half,
 // NSKeyedUnarchiver the decoding half; calling the other half raises NSInvalidArgumentException,
 // as Foundation's abstract NSCoder does.
@@ -18,14 +18,15 @@
 inline constexpr const char* NSKeyedArchiveRootObjectKey = "root";
 
 class NSCoder {
-public:
+  public:
     virtual ~NSCoder() = default;
 
     virtual bool allowsKeyedCoding() const { return true; }
 
     // Writing. A key beginning with "$" is stored with one more "$", as Foundation escapes it.
     // Encoding a none object writes the key with a reference to "$null": the key is then present.
-    virtual void encodeObject_forKey(const std::shared_ptr<const NSObject>& object, std::string_view key);
+    virtual void encodeObject_forKey(const std::shared_ptr<const NSObject>& object,
+                                     std::string_view key);
     // Stores a reference that resolves to the object only if something in the archive encodes it
     // unconditionally, before or after; otherwise it decodes as none.
     virtual void encodeConditionalObject_forKey(const std::shared_ptr<const NSObject>& object,
@@ -37,10 +38,12 @@ public:
     virtual void encodeFloat_forKey(float value, std::string_view key);
     virtual void encodeDouble_forKey(double value, std::string_view key);
     // Copies `length` bytes; `bytes` may be null when length is 0.
-    virtual void encodeBytes_length_forKey(const uint8_t* bytes, size_t length, std::string_view key);
+    virtual void encodeBytes_length_forKey(const uint8_t* bytes, size_t length,
+                                           std::string_view key);
 
     // Reading. An absent key reads as none, false, 0 or 0.0. A value of the wrong kind raises
-    // NSInvalidUnarchiveOperationException; an integer too large for the call raises NSRangeException.
+    // NSInvalidUnarchiveOperationException; an integer too large for the call raises
+    // NSRangeException.
     virtual std::shared_ptr<NSObject> decodeObjectForKey(std::string_view key);
     virtual bool decodeBoolForKey(std::string_view key);
     virtual int64_t decodeIntegerForKey(std::string_view key);
@@ -73,7 +76,7 @@ public:
     virtual void encodeString_forKey(std::string_view value, std::string_view key);
     virtual std::optional<std::string> decodeStringForKey(std::string_view key);
 
-protected:
+  protected:
     [[noreturn]] void raiseUnexpectedClass(std::string_view key, const NSObject& object,
                                            const NSClass& expected) const;
 };

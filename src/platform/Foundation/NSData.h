@@ -1,6 +1,6 @@
 #pragma once
 // Immutable bytes. The bytes are shared, never copied between data objects: a slice of a mapped
-// file keeps the mapping alive (Part 2.1: bytes live as long as the decoder that handed them out).
+// file keeps the mapping alive, so bytes a decoder handed out outlive the decoder.
 
 #include <cstdint>
 #include <memory>
@@ -20,12 +20,8 @@ enum NSDataReadingOptions : unsigned {
 };
 
 class NSData : public NSObject {
-public:
-    static const NSClass& objcClass() {
-        static const NSClass cls{"NSData", &NSObject::objcClass()};
-        return cls;
-    }
-    const NSClass& classForKeyedArchiver() const override { return objcClass(); }
+  public:
+    NS_CLASS_RECORD("NSData", NSObject::objcClass())
 
     NSData() = default;
     // Shares bytes owned elsewhere: `owner` keeps `bytes` alive.
@@ -37,14 +33,14 @@ public:
     // The whole file at `path`, or none when it can't be read. With NSDataReadingMappedIfSafe or
     // NSDataReadingMappedAlways a regular file is mapped read-only instead of copied.
     static std::shared_ptr<NSData> dataWithContentsOfFile_options(const std::string& path,
-                                                                 unsigned options);
+                                                                  unsigned options);
     // File URLs (NSData+Files.cpp): the whole file a file URL names, read into memory; none for a
     // URL of another scheme or a file that can't be read.
     static std::shared_ptr<NSData> dataWithContentsOfURL(const NSURL& url);
     // Writes the bytes to the file at `path`, replacing what is there; false on failure. With
-    // useAuxiliaryFile, into a new file in the same directory that is then renamed over the path, so
-    // that the path holds either the old file or all of the new bytes, and a failure leaves nothing
-    // behind; without, in place.
+    // useAuxiliaryFile, into a new file in the same directory that is then renamed over the path,
+    // so that the path holds either the old file or all of the new bytes, and a failure leaves
+    // nothing behind; without, in place.
     bool writeToFile_atomically(const std::string& path, bool useAuxiliaryFile) const;
     // The same for a file URL; false for a URL of another scheme.
     bool writeToURL_atomically(const NSURL& url, bool atomically) const;
@@ -61,19 +57,15 @@ public:
     void encodeWithCoder(NSCoder& coder) const override;
     bool initWithCoder(NSCoder& coder) override;
 
-protected:
+  protected:
     std::shared_ptr<const void> owner_;
     std::span<const uint8_t> bytes_;
 };
 
 // Growable bytes (archived as {NS.data: <inline data>}, Apple's NSMutableData form).
 class NSMutableData : public NSData {
-public:
-    static const NSClass& objcClass() {
-        static const NSClass cls{"NSMutableData", &NSData::objcClass()};
-        return cls;
-    }
-    const NSClass& classForKeyedArchiver() const override { return objcClass(); }
+  public:
+    NS_CLASS_RECORD("NSMutableData", NSData::objcClass())
 
     static std::shared_ptr<NSMutableData> data() { return std::make_shared<NSMutableData>(); }
 
@@ -85,6 +77,6 @@ public:
     void encodeWithCoder(NSCoder& coder) const override;
     bool initWithCoder(NSCoder& coder) override;
 
-private:
+  private:
     std::vector<uint8_t> storage_;
 };

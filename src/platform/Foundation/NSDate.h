@@ -7,12 +7,8 @@
 #include "NSObject.h"
 
 class NSDate : public NSObject {
-public:
-    static const NSClass& objcClass() {
-        static const NSClass cls{"NSDate", &NSObject::objcClass()};
-        return cls;
-    }
-    const NSClass& classForKeyedArchiver() const override { return objcClass(); }
+  public:
+    NS_CLASS_RECORD("NSDate", NSObject::objcClass())
 
     static std::shared_ptr<NSDate> dateWithTimeIntervalSinceReferenceDate(double seconds) {
         auto date = std::make_shared<NSDate>();
@@ -30,6 +26,6 @@ public:
     void encodeWithCoder(NSCoder& coder) const override;
     bool initWithCoder(NSCoder& coder) override;
 
-private:
+  private:
     double seconds_ = 0;
 };

@@ -10,17 +10,14 @@
 #include "ObjectKeyedTable.h"
 
 class NSDictionary : public NSObject {
-public:
+  public:
     using Entry = std::pair<std::shared_ptr<NSObject>, std::shared_ptr<NSObject>>;
 
-    static const NSClass& objcClass() {
-        static const NSClass cls{"NSDictionary", &NSObject::objcClass()};
-        return cls;
-    }
-    const NSClass& classForKeyedArchiver() const override { return objcClass(); }
+    NS_CLASS_RECORD("NSDictionary", NSObject::objcClass())
 
     NSDictionary() = default;
-    // A later entry whose key equals an earlier one replaces its value. Keys and values are never none.
+    // A later entry whose key equals an earlier one replaces its value. Keys and values are never
+    // none.
     static std::shared_ptr<NSDictionary> dictionaryWithEntries(std::vector<Entry> entries);
 
     size_t count() const { return entries_.size(); }
@@ -34,7 +31,7 @@ public:
     void encodeWithCoder(NSCoder& coder) const override;
     bool initWithCoder(NSCoder& coder) override;
 
-protected:
+  protected:
     void setObject_forKey(std::shared_ptr<NSObject> object, std::shared_ptr<NSObject> key);
 
     std::vector<Entry> entries_;
@@ -42,13 +39,11 @@ protected:
 };
 
 class NSMutableDictionary : public NSDictionary {
-public:
-    static const NSClass& objcClass() {
-        static const NSClass cls{"NSMutableDictionary", &NSDictionary::objcClass()};
-        return cls;
-    }
-    const NSClass& classForKeyedArchiver() const override { return objcClass(); }
+  public:
+    NS_CLASS_RECORD("NSMutableDictionary", NSDictionary::objcClass())
 
-    static std::shared_ptr<NSMutableDictionary> dictionary() { return std::make_shared<NSMutableDictionary>(); }
+    static std::shared_ptr<NSMutableDictionary> dictionary() {
+        return std::make_shared<NSMutableDictionary>();
+    }
     using NSDictionary::setObject_forKey;
 };

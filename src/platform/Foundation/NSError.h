@@ -1,6 +1,6 @@
 #pragma once
-// Error values (Overview, "Shared types": the document error value of Part 2.2): a domain, a signed
-// 64-bit code and a user-information dictionary of string keys.
+// Error values, such as the error a document load reports: a domain, a signed 64-bit code and a
+// user-information dictionary of string keys.
 
 #include <cstdint>
 #include <memory>
@@ -13,15 +13,12 @@
 // User-information keys, as Foundation spells them.
 inline constexpr const char* NSLocalizedDescriptionKey = "NSLocalizedDescription";
 inline constexpr const char* NSLocalizedFailureReasonErrorKey = "NSLocalizedFailureReason";
-inline constexpr const char* NSLocalizedRecoverySuggestionErrorKey = "NSLocalizedRecoverySuggestion";
+inline constexpr const char* NSLocalizedRecoverySuggestionErrorKey =
+    "NSLocalizedRecoverySuggestion";
 
 class NSError : public NSObject {
-public:
-    static const NSClass& objcClass() {
-        static const NSClass cls{"NSError", &NSObject::objcClass()};
-        return cls;
-    }
-    const NSClass& classForKeyedArchiver() const override { return objcClass(); }
+  public:
+    NS_CLASS_RECORD("NSError", NSObject::objcClass())
 
     // `userInfo` may be none (an empty dictionary then).
     static std::shared_ptr<NSError> errorWithDomain_code_userInfo(
@@ -46,7 +43,7 @@ public:
     bool isEqual(const NSObject& other) const override;
     size_t hash() const override { return std::hash<std::string>()(domain_) ^ size_t(code_); }
 
-private:
+  private:
     std::string domain_;
     int64_t code_ = 0;
     std::shared_ptr<const NSDictionary> userInfo_;

@@ -1,17 +1,18 @@
 #pragma once
-// The platform's exception (Overview, "Failures"): raised only by the keyed archive on malformed data
-// and caught only by the document loader and writer of Part 2.2 (and the command-line tools).
+// The platform's exception: raised only by the keyed archive on malformed data and caught only by
+// the document loader and writer (and the command-line tools), which turn it into a document error.
 
 #include <stdexcept>
 #include <string>
 
 // Exception names, as Foundation spells them.
 inline constexpr const char* NSInvalidArgumentException = "NSInvalidArgumentException";
-inline constexpr const char* NSInvalidUnarchiveOperationException = "NSInvalidUnarchiveOperationException";
+inline constexpr const char* NSInvalidUnarchiveOperationException =
+    "NSInvalidUnarchiveOperationException";
 inline constexpr const char* NSRangeException = "NSRangeException";
 
 class NSException : public std::runtime_error {
-public:
+  public:
     NSException(std::string name, std::string reason)
         : std::runtime_error(reason), name_(std::move(name)), reason_(std::move(reason)) {}
 
@@ -23,7 +24,7 @@ public:
         throw NSException(std::move(name), std::move(reason));
     }
 
-private:
+  private:
     std::string name_;
     std::string reason_;
 };

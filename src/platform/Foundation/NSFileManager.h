@@ -1,8 +1,8 @@
 #pragma once
-// The file operations of Foundation's NSFileManager that Part 3.1 uses: copying a media file into the
-// temporary directory, comparing two private copies, and deleting a copy when its asset goes away.
-// Paths are POSIX paths in the file system's bytes (a file URL's path()); errors are NSCocoaErrorDomain
-// errors with Foundation's codes. Every operation may be called from any thread.
+// The file operations of Foundation's NSFileManager that image assets use: copying a media file
+// into the temporary directory, comparing two private copies, and deleting a copy when its asset
+// goes away. Paths are POSIX paths in the file system's bytes (a file URL's path()); errors are
+// NSCocoaErrorDomain errors with Foundation's codes. Every operation may be called from any thread.
 
 #include <memory>
 #include <string>
@@ -22,30 +22,27 @@ inline constexpr int64_t NSFileWriteFileExistsError = 516;
 inline constexpr int64_t NSFileWriteOutOfSpaceError = 640;
 
 class NSFileManager : public NSObject {
-public:
-    static const NSClass& objcClass() {
-        static const NSClass cls{"NSFileManager", &NSObject::objcClass()};
-        return cls;
-    }
-    const NSClass& classForKeyedArchiver() const override { return objcClass(); }
+  public:
+    NS_CLASS_RECORD("NSFileManager", NSObject::objcClass())
 
     // The process-wide manager, made on first use and never destroyed.
     static const std::shared_ptr<NSFileManager>& defaultManager();
 
-    // Whether something exists at the path, a symbolic link being followed (a dangling link: false).
+    // Whether something exists at the path, a symbolic link being followed (a dangling link:
+    // false).
     bool fileExistsAtPath(const std::string& path) const;
 
     // Foundation's comparison: true when both paths name the same file, or two regular files of the
-    // same length and bytes, or two symbolic links with the same target text (links are not followed),
-    // or two directories holding the same names whose entries compare equal in turn. False when either
-    // path does not exist, the kinds differ, or either is another kind of file (a FIFO or a device is
-    // never opened). Memory stays bounded whatever the files' sizes.
+    // same length and bytes, or two symbolic links with the same target text (links are not
+    // followed), or two directories holding the same names whose entries compare equal in turn.
+    // False when either path does not exist, the kinds differ, or either is another kind of file (a
+    // FIFO or a device is never opened). Memory stays bounded whatever the files' sizes.
     bool contentsEqualAtPath_andPath(const std::string& path1, const std::string& path2) const;
 
-    // Copies a file, a symbolic link (as a link) or a directory with everything in it. Fails, setting
-    // *error when `error` is not null, when the source does not exist (NSFileReadNoSuchFileError), the
-    // destination exists already (NSFileWriteFileExistsError) or the copy fails (a partial copy is
-    // then removed).
+    // Copies a file, a symbolic link (as a link) or a directory with everything in it. Fails,
+    // setting *error when `error` is not null, when the source does not exist
+    // (NSFileReadNoSuchFileError), the destination exists already (NSFileWriteFileExistsError) or
+    // the copy fails (a partial copy is then removed).
     bool copyItemAtPath_toPath_error(const std::string& source, const std::string& destination,
                                      std::shared_ptr<NSError>* error) const;
     // The same for file URLs; a URL of another scheme fails with NSFileReadUnknownError or
@@ -54,8 +51,8 @@ public:
                                    std::shared_ptr<NSError>* error) const;
 
     // Removes a file, a symbolic link (not its target) or a directory with everything in it. Fails,
-    // setting *error when `error` is not null, when nothing exists at the path (NSFileNoSuchFileError)
-    // or removal fails.
+    // setting *error when `error` is not null, when nothing exists at the path
+    // (NSFileNoSuchFileError) or removal fails.
     bool removeItemAtPath_error(const std::string& path, std::shared_ptr<NSError>* error) const;
     // The same for a file URL; a URL of another scheme fails with NSFileWriteUnknownError.
     bool removeItemAtURL_error(const NSURL& URL, std::shared_ptr<NSError>* error) const;

@@ -1,5 +1,7 @@
 #include "NSKeyedArchiver.h"
 
+#include <string>
+
 #include "ArchiveLimits.h"
 #include "BinaryPropertyListWriter.h"
 #include "KeyedArchive.h"
@@ -14,12 +16,16 @@ NSKeyedArchiver::NSKeyedArchiver(std::shared_ptr<NSMutableData> data) : data_(st
     scopes_.emplace_back();
 }
 
-std::shared_ptr<NSKeyedArchiver> NSKeyedArchiver::initForWritingWithMutableData(std::shared_ptr<NSMutableData> data) {
-    if (!data) NSException::raise(NSInvalidArgumentException, "-[NSKeyedArchiver initForWritingWithMutableData:]: nil data");
+std::shared_ptr<NSKeyedArchiver> NSKeyedArchiver::initForWritingWithMutableData(
+    std::shared_ptr<NSMutableData> data) {
+    if (!data)
+        NSException::raise(NSInvalidArgumentException,
+                           "-[NSKeyedArchiver initForWritingWithMutableData:]: nil data");
     return std::make_shared<NSKeyedArchiver>(std::move(data));
 }
 
-std::shared_ptr<NSData> NSKeyedArchiver::archivedDataWithRootObject(const std::shared_ptr<const NSObject>& root) {
+std::shared_ptr<NSData> NSKeyedArchiver::archivedDataWithRootObject(
+    const std::shared_ptr<const NSObject>& root) {
     auto data = NSMutableData::data();
     NSKeyedArchiver archiver(data);
     archiver.encodeObject_forKey(root, NSKeyedArchiveRootObjectKey);
@@ -29,8 +35,9 @@ std::shared_ptr<NSData> NSKeyedArchiver::archivedDataWithRootObject(const std::s
 
 void NSKeyedArchiver::requireOpen(const char* selector) const {
     if (finished_)
-        NSException::raise(NSInvalidArgumentException,
-                           std::string("-[NSKeyedArchiver ") + selector + "]: called after finishEncoding");
+        NSException::raise(
+            NSInvalidArgumentException,
+            std::string("-[NSKeyedArchiver ") + selector + "]: called after finishEncoding");
 }
 
 void NSKeyedArchiver::setValue(std::string_view key, plist::Value value) {
@@ -78,21 +85,31 @@ void NSKeyedArchiver::encodeInto(uint64_t uid, const NSObject& object) {
     if (&cls == &NSNumber::objcClass()) {
         const auto& number = static_cast<const NSNumber&>(object);
         switch (number.type()) {
-            case NSNumber::Type::Bool: objects_[uid] = plist::Value::boolean(number.boolValue()); break;
+            case NSNumber::Type::Bool:
+                objects_[uid] = plist::Value::boolean(number.boolValue());
+                break;
             case NSNumber::Type::Integer:
-                objects_[uid] = plist::Value::integer(plist::Integer::fromSigned(number.integerValue()));
+                objects_[uid] =
+                    plist::Value::integer(plist::Integer::fromSigned(number.integerValue()));
                 break;
             case NSNumber::Type::UnsignedInteger:
-                objects_[uid] = plist::Value::integer(plist::Integer::fromUnsigned(number.unsignedLongLongValue()));
+                objects_[uid] = plist::Value::integer(
+                    plist::Integer::fromUnsigned(number.unsignedLongLongValue()));
                 break;
-            case NSNumber::Type::Float: objects_[uid] = plist::Value::real({number.doubleValue(), true}); break;
-            case NSNumber::Type::Double: objects_[uid] = plist::Value::real({number.doubleValue(), false}); break;
+            case NSNumber::Type::Float:
+                objects_[uid] = plist::Value::real({number.doubleValue(), true});
+                break;
+            case NSNumber::Type::Double:
+                objects_[uid] = plist::Value::real({number.doubleValue(), false});
+                break;
         }
         return;
     }
 
     if (scopes_.size() > ArchiveLimits::kMaxNestingDepth)
-        NSException::raise(NSInvalidArgumentException, "-[NSKeyedArchiver encodeObject:forKey:]: objects nest deeper than 512 levels");
+        NSException::raise(NSInvalidArgumentException,
+                           "-[NSKeyedArchiver encodeObject:forKey:]: objects nest deeper than " +
+                               std::to_string(ArchiveLimits::kMaxNestingDepth) + " levels");
     scopes_.emplace_back();
     try {
         object.encodeWithCoder(*this);
@@ -106,14 +123,16 @@ void NSKeyedArchiver::encodeInto(uint64_t uid, const NSObject& object) {
     scope.entries.emplace_back("$class", plist::Value::uid(classReference(cls)));
     std::vector<std::pair<plist::Value, plist::Value>> entries;
     entries.reserve(scope.entries.size());
-    for (auto& [key, value] : scope.entries) entries.emplace_back(plist::Value::string(std::move(key)), std::move(value));
+    for (auto& [key, value] : scope.entries)
+        entries.emplace_back(plist::Value::string(std::move(key)), std::move(value));
     objects_[uid] = plist::Value::dictionary(std::move(entries));
 }
 
 uint64_t NSKeyedArchiver::classReference(const NSClass& cls) {
     if (auto it = classUIDs_.find(&cls); it != classUIDs_.end()) return it->second;
     std::vector<plist::Value> chain;
-    for (const NSClass* c = &cls; c; c = c->superclass) chain.push_back(plist::Value::string(c->name));
+    for (const NSClass* c = &cls; c; c = c->superclass)
+        chain.push_back(plist::Value::string(c->name));
     const uint64_t uid = objects_.size();
     std::vector<std::pair<plist::Value, plist::Value>> entries;
     entries.emplace_back(plist::Value::string("$classname"), plist::Value::string(cls.name));
@@ -123,7 +142,8 @@ uint64_t NSKeyedArchiver::classReference(const NSClass& cls) {
     return uid;
 }
 
-void NSKeyedArchiver::encodeObject_forKey(const std::shared_ptr<const NSObject>& object, std::string_view key) {
+void NSKeyedArchiver::encodeObject_forKey(const std::shared_ptr<const NSObject>& object,
+                                          std::string_view key) {
     requireOpen("encodeObject:forKey:");
     setValue(key, plist::Value::uid(referenceTo(object)));
 }
@@ -174,13 +194,14 @@ void NSKeyedArchiver::encodeDouble_forKey(double value, std::string_view key) {
     setValue(key, plist::Value::real({value, false}));
 }
 
-void NSKeyedArchiver::encodeBytes_length_forKey(const uint8_t* bytes, size_t length, std::string_view key) {
+void NSKeyedArchiver::encodeBytes_length_forKey(const uint8_t* bytes, size_t length,
+                                                std::string_view key) {
     requireOpen("encodeBytes:length:forKey:");
     setValue(key, plist::Value::data(plist::Bytes::copyOf({bytes, length})));
 }
 
-void NSKeyedArchiver::encodeArrayOfObjects_forKey(const std::vector<std::shared_ptr<NSObject>>& objects,
-                                                  std::string_view key) {
+void NSKeyedArchiver::encodeArrayOfObjects_forKey(
+    const std::vector<std::shared_ptr<NSObject>>& objects, std::string_view key) {
     requireOpen("_encodeArrayOfObjects:forKey:");
     std::vector<plist::Value> references;
     references.reserve(objects.size());
@@ -197,10 +218,13 @@ void NSKeyedArchiver::finishEncoding() {
     requireOpen("finishEncoding");
     finished_ = true;
     std::vector<std::pair<plist::Value, plist::Value>> top;
-    for (auto& [key, value] : scopes_.front().entries) top.emplace_back(plist::Value::string(std::move(key)), std::move(value));
+    for (auto& [key, value] : scopes_.front().entries)
+        top.emplace_back(plist::Value::string(std::move(key)), std::move(value));
     std::vector<std::pair<plist::Value, plist::Value>> root;
-    root.emplace_back(plist::Value::string("$version"), plist::Value::integer(plist::Integer::fromSigned(KeyedArchive::kVersion)));
-    root.emplace_back(plist::Value::string("$archiver"), plist::Value::string(std::string(KeyedArchive::kArchiverName)));
+    root.emplace_back(plist::Value::string("$version"),
+                      plist::Value::integer(plist::Integer::fromSigned(KeyedArchive::kVersion)));
+    root.emplace_back(plist::Value::string("$archiver"),
+                      plist::Value::string(std::string(KeyedArchive::kArchiverName)));
     root.emplace_back(plist::Value::string("$top"), plist::Value::dictionary(std::move(top)));
     root.emplace_back(plist::Value::string("$objects"), plist::Value::array(std::move(objects_)));
     data_->setData(plist::writeBinaryPropertyList(plist::Value::dictionary(std::move(root))));

@@ -1,9 +1,9 @@
 #pragma once
-// Writes keyed archives in Apple's NSKeyedArchiver form, as a binary property list (Part 2.1;
-// shared/reference/nskeyedarchiver-format.md §7): $objects[0] is "$null"; strings, numbers and data
-// are stored as themselves, every other object as a dictionary with "$class" naming a class
-// dictionary ($classname, $classes) written once per class; objects are uniqued by identity and get
-// their UID before their fields, their class dictionary after; scalars are stored inline.
+// Writes keyed archives in Apple's NSKeyedArchiver form, as a binary property list: $objects[0] is
+// "$null"; strings, numbers and data are stored as themselves, every other object as a dictionary
+// with "$class" naming a class dictionary ($classname, $classes) written once per class; objects
+// are uniqued by identity and get their UID before their fields, their class dictionary after;
+// scalars are stored inline.
 //
 // A conditional object reserves a "$null" slot that an unconditional encode of the same object
 // fills in place, before or after; a slot nobody fills decodes as none.
@@ -19,31 +19,37 @@
 #include "PropertyListValue.h"
 
 class NSKeyedArchiver : public NSCoder {
-public:
+  public:
     // The archive is written into `data` (replacing its bytes) by finishEncoding.
-    static std::shared_ptr<NSKeyedArchiver> initForWritingWithMutableData(std::shared_ptr<NSMutableData> data);
+    static std::shared_ptr<NSKeyedArchiver> initForWritingWithMutableData(
+        std::shared_ptr<NSMutableData> data);
     // The archive of `root` under NSKeyedArchiveRootObjectKey.
-    static std::shared_ptr<NSData> archivedDataWithRootObject(const std::shared_ptr<const NSObject>& root);
+    static std::shared_ptr<NSData> archivedDataWithRootObject(
+        const std::shared_ptr<const NSObject>& root);
 
-    void encodeObject_forKey(const std::shared_ptr<const NSObject>& object, std::string_view key) override;
-    void encodeConditionalObject_forKey(const std::shared_ptr<const NSObject>& object, std::string_view key) override;
+    void encodeObject_forKey(const std::shared_ptr<const NSObject>& object,
+                             std::string_view key) override;
+    void encodeConditionalObject_forKey(const std::shared_ptr<const NSObject>& object,
+                                        std::string_view key) override;
     void encodeBool_forKey(bool value, std::string_view key) override;
     void encodeInteger_forKey(int64_t value, std::string_view key) override;
     void encodeInt64_forKey(int64_t value, std::string_view key) override;
     void encodeInt_forKey(int32_t value, std::string_view key) override;
     void encodeFloat_forKey(float value, std::string_view key) override;
     void encodeDouble_forKey(double value, std::string_view key) override;
-    void encodeBytes_length_forKey(const uint8_t* bytes, size_t length, std::string_view key) override;
+    void encodeBytes_length_forKey(const uint8_t* bytes, size_t length,
+                                   std::string_view key) override;
     void encodeArrayOfObjects_forKey(const std::vector<std::shared_ptr<NSObject>>& objects,
                                      std::string_view key) override;
     void encodeString_forKey(std::string_view value, std::string_view key) override;
 
-    // Writes the archive into the data object. Encoding afterwards raises NSInvalidArgumentException.
+    // Writes the archive into the data object. Encoding afterwards raises
+    // NSInvalidArgumentException.
     void finishEncoding();
 
     explicit NSKeyedArchiver(std::shared_ptr<NSMutableData> data);
 
-private:
+  private:
     // The dictionary being filled: an object's fields, or $top.
     struct Scope {
         std::vector<std::pair<std::string, plist::Value>> entries;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <mutex>
 #include <shared_mutex>
+#include <string>
 
 #include "ArchiveLimits.h"
 #include "NSArray.h"
@@ -57,17 +58,28 @@ ClassRegistry& registry() {
 
 const char* kindName(plist::Kind kind) {
     switch (kind) {
-        case plist::Kind::Null: return "null";
-        case plist::Kind::Boolean: return "a boolean";
-        case plist::Kind::Integer: return "an integer";
-        case plist::Kind::Real: return "a real";
-        case plist::Kind::Date: return "a date";
-        case plist::Kind::Data: return "data";
-        case plist::Kind::String: return "a string";
-        case plist::Kind::UID: return "an object reference";
-        case plist::Kind::Array: return "an array";
-        case plist::Kind::Set: return "a set";
-        case plist::Kind::Dictionary: return "a dictionary";
+        case plist::Kind::Null:
+            return "null";
+        case plist::Kind::Boolean:
+            return "a boolean";
+        case plist::Kind::Integer:
+            return "an integer";
+        case plist::Kind::Real:
+            return "a real";
+        case plist::Kind::Date:
+            return "a date";
+        case plist::Kind::Data:
+            return "data";
+        case plist::Kind::String:
+            return "a string";
+        case plist::Kind::UID:
+            return "an object reference";
+        case plist::Kind::Array:
+            return "an array";
+        case plist::Kind::Set:
+            return "a set";
+        case plist::Kind::Dictionary:
+            return "a dictionary";
     }
     return "unknown";
 }
@@ -85,35 +97,43 @@ NSKeyedUnarchiver::NSKeyedUnarchiver(const std::shared_ptr<const NSData>& data)
     scopes_.push_back({plist::PropertyListDictionary(archive_.plist(), archive_.top())});
 }
 
-std::shared_ptr<NSKeyedUnarchiver> NSKeyedUnarchiver::initForReadingWithData(const std::shared_ptr<const NSData>& data) {
+std::shared_ptr<NSKeyedUnarchiver> NSKeyedUnarchiver::initForReadingWithData(
+    const std::shared_ptr<const NSData>& data) {
     if (!data) NSException::raise(NSInvalidArgumentException, "keyed archive: no data");
     return std::make_shared<NSKeyedUnarchiver>(data);
 }
 
-std::shared_ptr<NSObject> NSKeyedUnarchiver::unarchiveObjectWithData(const std::shared_ptr<const NSData>& data) {
+std::shared_ptr<NSObject> NSKeyedUnarchiver::unarchiveObjectWithData(
+    const std::shared_ptr<const NSData>& data) {
     auto unarchiver = initForReadingWithData(data);
     auto root = unarchiver->decodeObjectForKey(NSKeyedArchiveRootObjectKey);
     unarchiver->finishDecoding();
     return root;
 }
 
-void NSKeyedUnarchiver::finishDecoding() { finished_ = true; }
+void NSKeyedUnarchiver::finishDecoding() {
+    finished_ = true;
+}
 
-std::optional<plist::ObjectInfo> NSKeyedUnarchiver::valueForKey(std::string_view key, const char* selector) {
+std::optional<plist::ObjectInfo> NSKeyedUnarchiver::valueForKey(std::string_view key,
+                                                                const char* selector) {
     if (finished_)
-        NSException::raise(NSInvalidUnarchiveOperationException,
-                           std::string("-[NSKeyedUnarchiver ") + selector + "]: called after finishDecoding");
+        NSException::raise(
+            NSInvalidUnarchiveOperationException,
+            std::string("-[NSKeyedUnarchiver ") + selector + "]: called after finishDecoding");
     auto& dictionary = scopes_.back().dictionary;
     // Only keys beginning with "$" are stored escaped; the others are looked up as they are.
-    const auto ref = key.starts_with('$') ? dictionary.lookup(KeyedArchive::escapedKey(key)) : dictionary.lookup(key);
+    const auto ref = key.starts_with('$') ? dictionary.lookup(KeyedArchive::escapedKey(key))
+                                          : dictionary.lookup(key);
     if (!ref) return std::nullopt;
     return archive_.plist().object(*ref);
 }
 
-void NSKeyedUnarchiver::raiseWrongKind(std::string_view key, const char* selector, const char* found) const {
+void NSKeyedUnarchiver::raiseWrongKind(std::string_view key, const char* selector,
+                                       const char* found) const {
     NSException::raise(NSInvalidUnarchiveOperationException,
-                       std::string("-[NSKeyedUnarchiver ") + selector + "]: value for key (" + std::string(key) +
-                           ") is " + found);
+                       std::string("-[NSKeyedUnarchiver ") + selector + "]: value for key (" +
+                           std::string(key) + ") is " + found);
 }
 
 bool NSKeyedUnarchiver::containsValueForKey(std::string_view key) {
@@ -123,13 +143,15 @@ bool NSKeyedUnarchiver::containsValueForKey(std::string_view key) {
 std::shared_ptr<NSObject> NSKeyedUnarchiver::decodeObjectForKey(std::string_view key) {
     const auto value = valueForKey(key, "decodeObjectForKey:");
     if (!value) return nullptr;
-    if (value->kind != plist::Kind::UID) raiseWrongKind(key, "decodeObjectForKey:", kindName(value->kind));
+    if (value->kind != plist::Kind::UID)
+        raiseWrongKind(key, "decodeObjectForKey:", kindName(value->kind));
     return decodeObjectWithUID(archive_.plist().uidValue(*value));
 }
 
 NSKeyedUnarchiver::Slot& NSKeyedUnarchiver::slot(uint64_t uid) {
     // Callers pass UIDs inside $objects only.
-    if (decoded_.empty()) decoded_.resize((archive_.objectCount() + kSlotsPerPage - 1) / kSlotsPerPage);
+    if (decoded_.empty())
+        decoded_.resize((archive_.objectCount() + kSlotsPerPage - 1) / kSlotsPerPage);
     auto& page = decoded_[uid / kSlotsPerPage];
     if (!page) page = std::make_unique<Slot[]>(kSlotsPerPage);
     return page[uid % kSlotsPerPage];
@@ -139,12 +161,14 @@ std::shared_ptr<NSObject> NSKeyedUnarchiver::decodeObjectWithUID(uint64_t uid) {
     if (uid == 0) return nullptr;  // the reference Foundation writes for none
     if (uid < archive_.objectCount()) {
         const Slot& known = slot(uid);
-        // A Foundation value (an array, a URL) referred to from inside itself: holding itself, it would
-        // never be freed, and comparing or printing it would not end (DESIGN.md, hostile input).
+        // A Foundation value (an array, a URL) referred to from inside itself: holding itself, it
+        // would never be freed, and comparing or printing it would not end.
         if (known.state == Slot::ValueBeingDecoded)
             NSException::raise(NSInvalidUnarchiveOperationException,
-                               "keyed archive: UID " + std::to_string(uid) + " (" + known.object->className() +
-                                   ") is referred to from inside itself; a collection or URL cannot contain itself");
+                               "keyed archive: UID " + std::to_string(uid) + " (" +
+                                   known.object->className() +
+                                   ") is referred to from inside itself; a collection or URL "
+                                   "cannot contain itself");
         if (known.state == Slot::Decoded) return known.object;
     }
     const auto entry = archive_.entry(uid);  // raises for a UID outside $objects
@@ -157,13 +181,15 @@ std::shared_ptr<NSObject> NSKeyedUnarchiver::decodeObjectWithUID(uint64_t uid) {
     return object;
 }
 
-std::shared_ptr<NSObject> NSKeyedUnarchiver::decodeValueEntry(uint64_t uid, const plist::ObjectInfo& entry) {
+std::shared_ptr<NSObject> NSKeyedUnarchiver::decodeValueEntry(uint64_t uid,
+                                                              const plist::ObjectInfo& entry) {
     const auto& list = archive_.plist();
     switch (entry.kind) {
         case plist::Kind::String:
             archive_.charge(entry.count * 3);
             return std::make_shared<NSString>(list.stringValue(entry));
-        case plist::Kind::Boolean: return NSNumber::numberWithBool(list.booleanValue(entry));
+        case plist::Kind::Boolean:
+            return NSNumber::numberWithBool(list.booleanValue(entry));
         case plist::Kind::Integer: {
             const auto value = list.integerValue(entry);
             return value.isUnsigned ? NSNumber::numberWithUnsignedLongLong(value.bits)
@@ -181,32 +207,40 @@ std::shared_ptr<NSObject> NSKeyedUnarchiver::decodeValueEntry(uint64_t uid, cons
         }
         case plist::Kind::Date:  // GNUstep's form of a date; Apple archives NSDate as an object
             return NSDate::dateWithTimeIntervalSinceReferenceDate(list.dateValue(entry));
-        case plist::Kind::Null: return nullptr;
+        case plist::Kind::Null:
+            return nullptr;
         default:
             NSException::raise(NSInvalidUnarchiveOperationException,
-                               "keyed archive: the $objects entry of UID " + std::to_string(uid) + " is " +
-                                   kindName(entry.kind) + ", which no archived object can be");
+                               "keyed archive: the $objects entry of UID " + std::to_string(uid) +
+                                   " is " + kindName(entry.kind) +
+                                   ", which no archived object can be");
     }
 }
 
-const NSKeyedUnarchiver::RegisteredClass& NSKeyedUnarchiver::factoryFor(const KeyedArchiveClass& cls, uint64_t uid) {
+const NSKeyedUnarchiver::RegisteredClass& NSKeyedUnarchiver::factoryFor(
+    const KeyedArchiveClass& cls, uint64_t uid) {
     // Resolved once per class of the archive, not once per object.
     if (auto it = factories_.find(&cls); it != factories_.end()) return it->second;
     auto& r = registry();
     std::shared_lock lock(r.mutex);
     // The recorded class, then its fallbacks ($classhints), as Foundation resolves them.
-    if (auto it = r.factories.find(cls.name); it != r.factories.end()) return factories_[&cls] = it->second;
+    if (auto it = r.factories.find(cls.name); it != r.factories.end())
+        return factories_[&cls] = it->second;
     for (const auto& hint : cls.hints)
-        if (auto it = r.factories.find(hint); it != r.factories.end()) return factories_[&cls] = it->second;
+        if (auto it = r.factories.find(hint); it != r.factories.end())
+            return factories_[&cls] = it->second;
     NSException::raise(NSInvalidUnarchiveOperationException,
-                       "-[NSKeyedUnarchiver decodeObjectForKey:]: cannot decode object of class (" + cls.name +
-                           ") for UID " + std::to_string(uid) + "; the class is not known to this program");
+                       "-[NSKeyedUnarchiver decodeObjectForKey:]: cannot decode object of class (" +
+                           cls.name + ") for UID " + std::to_string(uid) +
+                           "; the class is not known to this program");
 }
 
-std::shared_ptr<NSObject> NSKeyedUnarchiver::decodeClassEntry(uint64_t uid, const plist::ObjectInfo& entry) {
+std::shared_ptr<NSObject> NSKeyedUnarchiver::decodeClassEntry(uint64_t uid,
+                                                              const plist::ObjectInfo& entry) {
     if (scopes_.size() > ArchiveLimits::kMaxNestingDepth)
         NSException::raise(NSInvalidUnarchiveOperationException,
-                           "keyed archive: objects nest deeper than 512 levels");
+                           "keyed archive: objects nest deeper than " +
+                               std::to_string(ArchiveLimits::kMaxNestingDepth) + " levels");
     const auto& cls = archive_.classOf(entry, uid);
     const auto& registered = factoryFor(cls, uid);
     auto object = registered.factory();
@@ -215,9 +249,10 @@ std::shared_ptr<NSObject> NSKeyedUnarchiver::decodeClassEntry(uint64_t uid, cons
     known.object = object;
     known.state = registered.isFoundationValue ? Slot::ValueBeingDecoded : Slot::Decoded;
 
-    // An object of many keys is read through an index of them (PropertyListDictionary), built anew for
-    // each decode and about an object's overhead per key. A crafted list can give one such dictionary
-    // many UIDs (no writer shares dictionaries), so each index is charged, which bounds the time too.
+    // An object of many keys is read through an index of them (PropertyListDictionary), built anew
+    // for each decode and about an object's overhead per key. A crafted list can give one such
+    // dictionary many UIDs (no writer shares dictionaries), so each index is charged, which bounds
+    // the time too.
     if (entry.count > ArchiveLimits::kLinearKeyScanLimit)
         archive_.charge(entry.count * ArchiveLimits::kDecodedObjectOverhead);
     scopes_.push_back({plist::PropertyListDictionary(archive_.plist(), entry)});
@@ -259,7 +294,8 @@ int64_t NSKeyedUnarchiver::decodeInt64ForKey(std::string_view key) {
     const auto value = integerForKey(key, "decodeInt64ForKey:");
     if (value.isUnsigned)
         NSException::raise(NSRangeException, "-[NSKeyedUnarchiver decodeInt64ForKey:]: value (" +
-                                                 std::to_string(value.bits) + ") for key (" + std::string(key) +
+                                                 std::to_string(value.bits) + ") for key (" +
+                                                 std::string(key) +
                                                  ") too large to fit in 64-bit integer");
     return value.signedValue();
 }
@@ -268,7 +304,8 @@ int64_t NSKeyedUnarchiver::decodeIntegerForKey(std::string_view key) {
     const auto value = integerForKey(key, "decodeIntegerForKey:");
     if (value.isUnsigned)
         NSException::raise(NSRangeException, "-[NSKeyedUnarchiver decodeIntegerForKey:]: value (" +
-                                                 std::to_string(value.bits) + ") for key (" + std::string(key) +
+                                                 std::to_string(value.bits) + ") for key (" +
+                                                 std::string(key) +
                                                  ") too large to fit in NSInteger");
     return value.signedValue();
 }
@@ -276,9 +313,11 @@ int64_t NSKeyedUnarchiver::decodeIntegerForKey(std::string_view key) {
 int32_t NSKeyedUnarchiver::decodeIntForKey(std::string_view key) {
     const auto value = integerForKey(key, "decodeIntForKey:");
     if (value.isUnsigned || value.signedValue() < INT32_MIN || value.signedValue() > INT32_MAX) {
-        const std::string text = value.isUnsigned ? std::to_string(value.bits) : std::to_string(value.signedValue());
-        NSException::raise(NSRangeException, "-[NSKeyedUnarchiver decodeIntForKey:]: value (" + text +
-                                                 ") for key (" + std::string(key) + ") too large to fit in 32-bit integer");
+        const std::string text =
+            value.isUnsigned ? std::to_string(value.bits) : std::to_string(value.signedValue());
+        NSException::raise(NSRangeException, "-[NSKeyedUnarchiver decodeIntForKey:]: value (" +
+                                                 text + ") for key (" + std::string(key) +
+                                                 ") too large to fit in 32-bit integer");
     }
     return static_cast<int32_t>(value.signedValue());
 }
@@ -287,42 +326,47 @@ double NSKeyedUnarchiver::decodeDoubleForKey(std::string_view key) {
     const auto value = valueForKey(key, "decodeDoubleForKey:");
     if (!value) return 0.0;
     // Apple's rule: decoding an integer with a real call is a type mismatch.
-    if (value->kind != plist::Kind::Real) raiseWrongKind(key, "decodeDoubleForKey:", kindName(value->kind));
+    if (value->kind != plist::Kind::Real)
+        raiseWrongKind(key, "decodeDoubleForKey:", kindName(value->kind));
     return archive_.plist().realValue(*value).value;
 }
 
 float NSKeyedUnarchiver::decodeFloatForKey(std::string_view key) {
     const auto value = valueForKey(key, "decodeFloatForKey:");
     if (!value) return 0.0f;
-    if (value->kind != plist::Kind::Real) raiseWrongKind(key, "decodeFloatForKey:", kindName(value->kind));
+    if (value->kind != plist::Kind::Real)
+        raiseWrongKind(key, "decodeFloatForKey:", kindName(value->kind));
     const double real = archive_.plist().realValue(*value).value;
     // A finite double beyond the float range does not fit; infinities and NaN carry over.
     if (std::isfinite(real) && std::fabs(real) > FLT_MAX)
         NSException::raise(NSRangeException, "-[NSKeyedUnarchiver decodeFloatForKey:]: value (" +
-                                                 std::to_string(real) + ") for key (" + std::string(key) +
-                                                 ") too large to fit in float");
+                                                 std::to_string(real) + ") for key (" +
+                                                 std::string(key) + ") too large to fit in float");
     return static_cast<float>(real);
 }
 
-const uint8_t* NSKeyedUnarchiver::decodeBytesForKey_returnedLength(std::string_view key, size_t* length) {
+const uint8_t* NSKeyedUnarchiver::decodeBytesForKey_returnedLength(std::string_view key,
+                                                                   size_t* length) {
     const auto value = valueForKey(key, "decodeBytesForKey:returnedLength:");
     if (length) *length = 0;
     if (!value) return nullptr;
     if (value->kind != plist::Kind::Data)
         raiseWrongKind(key, "decodeBytesForKey:returnedLength:", kindName(value->kind));
-    // The bytes are the archive's own, which this decoder keeps alive. Callers copy them (NSData and
-    // NSMutableData keep a copy), so they are charged: a crafted list can give one dictionary holding
-    // long data many UIDs, and each decode would copy the data again.
+    // The bytes are the archive's own, which this decoder keeps alive. Callers copy them (NSData
+    // and NSMutableData keep a copy), so they are charged: a crafted list can give one dictionary
+    // holding long data many UIDs, and each decode would copy the data again.
     const auto bytes = archive_.plist().dataValue(*value).bytes;
     archive_.charge(bytes.size());
     if (length) *length = bytes.size();
     return bytes.data();
 }
 
-std::vector<std::shared_ptr<NSObject>> NSKeyedUnarchiver::decodeArrayOfObjectsForKey(std::string_view key) {
+std::vector<std::shared_ptr<NSObject>> NSKeyedUnarchiver::decodeArrayOfObjectsForKey(
+    std::string_view key) {
     const auto value = valueForKey(key, "_decodeArrayOfObjectsForKey:");
     if (!value) return {};
-    if (value->kind != plist::Kind::Array) raiseWrongKind(key, "_decodeArrayOfObjectsForKey:", kindName(value->kind));
+    if (value->kind != plist::Kind::Array)
+        raiseWrongKind(key, "_decodeArrayOfObjectsForKey:", kindName(value->kind));
     const auto& list = archive_.plist();
     archive_.charge(value->count * ArchiveLimits::kDecodedElementOverhead);
     std::vector<std::shared_ptr<NSObject>> objects;
@@ -330,11 +374,13 @@ std::vector<std::shared_ptr<NSObject>> NSKeyedUnarchiver::decodeArrayOfObjectsFo
     for (uint64_t i = 0; i < value->count; ++i) {
         const auto element = list.object(list.elementRef(*value, i));
         if (element.kind != plist::Kind::UID)
-            raiseWrongKind(key, "_decodeArrayOfObjectsForKey:", "an array holding something other than references");
+            raiseWrongKind(key, "_decodeArrayOfObjectsForKey:",
+                           "an array holding something other than references");
         auto object = decodeObjectWithUID(list.uidValue(element));
         if (!object)
             NSException::raise(NSInvalidUnarchiveOperationException,
-                               "keyed archive: element " + std::to_string(i) + " of " + std::string(key) + " is nil");
+                               "keyed archive: element " + std::to_string(i) + " of " +
+                                   std::string(key) + " is nil");
         objects.push_back(std::move(object));
     }
     return objects;
@@ -343,7 +389,8 @@ std::vector<std::shared_ptr<NSObject>> NSKeyedUnarchiver::decodeArrayOfObjectsFo
 std::optional<std::string> NSKeyedUnarchiver::decodeStringForKey(std::string_view key) {
     const auto value = valueForKey(key, "_decodePropertyListForKey:");
     if (!value) return std::nullopt;
-    if (value->kind != plist::Kind::String) raiseWrongKind(key, "_decodePropertyListForKey:", kindName(value->kind));
+    if (value->kind != plist::Kind::String)
+        raiseWrongKind(key, "_decodePropertyListForKey:", kindName(value->kind));
     archive_.charge(value->count * 3);
     return archive_.plist().stringValue(*value);
 }

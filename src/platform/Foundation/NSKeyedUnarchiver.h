@@ -1,14 +1,15 @@
 #pragma once
-// Reads a keyed archive written by Apple's NSKeyedArchiver (binary or XML property list) or by ours
-// (Part 2.1). Objects are decoded on demand: opening reads the property list's trailer, offset table
-// and top-level dictionary only.
+// Reads a keyed archive written by Apple's NSKeyedArchiver (binary or XML property list) or by
+// ours. Objects are decoded on demand: opening reads the property list's trailer, offset table and
+// top-level dictionary only.
 //
-// Decoding is two-step, as Foundation's unarchiver does it: the class registry makes an empty instance
-// of the recorded class, the instance is registered under its UID, and then its initWithCoder fills
-// it. A reference to an object still being decoded gets that same instance, so back references and
-// cycles never recurse; an object whose initWithCoder yields none decodes as none everywhere after.
-// Foundation's own value classes are the exception: a collection or URL referred to from inside
-// itself raises NSInvalidUnarchiveOperationException, since it would own itself.
+// Decoding is two-step, as Foundation's unarchiver does it: the class registry makes an empty
+// instance of the recorded class, the instance is registered under its UID, and then its
+// initWithCoder fills it. A reference to an object still being decoded gets that same instance, so
+// back references and cycles never recurse; an object whose initWithCoder yields none decodes as
+// none everywhere after. Foundation's own value classes are the exception: a collection or URL
+// referred to from inside itself raises NSInvalidUnarchiveOperationException, since it would own
+// itself.
 //
 // Malformed data raises NSException: NSInvalidArgumentException when the bytes are not a keyed
 // archive, NSInvalidUnarchiveOperationException when an object or value in it is wrong, and
@@ -28,19 +29,19 @@
 #include "PropertyListDictionary.h"
 
 class NSKeyedUnarchiver : public NSCoder {
-public:
+  public:
     using ClassFactory = std::function<std::shared_ptr<NSObject>()>;
     // A class of the registry: how to make an empty instance, and whether the class is one of
-    // Foundation's own value classes (collections, strings, URLs, …), which are built from their members
-    // and so can never be a member of themselves.
+    // Foundation's own value classes (collections, strings, URLs, …), which are built from their
+    // members and so can never be a member of themselves.
     struct RegisteredClass {
         ClassFactory factory;
         bool isFoundationValue = false;
     };
 
-    // The process-wide class registry (Foundation's +setClass:forClassName:): decoding an object whose
-    // recorded class is `name` calls `factory` for an empty instance. Foundation's own value and
-    // collection classes are registered from the start. Thread-safe.
+    // The process-wide class registry (Foundation's +setClass:forClassName:): decoding an object
+    // whose recorded class is `name` calls `factory` for an empty instance. Foundation's own value
+    // and collection classes are registered from the start. Thread-safe.
     static void setClass_forClassName(ClassFactory factory, const std::string& name);
     template <class T>
     static void registerClass() {
@@ -48,9 +49,11 @@ public:
     }
 
     // Raises when `data` is not a keyed archive. The decoder keeps the data alive.
-    static std::shared_ptr<NSKeyedUnarchiver> initForReadingWithData(const std::shared_ptr<const NSData>& data);
+    static std::shared_ptr<NSKeyedUnarchiver> initForReadingWithData(
+        const std::shared_ptr<const NSData>& data);
     // The root object of an archive, or none; raises as the decoding does.
-    static std::shared_ptr<NSObject> unarchiveObjectWithData(const std::shared_ptr<const NSData>& data);
+    static std::shared_ptr<NSObject> unarchiveObjectWithData(
+        const std::shared_ptr<const NSData>& data);
 
     std::shared_ptr<NSObject> decodeObjectForKey(std::string_view key) override;
     bool decodeBoolForKey(std::string_view key) override;
@@ -61,7 +64,8 @@ public:
     double decodeDoubleForKey(std::string_view key) override;
     const uint8_t* decodeBytesForKey_returnedLength(std::string_view key, size_t* length) override;
     bool containsValueForKey(std::string_view key) override;
-    std::vector<std::shared_ptr<NSObject>> decodeArrayOfObjectsForKey(std::string_view key) override;
+    std::vector<std::shared_ptr<NSObject>> decodeArrayOfObjectsForKey(
+        std::string_view key) override;
     std::optional<std::string> decodeStringForKey(std::string_view key) override;
 
     // Ends decoding; reading afterwards raises NSInvalidUnarchiveOperationException.
@@ -69,7 +73,7 @@ public:
 
     explicit NSKeyedUnarchiver(const std::shared_ptr<const NSData>& data);
 
-private:
+  private:
     // The object dictionary being decoded (or $top), through which keys are read.
     struct Scope {
         plist::PropertyListDictionary dictionary;
@@ -84,16 +88,18 @@ private:
     const RegisteredClass& factoryFor(const KeyedArchiveClass& cls, uint64_t uid);
     // The integer under `key` for the integer decode calls (absent: 0); booleans read as 0 or 1.
     plist::Integer integerForKey(std::string_view key, const char* selector);
-    [[noreturn]] void raiseWrongKind(std::string_view key, const char* selector, const char* found) const;
+    [[noreturn]] void raiseWrongKind(std::string_view key, const char* selector,
+                                     const char* found) const;
 
     std::shared_ptr<const NSData> data_;
     KeyedArchive archive_;
     std::vector<Scope> scopes_;
-    // What was decoded under each UID, in pages of kSlotsPerPage allocated when first touched, so that
-    // memory follows the objects decoded, not the length of $objects.
+    // What was decoded under each UID, in pages of kSlotsPerPage allocated when first touched, so
+    // that memory follows the objects decoded, not the length of $objects.
     struct Slot {
         DecodedObject object;
-        // A Foundation value whose initWithCoder is running: a reference to it from inside is refused.
+        // A Foundation value whose initWithCoder is running: a reference to it from inside is
+        // refused.
         enum : uint8_t { Unknown, Decoded, ValueBeingDecoded } state = Unknown;
     };
     static constexpr size_t kSlotsPerPage = 1024;

@@ -1,5 +1,5 @@
 #pragma once
-// "Logged to the system log" (Overview, "Failures"): one function for every log line. Lines go to
+// The system log: one function for every log line. Lines go to
 // stderr unless a sink is installed; tests install one to capture what was logged.
 
 #include <functional>
@@ -9,5 +9,6 @@ using NSLogSink = std::function<void(const std::string& line)>;
 
 void NSLog(const std::string& line);
 
-// Installs a sink for the calling process and returns the previous one; an empty sink restores stderr.
+// Installs a sink for the calling process and returns the previous one; an empty sink restores
+// stderr.
 NSLogSink NSLogSetSink(NSLogSink sink);

@@ -6,17 +6,15 @@
 #include "NSObject.h"
 
 class NSNull : public NSObject {
-public:
-    static const NSClass& objcClass() {
-        static const NSClass cls{"NSNull", &NSObject::objcClass()};
-        return cls;
-    }
-    const NSClass& classForKeyedArchiver() const override { return objcClass(); }
+  public:
+    NS_CLASS_RECORD("NSNull", NSObject::objcClass())
 
     static std::shared_ptr<NSNull> null() {
         static const auto shared = std::make_shared<NSNull>();
         return shared;
     }
-    bool isEqual(const NSObject& other) const override { return dynamic_cast<const NSNull*>(&other) != nullptr; }
+    bool isEqual(const NSObject& other) const override {
+        return dynamic_cast<const NSNull*>(&other) != nullptr;
+    }
     size_t hash() const override { return 0; }
 };

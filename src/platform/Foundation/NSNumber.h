@@ -8,14 +8,10 @@
 #include "NSObject.h"
 
 class NSNumber : public NSObject {
-public:
+  public:
     enum class Type { Bool, Integer, UnsignedInteger, Float, Double };
 
-    static const NSClass& objcClass() {
-        static const NSClass cls{"NSNumber", &NSObject::objcClass()};
-        return cls;
-    }
-    const NSClass& classForKeyedArchiver() const override { return objcClass(); }
+    NS_CLASS_RECORD("NSNumber", NSObject::objcClass())
 
     static std::shared_ptr<NSNumber> numberWithBool(bool value);
     static std::shared_ptr<NSNumber> numberWithInteger(int64_t value);
@@ -36,7 +32,7 @@ public:
     bool isEqual(const NSObject& other) const override;
     size_t hash() const override;
 
-private:
+  private:
     Type type_ = Type::Integer;
     uint64_t bits_ = 0;  // the integer's two's complement, or the bool
     double real_ = 0;    // a float is kept widened, which is exact

@@ -1,7 +1,7 @@
 #pragma once
 // The root class of every archivable object. A class is described by an NSClass record: its name as
-// archives record it and its superclass, so that an archive can write the "$classes" chain
-// (Part 2.1: "Each stored object records its class name").
+// archives record it and its superclass, so that an archive can write the "$classes" chain and a
+// reader can find the class of every stored object by name.
 
 #include <cstddef>
 #include <memory>
@@ -14,8 +14,20 @@ struct NSClass {
     const NSClass* superclass;  // none for the root class
 };
 
+// The class record of an archivable class, declared in its body: `T::objcClass()` is the class an
+// archive names, chained to its superclass's record, and every instance reports it to the archiver.
+// Written without a semicolon: NS_CLASS_RECORD("NSMutableArray", NSArray::objcClass())
+#define NS_CLASS_RECORD(Name, SuperclassRecord)              \
+    static const NSClass& objcClass() {                      \
+        static const NSClass cls{Name, &(SuperclassRecord)}; \
+        return cls;                                          \
+    }                                                        \
+    const NSClass& classForKeyedArchiver() const override {  \
+        return objcClass();                                  \
+    }
+
 class NSObject : public std::enable_shared_from_this<NSObject> {
-public:
+  public:
     NSObject() = default;
     NSObject(const NSObject&) = delete;
     NSObject& operator=(const NSObject&) = delete;
@@ -36,9 +48,9 @@ public:
     bool isEqual(const NSObject* other) const { return other && isEqual(*other); }
     virtual size_t hash() const { return std::hash<const void*>()(this); }
 
-    // Archiving (Part 2.1). initWithCoder fills an instance that the unarchiver made and registered
-    // already; it returns false when the object "yields none", so that every reference to it decodes
-    // as none. The default keeps nothing and decodes nothing.
+    // Archiving. initWithCoder fills an instance that the unarchiver made and registered
+    // already; it returns false when the object "yields none", so that every reference to it
+    // decodes as none. The default keeps nothing and decodes nothing.
     virtual void encodeWithCoder(NSCoder&) const {}
     virtual bool initWithCoder(NSCoder&) { return true; }
 };

@@ -1,8 +1,10 @@
 #pragma once
-// Foundation's path functions (NSPathUtilities.h) that Part 3.1 uses.
+// Foundation's path functions (NSPathUtilities.h) that image assets use for their private copies
+// of media files.
 
 #include <string>
 
-// The directory for temporary files: $TMPDIR when it is set and not empty, else "/tmp/"; always with
-// one trailing slash, as on a Mac, so that a file name can be appended directly. Read on every call.
+// The directory for temporary files: $TMPDIR when it is set and not empty, else "/tmp/"; always
+// with one trailing slash, as on a Mac, so that a file name can be appended directly. Read on every
+// call.
 std::string NSTemporaryDirectory();

@@ -1,6 +1,6 @@
 #pragma once
 // Foundation's NSProcessInfo, reduced to what the system uses: the process identifier and globally
-// unique strings (Part 3.1 names the private copies of media files with them).
+// unique strings (image assets name the private copies of media files with them).
 
 #include <memory>
 #include <string>
@@ -8,20 +8,17 @@
 #include "NSObject.h"
 
 class NSProcessInfo : public NSObject {
-public:
-    static const NSClass& objcClass() {
-        static const NSClass cls{"NSProcessInfo", &NSObject::objcClass()};
-        return cls;
-    }
-    const NSClass& classForKeyedArchiver() const override { return objcClass(); }
+  public:
+    NS_CLASS_RECORD("NSProcessInfo", NSObject::objcClass())
 
     // The process's object, made on first use and never destroyed.
     static const std::shared_ptr<NSProcessInfo>& processInfo();
 
     int processIdentifier() const;
     // A new string on every call: never the same twice in one process, and in practice unique
-    // across processes and machines (Apple's form: a random UUID, the process identifier and a per-process sequence number in 16 hex
-    // digits, "E621E1F8-C36C-495A-93FC-0C247A3E6E5F-4242-000000000000002A"). Safe in file names.
+    // across processes and machines (Apple's form: a random UUID, the process identifier and a
+    // per-process sequence number in 16 hex digits,
+    // "E621E1F8-C36C-495A-93FC-0C247A3E6E5F-4242-000000000000002A"). Safe in file names.
     // Thread-safe.
     std::string globallyUniqueString() const;
 };

@@ -6,22 +6,16 @@
 #include "NSCoder.h"
 #include "NSException.h"
 
-bool ObjectMembers::add(std::shared_ptr<NSObject> object) {
+void DistinctObjectCollection::addMember(std::shared_ptr<NSObject> object) {
     if (!object) NSException::raise(NSInvalidArgumentException, "attempt to insert nil");
-    if (!index_.insert(object, objects_.size())) return false;
+    if (!index_.insert(object, objects_.size())) return;
     objects_.push_back(std::move(object));
-    return true;
 }
 
-void ObjectMembers::clear() {
+void DistinctObjectCollection::setMembers(std::vector<std::shared_ptr<NSObject>> objects) {
     objects_.clear();
     index_.clear();
-}
-
-std::shared_ptr<NSSet> NSSet::setWithObjects(std::vector<std::shared_ptr<NSObject>> objects) {
-    auto set = std::make_shared<NSSet>();
-    for (auto& object : objects) set->members_.add(std::move(object));
-    return set;
+    for (auto& object : objects) addMember(std::move(object));
 }
 
 bool NSSet::isEqual(const NSObject& other) const {
@@ -33,19 +27,12 @@ bool NSSet::isEqual(const NSObject& other) const {
 }
 
 void NSSet::encodeWithCoder(NSCoder& coder) const {
-    coder.encodeArrayOfObjects_forKey(members_.objects(), "NS.objects");
+    coder.encodeArrayOfObjects_forKey(members(), "NS.objects");
 }
 
 bool NSSet::initWithCoder(NSCoder& coder) {
-    members_.clear();
-    for (auto& object : coder.decodeArrayOfObjectsForKey("NS.objects")) members_.add(std::move(object));
+    setMembers(coder.decodeArrayOfObjectsForKey("NS.objects"));
     return true;
-}
-
-std::shared_ptr<NSOrderedSet> NSOrderedSet::orderedSetWithObjects(std::vector<std::shared_ptr<NSObject>> objects) {
-    auto set = std::make_shared<NSOrderedSet>();
-    for (auto& object : objects) set->members_.add(std::move(object));
-    return set;
 }
 
 bool NSOrderedSet::isEqual(const NSObject& other) const {
@@ -54,22 +41,26 @@ bool NSOrderedSet::isEqual(const NSObject& other) const {
 }
 
 namespace {
-std::string orderedSetKey(size_t index) { return "NS.object." + std::to_string(index); }
+std::string orderedSetKey(size_t index) {
+    return "NS.object." + std::to_string(index);
+}
 }  // namespace
 
 void NSOrderedSet::encodeWithCoder(NSCoder& coder) const {
-    const auto& objects = members_.objects();
-    for (size_t i = 0; i < objects.size(); ++i) coder.encodeObject_forKey(objects[i], orderedSetKey(i));
+    const auto& objects = members();
+    for (size_t i = 0; i < objects.size(); ++i)
+        coder.encodeObject_forKey(objects[i], orderedSetKey(i));
 }
 
 bool NSOrderedSet::initWithCoder(NSCoder& coder) {
-    members_.clear();
+    std::vector<std::shared_ptr<NSObject>> objects;
     for (size_t i = 0; coder.containsValueForKey(orderedSetKey(i)); ++i) {
         auto object = coder.decodeObjectForKey(orderedSetKey(i));
         if (!object)
             NSException::raise(NSInvalidUnarchiveOperationException,
                                "ordered set element " + std::to_string(i) + " is nil");
-        members_.add(std::move(object));
+        objects.push_back(std::move(object));
     }
+    setMembers(std::move(objects));
     return true;
 }

@@ -1,6 +1,6 @@
 #pragma once
-// Text, held as UTF-8. A plain NSString is stored directly in an archive's $objects; NSMutableString
-// is archived as {NS.string: <inline string>} (Apple's form).
+// Text, held as UTF-8. A plain NSString is stored directly in an archive's $objects;
+// NSMutableString is archived as {NS.string: <inline string>} (Apple's form).
 
 #include <memory>
 #include <string>
@@ -9,12 +9,8 @@
 #include "NSObject.h"
 
 class NSString : public NSObject {
-public:
-    static const NSClass& objcClass() {
-        static const NSClass cls{"NSString", &NSObject::objcClass()};
-        return cls;
-    }
-    const NSClass& classForKeyedArchiver() const override { return objcClass(); }
+  public:
+    NS_CLASS_RECORD("NSString", NSObject::objcClass())
 
     NSString() = default;
     explicit NSString(std::string utf8) : value_(std::move(utf8)) {}
@@ -31,17 +27,13 @@ public:
     void encodeWithCoder(NSCoder& coder) const override;
     bool initWithCoder(NSCoder& coder) override;
 
-protected:
+  protected:
     std::string value_;
 };
 
 class NSMutableString : public NSString {
-public:
-    static const NSClass& objcClass() {
-        static const NSClass cls{"NSMutableString", &NSString::objcClass()};
-        return cls;
-    }
-    const NSClass& classForKeyedArchiver() const override { return objcClass(); }
+  public:
+    NS_CLASS_RECORD("NSMutableString", NSString::objcClass())
 
     using NSString::NSString;
     static std::shared_ptr<NSMutableString> stringWithString(std::string_view utf8) {

@@ -1,6 +1,6 @@
 #pragma once
-// A URL: a string relative to an optional base URL. Archived as {NS.base: reference (to "$null" when
-// there is no base), NS.relative: reference to the string} (Apple's form).
+// A URL: a string relative to an optional base URL. Archived as {NS.base: reference (to "$null"
+// when there is no base), NS.relative: reference to the string} (Apple's form).
 
 #include <memory>
 #include <string>
@@ -9,12 +9,8 @@
 #include "NSObject.h"
 
 class NSURL : public NSObject {
-public:
-    static const NSClass& objcClass() {
-        static const NSClass cls{"NSURL", &NSObject::objcClass()};
-        return cls;
-    }
-    const NSClass& classForKeyedArchiver() const override { return objcClass(); }
+  public:
+    NS_CLASS_RECORD("NSURL", NSObject::objcClass())
 
     static std::shared_ptr<NSURL> URLWithString_relativeToURL(std::string_view string,
                                                               std::shared_ptr<const NSURL> base);
@@ -31,7 +27,8 @@ public:
     std::string absoluteString() const;
     std::string scheme() const;
     bool isFileURL() const { return scheme() == "file"; }
-    // The percent-decoded path of the absolute URL ("/tmp/a b.vantler" for "file:///tmp/a%20b.vantler").
+    // The percent-decoded path of the absolute URL ("/tmp/a b.vantler" for
+    // "file:///tmp/a%20b.vantler").
     std::string path() const;
 
     bool isEqual(const NSObject& other) const override;
@@ -40,7 +37,7 @@ public:
     void encodeWithCoder(NSCoder& coder) const override;
     bool initWithCoder(NSCoder& coder) override;
 
-private:
+  private:
     std::string relative_;
     std::shared_ptr<const NSURL> base_;
 };

@@ -10,14 +10,10 @@
 #include "NSObject.h"
 
 class NSUUID : public NSObject {
-public:
+  public:
     using Bytes = std::array<uint8_t, 16>;
 
-    static const NSClass& objcClass() {
-        static const NSClass cls{"NSUUID", &NSObject::objcClass()};
-        return cls;
-    }
-    const NSClass& classForKeyedArchiver() const override { return objcClass(); }
+    NS_CLASS_RECORD("NSUUID", NSObject::objcClass())
 
     // A new random (version 4) identifier.
     static std::shared_ptr<NSUUID> UUID();
@@ -34,6 +30,6 @@ public:
     void encodeWithCoder(NSCoder& coder) const override;
     bool initWithCoder(NSCoder& coder) override;
 
-private:
+  private:
     Bytes bytes_{};
 };

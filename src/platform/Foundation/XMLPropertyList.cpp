@@ -24,22 +24,25 @@ namespace {
 }
 
 bool named(const xmlNode* node, const char* name) {
-    return node->type == XML_ELEMENT_NODE && std::strcmp(reinterpret_cast<const char*>(node->name), name) == 0;
+    return node->type == XML_ELEMENT_NODE &&
+           std::strcmp(reinterpret_cast<const char*>(node->name), name) == 0;
 }
 
-// Entities are never substituted (no XML_PARSE_NOENT): a reference to one, internal or external, stays
-// a node of its own and is refused here, naming it, rather than expanded or fetched.
+// Entities are never substituted (no XML_PARSE_NOENT): a reference to one, internal or external,
+// stays a node of its own and is refused here, naming it, rather than expanded or fetched.
 [[noreturn]] void failEntityReference(const char* where, const xmlNode* reference) {
-    fail(std::string(where) + " holds a reference to the entity &" + reinterpret_cast<const char*>(reference->name) +
-         ";, which is not expanded");
+    fail(std::string(where) + " holds a reference to the entity &" +
+         reinterpret_cast<const char*>(reference->name) + ";, which is not expanded");
 }
 
 const xmlNode* nextElement(const xmlNode* node) {
     for (; node; node = node->next) {
         if (node->type == XML_ELEMENT_NODE) return node;
-        if (node->type == XML_TEXT_NODE || node->type == XML_COMMENT_NODE || node->type == XML_PI_NODE)
+        if (node->type == XML_TEXT_NODE || node->type == XML_COMMENT_NODE ||
+            node->type == XML_PI_NODE)
             continue;
-        if (node->type == XML_ENTITY_REF_NODE) failEntityReference("the space between elements", node);
+        if (node->type == XML_ENTITY_REF_NODE)
+            failEntityReference("the space between elements", node);
         fail("unexpected content between elements");
     }
     return nullptr;
@@ -54,9 +57,12 @@ std::string textOf(const xmlNode* element) {
         } else if (child->type == XML_COMMENT_NODE) {
             continue;
         } else if (child->type == XML_ENTITY_REF_NODE) {
-            failEntityReference((std::string("<") + reinterpret_cast<const char*>(element->name) + ">").c_str(), child);
+            failEntityReference(
+                (std::string("<") + reinterpret_cast<const char*>(element->name) + ">").c_str(),
+                child);
         } else {
-            fail(std::string("<") + reinterpret_cast<const char*>(element->name) + "> holds markup");
+            fail(std::string("<") + reinterpret_cast<const char*>(element->name) +
+                 "> holds markup");
         }
     }
     return text;
@@ -83,7 +89,7 @@ Integer parseInteger(const std::string& raw) {
     uint64_t magnitude = 0;
     for (; i < s.size(); ++i) {
         const char c = s[i];
-        int digit = c >= '0' && c <= '9' ? c - '0'
+        int digit = c >= '0' && c <= '9'                 ? c - '0'
                     : base == 16 && c >= 'a' && c <= 'f' ? c - 'a' + 10
                     : base == 16 && c >= 'A' && c <= 'F' ? c - 'A' + 10
                                                          : -1;
@@ -93,7 +99,8 @@ Integer parseInteger(const std::string& raw) {
             fail("<integer> \"" + raw + "\" is out of range");
     }
     if (!negative) return Integer::fromUnsigned(magnitude);
-    if (magnitude > static_cast<uint64_t>(INT64_MAX) + 1) fail("<integer> \"" + raw + "\" is out of range");
+    if (magnitude > static_cast<uint64_t>(INT64_MAX) + 1)
+        fail("<integer> \"" + raw + "\" is out of range");
     return Integer::fromSigned(static_cast<int64_t>(0 - magnitude));
 }
 
@@ -114,7 +121,8 @@ double parseDate(const std::string& raw) {
     char zone = 0;
     int consumed = 0;
     if (std::sscanf(s.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c%n", &parts.tm_year, &parts.tm_mon,
-                    &parts.tm_mday, &parts.tm_hour, &parts.tm_min, &parts.tm_sec, &zone, &consumed) != 7 ||
+                    &parts.tm_mday, &parts.tm_hour, &parts.tm_min, &parts.tm_sec, &zone,
+                    &consumed) != 7 ||
         zone != 'Z' || static_cast<size_t>(consumed) != s.size())
         fail("<date> \"" + raw + "\" is not of the form YYYY-MM-DDTHH:MM:SSZ");
     parts.tm_year -= 1900;
@@ -131,14 +139,23 @@ Bytes parseBase64(const std::string& text) {
     bool padding = false;
     for (unsigned char c : text) {
         int value;
-        if (c >= 'A' && c <= 'Z') value = c - 'A';
-        else if (c >= 'a' && c <= 'z') value = c - 'a' + 26;
-        else if (c >= '0' && c <= '9') value = c - '0' + 52;
-        else if (c == '+') value = 62;
-        else if (c == '/') value = 63;
-        else if (c == '=') { padding = true; continue; }
-        else if (c == ' ' || c == '\t' || c == '\r' || c == '\n') continue;
-        else fail("<data> holds a character that is not base64");
+        if (c >= 'A' && c <= 'Z')
+            value = c - 'A';
+        else if (c >= 'a' && c <= 'z')
+            value = c - 'a' + 26;
+        else if (c >= '0' && c <= '9')
+            value = c - '0' + 52;
+        else if (c == '+')
+            value = 62;
+        else if (c == '/')
+            value = 63;
+        else if (c == '=') {
+            padding = true;
+            continue;
+        } else if (c == ' ' || c == '\t' || c == '\r' || c == '\n')
+            continue;
+        else
+            fail("<data> holds a character that is not base64");
         if (padding) fail("<data> continues after its padding");
         accumulator = (accumulator << 6) | static_cast<uint32_t>(value);
         bits += 6;
@@ -156,7 +173,8 @@ Value convert(const xmlNode* node, unsigned depth);
 Value convertDictionary(const xmlNode* node, unsigned depth) {
     std::vector<std::pair<Value, Value>> entries;
     for (const xmlNode* key = nextElement(node->children); key;) {
-        if (!named(key, "key")) fail("<dict> holds an element other than <key> where a key belongs");
+        if (!named(key, "key"))
+            fail("<dict> holds an element other than <key> where a key belongs");
         const xmlNode* value = nextElement(key->next);
         if (!value) fail("<dict> key \"" + textOf(key) + "\" has no value");
         entries.emplace_back(Value::string(textOf(key)), convert(value, depth + 1));
@@ -166,18 +184,21 @@ Value convertDictionary(const xmlNode* node, unsigned depth) {
     if (entries.size() == 1 && entries[0].first.stringValue() == "CF$UID" &&
         entries[0].second.kind() == Kind::Integer) {
         const Integer uid = entries[0].second.integerValue();
-        if (uid.isUnsigned || uid.signedValue() < 0 || uid.bits > UINT32_MAX) fail("CF$UID is out of range");
+        if (uid.isUnsigned || uid.signedValue() < 0 || uid.bits > UINT32_MAX)
+            fail("CF$UID is out of range");
         return Value::uid(uid.bits);
     }
     return Value::dictionary(std::move(entries));
 }
 
 Value convert(const xmlNode* node, unsigned depth) {
-    if (depth > ArchiveLimits::kMaxNestingDepth) fail("nests deeper than 512 levels");
+    if (depth > ArchiveLimits::kMaxNestingDepth)
+        fail("nests deeper than " + std::to_string(ArchiveLimits::kMaxNestingDepth) + " levels");
     if (named(node, "dict")) return convertDictionary(node, depth);
     if (named(node, "array")) {
         std::vector<Value> elements;
-        for (const xmlNode* child = nextElement(node->children); child; child = nextElement(child->next))
+        for (const xmlNode* child = nextElement(node->children); child;
+             child = nextElement(child->next))
             elements.push_back(convert(child, depth + 1));
         return Value::array(std::move(elements));
     }
@@ -198,10 +219,10 @@ struct DocumentDeleter {
 void ignoreGenericError(void*, const char*, ...) {}
 
 // libxml2 reports some errors (a failed encoding conversion, for one) through its generic error
-// handler even with XML_PARSE_NOERROR, which prints them on stderr; the exception carries the reason
-// instead. The handler is per thread in libxml2, and is put back afterwards.
+// handler even with XML_PARSE_NOERROR, which prints them on stderr; the exception carries the
+// reason instead. The handler is per thread in libxml2, and is put back afterwards.
 class SilencedGenericErrors {
-public:
+  public:
     SilencedGenericErrors() : handler_(xmlGenericError), context_(xmlGenericErrorContext) {
         xmlSetGenericErrorFunc(nullptr, ignoreGenericError);
     }
@@ -209,7 +230,7 @@ public:
     SilencedGenericErrors(const SilencedGenericErrors&) = delete;
     SilencedGenericErrors& operator=(const SilencedGenericErrors&) = delete;
 
-private:
+  private:
     xmlGenericErrorFunc handler_;
     void* context_;
 };
@@ -220,17 +241,21 @@ bool looksLikeXMLPropertyList(std::span<const uint8_t> bytes) {
     // Skip a UTF-8 byte-order mark and white space; an XML list starts with "<".
     size_t i = 0;
     if (bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) i = 3;
-    while (i < bytes.size() && (bytes[i] == ' ' || bytes[i] == '\t' || bytes[i] == '\r' || bytes[i] == '\n')) ++i;
+    while (i < bytes.size() &&
+           (bytes[i] == ' ' || bytes[i] == '\t' || bytes[i] == '\r' || bytes[i] == '\n'))
+        ++i;
     return i < bytes.size() && bytes[i] == '<';
 }
 
 Value parseXMLPropertyList(std::span<const uint8_t> bytes) {
     if (bytes.size() > ArchiveLimits::kMaxXMLPropertyListBytes) fail("file is larger than 256 MiB");
     // Every tag, comment and declaration begins with "<"; counting them bounds the parse's memory.
-    if (static_cast<uint64_t>(std::count(bytes.begin(), bytes.end(), '<')) > ArchiveLimits::kMaxXMLTags)
+    if (static_cast<uint64_t>(std::count(bytes.begin(), bytes.end(), '<')) >
+        ArchiveLimits::kMaxXMLTags)
         fail("file holds more than 2000000 tags");
-    // No network, no error printing; entities are neither substituted nor loaded (no XML_PARSE_NOENT,
-    // no XML_PARSE_DTDLOAD), and libxml2's own limits on depth and entity growth stay in force.
+    // No network, no error printing; entities are neither substituted nor loaded (no
+    // XML_PARSE_NOENT, no XML_PARSE_DTDLOAD), and libxml2's own limits on depth and entity growth
+    // stay in force.
     const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
     const SilencedGenericErrors silenced;
     std::unique_ptr<xmlDoc, DocumentDeleter> doc(
@@ -240,13 +265,15 @@ Value parseXMLPropertyList(std::span<const uint8_t> bytes) {
         const xmlError* error = xmlGetLastError();
         std::string message = error && error->message ? trimmed(error->message) : "not well-formed";
         // libxml2's own depth limit (xmlParserMaxDepth, 256 elements) comes before ours of
-        // ArchiveLimits::kMaxNestingDepth; its message suggests a parser option, which means nothing to
-        // a user, so the reason is said in our words.
-        if (error && error->code == XML_ERR_INTERNAL_ERROR && message.starts_with("Excessive depth in document"))
-            message = "elements nest deeper than " + std::to_string(xmlParserMaxDepth) + " levels (line " +
-                      std::to_string(error->line) + ")";
-        // libxml2 says "entity reference loop" also for entities that merely expand too much (billion
-        // laughs), which it stops while checking them; they would not have been expanded anyway.
+        // ArchiveLimits::kMaxNestingDepth; its message suggests a parser option, which means
+        // nothing to a user, so the reason is said in our words.
+        if (error && error->code == XML_ERR_INTERNAL_ERROR &&
+            message.starts_with("Excessive depth in document"))
+            message = "elements nest deeper than " + std::to_string(xmlParserMaxDepth) +
+                      " levels (line " + std::to_string(error->line) + ")";
+        // libxml2 says "entity reference loop" also for entities that merely expand too much
+        // (billion laughs), which it stops while checking them; they would not have been expanded
+        // anyway.
         if (error && error->code == XML_ERR_ENTITY_LOOP)
             message = "entities refer to one another in a loop or expand too much (line " +
                       std::to_string(error->line) + ")";

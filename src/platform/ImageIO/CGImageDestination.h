@@ -1,5 +1,6 @@
 #pragma once
-// ImageIO's image writer with ImageIO's names (Parts 3.3, 4.1 "Image I/O", 4.3), PNG only.
+// ImageIO's image writer with ImageIO's names, PNG only: how images are stored in archives and
+// offscreen drawings are exported.
 //
 // The PNG written is a standard, non-interlaced PNG of 8 bits per component: grey, grey + alpha,
 // RGB or RGBA after the image's format, without the alpha channel when every pixel is opaque

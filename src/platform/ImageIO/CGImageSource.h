@@ -1,5 +1,5 @@
 #pragma once
-// ImageIO's image reader with ImageIO's names (Parts 3.3, 4.1 "Image I/O").
+// ImageIO's image reader with ImageIO's names: how image assets and archived pictures are decoded.
 //
 // A source is made over encoded bytes and recognises the format by content (no type hint): PNG,
 // JPEG, GIF, TIFF, WebP, HEIC (and AVIF, which the same HEIF library reads). Index 0 is the image;

@@ -127,8 +127,5 @@ CGImageRef decode(std::span<const uint8_t> bytes) {
 }  // namespace
 
 namespace ImageIOPrivate {
-const ImageDecoder kGIFDecoder{[](std::span<const uint8_t> bytes) -> const char* {
-                                   return recognises(bytes) ? kUTTypeGIF : nullptr;
-                               },
-                               decode};
+const ImageDecoder kGIFDecoder = singleTypeDecoder<kUTTypeGIF, recognises>(decode);
 }  // namespace ImageIOPrivate

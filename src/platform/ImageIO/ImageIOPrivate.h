@@ -32,6 +32,15 @@ struct ImageDecoder {
     CGImageRef (*decode)(std::span<const uint8_t> bytes);
 };
 
+// The decoder of a format with a single type, which `recognises` tells by the bytes' signature.
+template <const char* const& type, bool (*recognises)(std::span<const uint8_t>)>
+constexpr ImageDecoder singleTypeDecoder(CGImageRef (*decode)(std::span<const uint8_t>)) {
+    return {[](std::span<const uint8_t> bytes) -> const char* {
+                return recognises(bytes) ? type : nullptr;
+            },
+            decode};
+}
+
 // Defined each in its own file.
 extern const ImageDecoder kPNGDecoder;   // PNGDecoder.cpp (libpng)
 extern const ImageDecoder kJPEGDecoder;  // JPEGDecoder.cpp (libjpeg-turbo)

@@ -208,8 +208,5 @@ CGImageRef decode(std::span<const uint8_t> bytes) {
 }  // namespace
 
 namespace ImageIOPrivate {
-const ImageDecoder kJPEGDecoder{[](std::span<const uint8_t> bytes) -> const char* {
-                                    return recognises(bytes) ? kUTTypeJPEG : nullptr;
-                                },
-                                decode};
+const ImageDecoder kJPEGDecoder = singleTypeDecoder<kUTTypeJPEG, recognises>(decode);
 }  // namespace ImageIOPrivate

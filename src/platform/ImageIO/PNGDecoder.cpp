@@ -182,8 +182,5 @@ CGImageRef decode(std::span<const uint8_t> bytes) {
 }  // namespace
 
 namespace ImageIOPrivate {
-const ImageDecoder kPNGDecoder{[](std::span<const uint8_t> bytes) -> const char* {
-                                   return recognises(bytes) ? kUTTypePNG : nullptr;
-                               },
-                               decode};
+const ImageDecoder kPNGDecoder = singleTypeDecoder<kUTTypePNG, recognises>(decode);
 }  // namespace ImageIOPrivate

@@ -140,8 +140,5 @@ CGImageRef decode(std::span<const uint8_t> bytes) {
 }  // namespace
 
 namespace ImageIOPrivate {
-const ImageDecoder kTIFFDecoder{[](std::span<const uint8_t> bytes) -> const char* {
-                                    return recognises(bytes) ? kUTTypeTIFF : nullptr;
-                                },
-                                decode};
+const ImageDecoder kTIFFDecoder = singleTypeDecoder<kUTTypeTIFF, recognises>(decode);
 }  // namespace ImageIOPrivate

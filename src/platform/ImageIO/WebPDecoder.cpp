@@ -92,8 +92,5 @@ CGImageRef decode(std::span<const uint8_t> bytes) {
 }  // namespace
 
 namespace ImageIOPrivate {
-const ImageDecoder kWebPDecoder{[](std::span<const uint8_t> bytes) -> const char* {
-                                    return recognises(bytes) ? kUTTypeWebP : nullptr;
-                                },
-                                decode};
+const ImageDecoder kWebPDecoder = singleTypeDecoder<kUTTypeWebP, recognises>(decode);
 }  // namespace ImageIOPrivate
