@@ -1,6 +1,6 @@
-// Text layout and drawing (Part 4.2 "Text drawing" steps 5-8): a 200-word paragraph in Helvetica
-// (Liberation Sans) 14 pt, word-wrapped in a frame 300 points wide, laid out (framesetter and frame)
-// and drawn into a 300 × 800 bitmap; and each half alone.
+// Text layout and drawing as a text layer does it: a 200-word paragraph in Helvetica
+// (Liberation Sans) 14 pt, word-wrapped in a frame 300 points wide, laid out (framesetter and
+// frame) and drawn into a 300 × 800 bitmap; and each half alone.
 
 #include <benchmark/benchmark.h>
 
@@ -22,9 +22,9 @@ constexpr CGFloat kWidth = 300, kHeight = 800;
 
 // 200 words of ordinary prose lengths.
 std::string paragraph() {
-    static const char* const words[] = {"the",  "quick",    "brown", "fox",    "jumps",  "over",
-                                        "lazy", "dog",      "while", "seven",  "design", "screens",
-                                        "show", "prototype", "of",   "layers", "and",    "text"};
+    static const char* const words[] = {"the",  "quick",     "brown", "fox",    "jumps",  "over",
+                                        "lazy", "dog",       "while", "seven",  "design", "screens",
+                                        "show", "prototype", "of",    "layers", "and",    "text"};
     std::string text;
     for (int i = 0; i < 200; ++i) {
         if (i) text += ' ';
@@ -78,8 +78,8 @@ void BM_LayOut200Words(benchmark::State& state) {
 BENCHMARK(BM_LayOut200Words)->Unit(benchmark::kMicrosecond);
 
 void BM_Draw200Words(benchmark::State& state) {
-    const CTFrameRef frame =
-        layOut(attributedParagraph(), CGPathCreateWithRect(CGRectMake(0, 0, kWidth, kHeight), nullptr));
+    const CTFrameRef frame = layOut(
+        attributedParagraph(), CGPathCreateWithRect(CGRectMake(0, 0, kWidth, kHeight), nullptr));
     const CGContextRef context = newBitmap();
     for (auto _ : state) {
         CTFrameDraw(frame, context);

@@ -1,7 +1,7 @@
-// PNG decoding and encoding of a large image (Part 3.3 CGImageCreateFromPNGData /
-// CGImageConvertToPNGData), the encoder's zlib settings side by side (level × filters: time and
-// size, to choose the thumbnail settings of ImageIOPrivate.h), and the decoded copy and one mipmap
-// halving (Parts 3.2, 3.3) that draw through a bitmap context.
+// PNG decoding and encoding of a large image (CGImageCreateFromPNGData / CGImageConvertToPNGData),
+// the encoder's zlib settings side by side (level × filters: time and size, to choose the thumbnail
+// settings of ImageIOPrivate.h), and the decoded copy and one mipmap halving that draw through a
+// bitmap context.
 //
 // bench/run-images builds this in Release and runs it beside ImageMagick's convert on the same
 // file; see there for the figures.
@@ -122,7 +122,7 @@ void BM_DecodePNG(benchmark::State& state) {
 }
 BENCHMARK(BM_DecodePNG)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// The settings CGImageDestination uses, through Part 3.3's function.
+// The settings CGImageDestination uses, through CGImageConvertToPNGData.
 void BM_EncodePNG_Default(benchmark::State& state) {
     const CGImageRef& image = decodedImage();
     size_t bytes = 0;
@@ -164,7 +164,7 @@ BENCHMARK(BM_EncodePNG_Settings)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
-// Part 3.3 createDecodedCGImage: straight RGBA → premultiplied A R G B through a bitmap context.
+// createDecodedCGImage: straight RGBA → premultiplied A R G B through a bitmap context.
 void BM_DecodedCopy(benchmark::State& state) {
     const CGImageRef& image = decodedImage();
     for (auto _ : state) benchmark::DoNotOptimize(createDecodedCGImage(image));
@@ -172,7 +172,7 @@ void BM_DecodedCopy(benchmark::State& state) {
 }
 BENCHMARK(BM_DecodedCopy)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Part 3.2 level 1: the decoded copy drawn at half size (box filter).
+// Mipmap level 1: the decoded copy drawn at half size (box filter).
 void BM_MipmapHalving(benchmark::State& state) {
     const CGImageRef source = createDecodedCGImage(decodedImage());
     const size_t w = (CGImageGetWidth(source) + 1) / 2, h = (CGImageGetHeight(source) + 1) / 2;

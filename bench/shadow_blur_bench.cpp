@@ -1,4 +1,4 @@
-// Shadow blur (Part 4.1, CGContextSetShadowWithColor): the three box blurs on their own, and a
+// Shadow blur (CGContextSetShadowWithColor): the three box blurs on their own, and a
 // whole shadowed fill, both with a blur of 20 (a Gaussian of σ 10) over a 1000 × 1000 layer.
 
 #include <benchmark/benchmark.h>

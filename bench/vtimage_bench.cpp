@@ -1,6 +1,6 @@
-// Parts 3.1 and 3.2: what making mipmap levels costs, and what the level-1 request that decoding makes
-// costs the decoding thread (Part 3.2 "Performance constraints": the generation never runs on the
-// requesting thread, so the goal is nothing measurable).
+// What making mipmap levels costs, and what the level-1 request that decoding makes costs the
+// decoding thread (the generation never runs on the requesting thread, so the goal is nothing
+// measurable).
 //
 // BM_DecodeDocument decodes a keyed archive whose root is an array of 50 VTImage objects, each
 // holding a 1000 × 750 PNG under "jpegData". "requests:1" is the product: every decoded asset
@@ -50,7 +50,8 @@ CGImageRef readBackAsPNG(const CGImageRef& image) {
 }
 
 void BM_GenerateMipmaps(benchmark::State& state) {
-    const auto bitmap = state.range(0) ? readBackAsPNG(gradientBitmap(4000, 3000)) : gradientBitmap(4000, 3000);
+    const auto bitmap =
+        state.range(0) ? readBackAsPNG(gradientBitmap(4000, 3000)) : gradientBitmap(4000, 3000);
     size_t levels = 0;
     for (auto _ : state) {
         const auto result = generateMipmaps(bitmap);
@@ -60,11 +61,16 @@ void BM_GenerateMipmaps(benchmark::State& state) {
     state.counters["levels"] = double(levels);
     state.SetLabel(state.range(0) ? "4000x3000, read from PNG" : "4000x3000, raw ARGB");
 }
-BENCHMARK(BM_GenerateMipmaps)->ArgName("png")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_GenerateMipmaps)
+    ->ArgName("png")
+    ->Arg(1)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
-// Decoding without step 4 of Part 3.1 "Decoding": the baseline of BM_DecodeDocument only.
+// Decoding without the level-1 request: the baseline of BM_DecodeDocument only.
 class VTImageWithoutMipmapRequest : public VTImage {
-public:
+  public:
     bool initWithCoder(NSCoder& coder) override {
         decodeContentsWithCoder(coder);
         return true;
@@ -78,10 +84,12 @@ std::shared_ptr<const NSData> documentOf50Images() {
         for (int i = 0; i < 50; ++i) {
             // Each asset its own copy of the bytes, as in a real document.
             auto image = VTImage::init();
-            image->_setCGImage(CGImageCreateFromPNGData(NSData::dataWithBytes_length(png->bytes(), png->length())));
+            image->_setCGImage(CGImageCreateFromPNGData(
+                NSData::dataWithBytes_length(png->bytes(), png->length())));
             images.push_back(std::move(image));
         }
-        return NSKeyedArchiver::archivedDataWithRootObject(NSArray::arrayWithObjects(std::move(images)));
+        return NSKeyedArchiver::archivedDataWithRootObject(
+            NSArray::arrayWithObjects(std::move(images)));
     }();
     return document;
 }
@@ -91,9 +99,8 @@ std::shared_ptr<const NSData> documentOf50Images() {
 void waitForLevels(const NSArray& images) {
     size_t answered = 0;
     for (const auto& object : images.objects())
-        std::static_pointer_cast<VTImage>(object)->mipmapImageAtLevel_callback(1, [&](const CGImageRef&) {
-            ++answered;
-        });
+        std::static_pointer_cast<VTImage>(object)->mipmapImageAtLevel_callback(
+            1, [&](const CGImageRef&) { ++answered; });
     dispatchMainQueueRunUntil([&] { return answered == images.count(); },
                               std::chrono::steady_clock::now() + std::chrono::minutes(5));
 }
@@ -102,11 +109,12 @@ void BM_DecodeDocument(benchmark::State& state) {
     VTRegisterArchivableClasses();
     const bool requests = state.range(0) != 0;
     if (!requests)
-        NSKeyedUnarchiver::setClass_forClassName([] { return std::make_shared<VTImageWithoutMipmapRequest>(); },
-                                                 "VTImage");
+        NSKeyedUnarchiver::setClass_forClassName(
+            [] { return std::make_shared<VTImageWithoutMipmapRequest>(); }, "VTImage");
     const auto document = documentOf50Images();
     for (auto _ : state) {
-        auto root = std::static_pointer_cast<NSArray>(NSKeyedUnarchiver::unarchiveObjectWithData(document));
+        auto root =
+            std::static_pointer_cast<NSArray>(NSKeyedUnarchiver::unarchiveObjectWithData(document));
         state.PauseTiming();
         waitForLevels(*root);
         root.reset();

@@ -1,6 +1,7 @@
 # What `cmake --install` puts where: the programs in bin/, every shared library and the generator
-# plug-in in lib/vantler/ (VANTLER_INSTALL_LIBDIR, which CMAKE_INSTALL_RPATH names relative to
-# $ORIGIN, so that an installed tree works wherever it is unpacked: DESTDIR, a sandbox's /usr),
+# plug-in in <libdir>/vantler/ (VANTLER_INSTALL_LIBDIR, which the programs' run path and plug-in
+# path name relative to their own folder, so that an installed tree works wherever it is unpacked:
+# DESTDIR, a sandbox's /usr),
 # and the desktop integration: the thumbnailer entry and the MIME type of Vantler documents.
 # Included at the end of the top CMakeLists.txt, once every target exists; targets that a build
 # leaves out (tools/, a model library not yet written) are skipped.

@@ -1,4 +1,4 @@
-// Part 3.3: colour spaces and image codecs. See CGImageToData.h.
+// Colour spaces and image codecs. See CGImageToData.h.
 
 #include "CGImageToData.h"
 
@@ -16,7 +16,7 @@
 
 namespace {
 
-// Part 3.3 "Data model": the two maps and the held sRGB profile, made on first use and never
+// The two maps and the held sRGB profile, made on first use and never
 // emptied. The object is never destroyed, so colour spaces handed out stay valid until the process
 // ends even while other statics are being torn down.
 struct ColorSpaceCaches {
@@ -42,13 +42,15 @@ std::string_view asKey(std::span<const uint8_t> bytes) {
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
-// Part 3.3 "Colour-space lookup" steps 2 to 4 for a name (step 1, the null key, is the caller's).
+// The cached space for a non-null name, made and stored on the first miss.
 CGColorSpaceRef lookUpName(std::string_view name) {
     auto& cache = caches();
     std::lock_guard lock(cache.mutex);
     if (auto found = cache.byName.find(name); found != cache.byName.end()) return found->second;
-    CGColorSpaceRef space = CGColorSpaceCreateWithName(name);
-    if (!space) return nullptr;  // step 3: a failed creation stores nothing
+    // The sRGB name answers the process's one sRGB space, the very object drawing matches into.
+    CGColorSpaceRef space =
+        name == kCGColorSpaceSRGB ? CGColorSpaceGetSRGB() : CGColorSpaceCreateWithName(name);
+    if (!space) return nullptr;  // not stored, so the next call tries again
     cache.byName.emplace(std::string(name), space);
     return space;
 }
@@ -96,7 +98,7 @@ std::shared_ptr<NSData> sRGBICCProfile() {
         std::lock_guard lock(cache.mutex);
         if (cache.sRGBProfile) return cache.sRGBProfile;
     }
-    auto profile = CGColorSpaceCopyICCData(cachedColorSpaceFromName(kCGColorSpaceSRGB));
+    auto profile = CGColorSpaceCopyICCData(CGColorSpaceGetSRGB());
     if (!profile) return nullptr;  // the next call tries again
     auto& cache = caches();
     std::lock_guard lock(cache.mutex);
@@ -105,7 +107,7 @@ std::shared_ptr<NSData> sRGBICCProfile() {
 }
 
 CGColorRef CGColorCreateSRGB(CGFloat red, CGFloat green, CGFloat blue, CGFloat alpha) {
-    return CGColorCreate(cachedColorSpaceFromName(kCGColorSpaceSRGB), {red, green, blue, alpha});
+    return CGColorCreate(CGColorSpaceGetSRGB(), {red, green, blue, alpha});
 }
 
 bool cachedColorSpaceMapContainsName(std::string_view name) {
@@ -123,17 +125,16 @@ bool cachedColorSpaceMapContainsICCData(std::span<const uint8_t> bytes) {
 // ---- Image codecs
 
 CGImageRef CGImageCreateFromPNGData(const std::shared_ptr<const NSData>& data) {
-    // Step 1: null data gives null.
     if (!data) return nullptr;
-    // Step 2: a source with no type hint and no options.
+    // No type hint and no options: the source recognises the format from the bytes.
     CGImageSourceRef source = CGImageSourceCreateWithData(data, nullptr);
     if (!source) return nullptr;
-    // Step 3: the image at index 0, kCGImageSourceShouldCache true.
+    // The first image, decoded now and kept decoded (kCGImageSourceShouldCache).
     static const auto* options =
         new std::shared_ptr<NSDictionary>(NSDictionary::dictionaryWithEntries(
             {{NSString::stringWithUTF8String(kCGImageSourceShouldCache),
               NSNumber::numberWithBool(true)}}));
-    // Step 4: the source is released at the end of the scope.
+    // The image keeps what it needs; the source is released at the end of the scope.
     return CGImageSourceCreateImageAtIndex(source, 0, options->get());
 }
 
@@ -148,14 +149,13 @@ CGImageRef CGImageCreateFromPNGData(const NSData* data) {
 }
 
 std::shared_ptr<NSData> CGImageConvertToPNGData(const CGImageRef& image) {
-    // Step 1.
     if (!image) return nullptr;
-    // Step 2: an empty growable buffer and a PNG destination for 1 image, no options.
+    // One PNG image into a growable buffer, no options.
     auto buffer = NSMutableData::data();
     CGImageDestinationRef destination =
         CGImageDestinationCreateWithData(buffer, kUTTypePNG, 1, nullptr);
     if (!destination) return nullptr;
-    // Step 3: add with no properties and finalise; only then an immutable copy of the bytes.
+    // The bytes are complete only once the destination is finalised; then an immutable copy.
     CGImageDestinationAddImage(destination, image, nullptr);
     if (!CGImageDestinationFinalize(destination)) return nullptr;
     return NSData::dataWithVector(std::move(buffer->mutableBytes()));
@@ -163,10 +163,9 @@ std::shared_ptr<NSData> CGImageConvertToPNGData(const CGImageRef& image) {
 
 CGImageRef createDecodedCGImage(const CGImageRef& image) {
     if (!image) return nullptr;
-    // Step 1.
     const size_t width = CGImageGetWidth(image);
     const size_t height = CGImageGetHeight(image);
-    // Step 2: own memory, 8 bits per component, rows chosen by the platform, a new device RGB
+    // Own memory, 8 bits per component, rows chosen by the platform, a new device RGB
     // space (released with this scope), premultiplied alpha first with the default byte order.
     CGContextRef context;
     {
@@ -175,10 +174,9 @@ CGImageRef createDecodedCGImage(const CGImageRef& image) {
                                         kCGImageAlphaPremultipliedFirst);
     }
     if (!context) return nullptr;
-    // Step 3: points equal pixels.
+    // Points equal pixels.
     CGContextDrawImage(context,
                        CGRectMake(0, 0, static_cast<CGFloat>(width), static_cast<CGFloat>(height)),
                        image);
-    // Step 4.
     return CGBitmapContextCreateImage(context);
 }

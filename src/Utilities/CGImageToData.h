@@ -1,17 +1,16 @@
 #pragma once
-// Part 3.3: colour spaces and image codecs (source unit Utilities/CGImageToData).
+// Colour spaces and image codecs.
 //
 // Colour spaces are made once per name or per ICC profile and shared for the life of the process,
 // so every colour made from the same name or profile refers to the identical colour-space object
-// (Part 3.4 reads colours through these caches; Parts 2.4 and 2.6 make their default colours with
-// CGColorCreateSRGB). Nothing here logs or reports an error: a failure is a null result, and a
+// (archived colours are read through these caches; screens and layers make their default colours
+// with CGColorCreateSRGB). Nothing here logs or reports an error: a failure is a null result, and a
 // failed creation stores nothing, so a later call with the same key tries again.
 //
-// Concurrency: unlike the Part (whose system runs every caller on the request thread), the caches
-// and the held profile are guarded by one mutex. This port's hosts may run requests of one process
-// on several threads (a batch thumbnailer, tests), and without the lock two threads missing on the
-// same key at once would each store a different space, breaking "identical object for equal keys",
-// or corrupt the maps outright.
+// Concurrency: the caches and the held profile are guarded by one mutex. A host may run requests
+// of one process on several threads (a batch thumbnailer, tests), and without the lock two threads
+// missing on the same key at once would each store a different space, breaking "identical object
+// for equal keys", or corrupt the maps outright.
 
 #include <memory>
 #include <span>
@@ -24,7 +23,7 @@
 class NSData;
 class NSString;
 
-// ---- Colour spaces (Part 3.3 "Colour-space lookup")
+// ---- Colour spaces
 // The shared space for a colour-space name (compared as strings: the whole text, embedded NULs
 // included): null for a null name or a name CGColorSpaceCreateWithName rejects (nothing is stored
 // then). The result is shared with the cache and stays valid for the life of the process.
@@ -37,12 +36,12 @@ CGColorSpaceRef cachedColorSpaceFromICCData(const NSData* data);
 CGColorSpaceRef cachedColorSpaceFromICCData(const std::shared_ptr<const NSData>& data);
 
 // The ICC profile of the shared sRGB space, taken once and then the identical data object on every
-// call (Part 3.4 compares profiles against it); null only if the copy failed, and then the next
-// call tries again.
+// call (an archived colour's profile is compared against it); null only if the copy failed, and
+// then the next call tries again.
 std::shared_ptr<NSData> sRGBICCProfile();
 
-// A new colour (red, green, blue, alpha as fractions of 1) in the shared sRGB space, the one
-// cachedColorSpaceFromName(kCGColorSpaceSRGB) gives.
+// A new colour (red, green, blue, alpha as fractions of 1) in the shared sRGB space
+// (CGColorSpaceGetSRGB), the one cachedColorSpaceFromName(kCGColorSpaceSRGB) gives.
 CGColorRef CGColorCreateSRGB(CGFloat red, CGFloat green, CGFloat blue, CGFloat alpha);
 
 // ---- Observing the caches (tests: "the map stays without an entry")
@@ -50,7 +49,7 @@ CGColorRef CGColorCreateSRGB(CGFloat red, CGFloat green, CGFloat blue, CGFloat a
 bool cachedColorSpaceMapContainsName(std::string_view name);
 bool cachedColorSpaceMapContainsICCData(std::span<const uint8_t> bytes);
 
-// ---- Image codecs (Part 3.3 "Algorithms", second half), thin fixed configurations of the ImageIO
+// ---- Image codecs: thin fixed configurations of the ImageIO
 // stand-in (src/platform/ImageIO/) and of a bitmap context (CGContext.h).
 
 // A new image decoded from encoded image bytes (no type hint: PNG, the format this system writes,

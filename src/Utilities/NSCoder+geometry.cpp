@@ -1,4 +1,4 @@
-// Part 3.4: geometry and colour archive encoding. See NSCoder+geometry.h.
+// Geometry and colour archive encoding. See NSCoder+geometry.h.
 
 #include "NSCoder+geometry.h"
 
@@ -16,7 +16,7 @@
 
 namespace {
 
-// A sub-key: K with a dot and the suffix, the result of the Part's format strings "%@.x" & co.
+// A sub-key: K with a dot and the suffix ("%@.x" & co.).
 std::string subKey(std::string_view key, std::string_view suffix) {
     std::string result;
     result.reserve(key.size() + 1 + suffix.size());
@@ -35,7 +35,7 @@ bool sameBytes(std::span<const uint8_t> a, std::span<const uint8_t> b) {
     return std::ranges::equal(a, b);  // NSData isEqualToData:
 }
 
-// `colorProfileCache` (Part 3.4 "Data model"): an ordered, growing list of distinct profile data
+// `colorProfileCache`: an ordered, growing list of distinct profile data
 // objects, compared by bytes, never cleared. The object is never destroyed, so entries stay valid
 // while other statics are torn down at exit.
 struct ColorProfileCache {
@@ -48,8 +48,8 @@ ColorProfileCache& colorProfileCache() {
     return *instance;
 }
 
-// "Writing a colour" steps 2.1 and 2.2: the first entry with the profile's bytes, or the fresh
-// profile appended and returned.
+// The first entry with the profile's bytes, or the fresh profile appended and returned, so that
+// every colour with one profile writes the identical data object.
 std::shared_ptr<NSData> sharedProfile(std::shared_ptr<NSData> fresh) {
     auto& cache = colorProfileCache();
     std::lock_guard lock(cache.mutex);
@@ -57,6 +57,36 @@ std::shared_ptr<NSData> sharedProfile(std::shared_ptr<NSData> fresh) {
         if (sameBytes(entry->span(), fresh->span())) return entry;
     cache.entries.push_back(fresh);
     return fresh;
+}
+
+// The name a colour's space is archived under: its own, or sRGB for an unnamed space whose profile
+// is the sRGB profile byte for byte; none otherwise.
+std::shared_ptr<NSString> archivedSpaceName(const CGColorSpaceRef& space,
+                                            const std::shared_ptr<NSData>& profile) {
+    if (auto name = CGColorSpaceCopyName(space)) return name;
+    if (!profile) return nullptr;
+    const auto sRGBProfile = sRGBICCProfile();
+    if (sRGBProfile && sameBytes(profile->span(), sRGBProfile->span()))
+        return NSString::stringWithUTF8String(kCGColorSpaceSRGB);
+    return nullptr;
+}
+
+// The space of an archived colour: its name, then its profile, then the cached sRGB space, then
+// device RGB. Spaces from the caches are shared for the life of the process; the device RGB one is
+// the caller's own.
+CGColorSpaceRef archivedColorSpace(NSCoder& coder, std::string_view key) {
+    CGColorSpaceRef space;
+    if (const std::string nameKey = subKey(key, "space_name"); coder.containsValueForKey(nameKey))
+        space = cachedColorSpaceFromName(coder.decodeObjectOfClass_forKey<NSString>(nameKey));
+    if (!space) {
+        if (const std::string profileKey = subKey(key, "profile");
+            coder.containsValueForKey(profileKey))
+            space =
+                cachedColorSpaceFromICCData(coder.decodeObjectOfClass_forKey<NSData>(profileKey));
+    }
+    if (!space) space = cachedColorSpaceFromName(kCGColorSpaceSRGB);
+    if (!space) space = CGColorSpaceCreateDeviceRGB();
+    return space;
 }
 
 }  // namespace
@@ -77,27 +107,20 @@ void encodeCGRect_forKey(NSCoder& coder, CGRect rect, std::string_view key) {
 }
 
 void encodeCGColor_forKey(NSCoder& coder, const CGColorRef& color, std::string_view key) {
-    // Step 1: a null colour writes nothing.
     if (!color) return;
     const CGColorSpaceRef space = CGColorGetColorSpace(color);
 
-    // Step 2: the profile, shared through colorProfileCache; the cached entry is what is written.
+    // The profile, shared through colorProfileCache: the cached entry is what is written.
     std::shared_ptr<NSData> profile = CGColorSpaceCopyICCData(space);
     if (profile) {
         profile = sharedProfile(std::move(profile));
         coder.encodeObject_forKey(profile, subKey(key, "profile"));
     }
 
-    // Step 3: the name; a space without a name whose profile is the sRGB profile is named sRGB.
-    std::shared_ptr<NSString> name = CGColorSpaceCopyName(space);
-    if (!name && profile) {
-        const auto sRGBProfile = sRGBICCProfile();
-        if (sRGBProfile && sameBytes(profile->span(), sRGBProfile->span()))
-            name = NSString::stringWithUTF8String(kCGColorSpaceSRGB);
-    }
-    if (name) coder.encodeObject_forKey(name, subKey(key, "space_name"));
+    if (auto name = archivedSpaceName(space, profile))
+        coder.encodeObject_forKey(name, subKey(key, "space_name"));
 
-    // Step 4: the count (components plus alpha) as a 32-bit integer, then each component.
+    // The count (components plus alpha) as a 32-bit integer, then each component.
     const size_t count = CGColorGetNumberOfComponents(color);
     const CGFloat* components = CGColorGetComponents(color);
     coder.encodeInt_forKey(static_cast<int32_t>(count), subKey(key, "count"));
@@ -106,34 +129,21 @@ void encodeCGColor_forKey(NSCoder& coder, const CGColorRef& color, std::string_v
 }
 
 CGColorRef newCGColorForKey(NSCoder& coder, std::string_view key) {
-    // Step 1: the count, widened with its sign; absent or 0 gives null (a negative count cannot
-    // match any space in step 3).
+    // The count, widened with its sign; absent or 0 gives null (a negative count would match no
+    // space anyway).
     const std::string countKey = subKey(key, "count");
     if (!coder.containsValueForKey(countKey)) return nullptr;
     const int64_t count = coder.decodeIntForKey(countKey);
     if (count <= 0) return nullptr;
 
-    // Step 2: the space: name, then profile, then the cached sRGB space, then device RGB. Spaces
-    // from the caches are shared for the life of the process; the device RGB one is this call's
-    // own.
-    CGColorSpaceRef space;
-    if (const std::string nameKey = subKey(key, "space_name"); coder.containsValueForKey(nameKey))
-        space = cachedColorSpaceFromName(coder.decodeObjectOfClass_forKey<NSString>(nameKey));
-    if (!space) {
-        if (const std::string profileKey = subKey(key, "profile");
-            coder.containsValueForKey(profileKey))
-            space =
-                cachedColorSpaceFromICCData(coder.decodeObjectOfClass_forKey<NSData>(profileKey));
-    }
-    if (!space) space = cachedColorSpaceFromName(kCGColorSpaceSRGB);
-    if (!space) space = CGColorSpaceCreateDeviceRGB();
+    const CGColorSpaceRef space = archivedColorSpace(coder, key);
 
-    // Step 3: the count must be the space's components plus alpha; nothing more is read otherwise.
+    // The count must be the space's components plus alpha; nothing more is read otherwise.
     // This also bounds the buffer below: spaces have at most 3 components.
     if (static_cast<uint64_t>(count) != CGColorSpaceGetNumberOfComponents(space) + 1)
         return nullptr;
 
-    // Step 4: the components, an absent one reading as 0.0, into the colour.
+    // The components, an absent one reading as 0.0, into the colour.
     std::array<CGFloat, 4> components{};
     if (static_cast<uint64_t>(count) > components.size()) return nullptr;  // no such space exists
     for (size_t i = 0; i < static_cast<size_t>(count); ++i)

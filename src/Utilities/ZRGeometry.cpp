@@ -2,12 +2,12 @@
 
 #include <cmath>
 
-// Every body below is its formula from the table of Part 5.1, written in the table's order; the
+// Every body below is its formula written in the order the design tool evaluates it; the
 // library is built without floating-point contraction (CMakeLists.txt) so the order is kept.
 
 namespace {
 
-constexpr CGFloat kPi = 3.141592653589793;  // Part 5.1: the π of radToDeg and degToRad
+constexpr CGFloat kPi = 3.141592653589793;  // the π of radToDeg and degToRad
 
 // Foundation's MIN: the first argument unless the second is smaller.
 CGFloat minimum(CGFloat a, CGFloat b) {
@@ -25,7 +25,7 @@ CGFloat degToRad(CGFloat degrees) {
 }
 
 CGFloat clamp(CGFloat value, CGFloat lower, CGFloat upper) {
-    // Part 5.1: lower is tested first, so with lower > upper a value below lower gives lower.
+    // Lower is tested first, so with lower > upper a value below lower gives lower.
     if (value < lower) return lower;
     if (upper < value) return upper;
     return value;
@@ -116,12 +116,12 @@ CGFloat distanceSquaredBetweenPoints(CGPoint a, CGPoint b) {
 }
 
 CGFloat angleBetweenPoints(CGPoint a, CGPoint b) {
-    // Part 5.1: the x difference first, so 0 points along +y.
+    // The x difference first, so 0 points along +y.
     return std::atan2(b.x - a.x, b.y - a.y);
 }
 
 CGPoint CGInterpollateBetweenPoints(float fraction, CGPoint a, CGPoint b) {
-    const CGFloat t = fraction;  // Part 5.1: a 32-bit float, widened before use
+    const CGFloat t = fraction;  // a 32-bit float, widened before use
     return {a.x + t * (b.x - a.x), a.y + t * (b.y - a.y)};
 }
 
@@ -146,7 +146,7 @@ CGRect CGRectContainingPoints(CGPoint a, CGPoint b) {
 }
 
 bool CGRectIsNormal(CGRect rect) {
-    // std::isnormal is Part 5.1's "normal": finite, not NaN, not zero, not subnormal.
+    // std::isnormal is the "normal" meant here: finite, not NaN, not zero, not subnormal.
     return std::isnormal(rect.size.width) && std::isnormal(rect.size.height) &&
            (rect.origin.x == 0 || std::isnormal(rect.origin.x)) &&
            (rect.origin.y == 0 || std::isnormal(rect.origin.y));
@@ -176,7 +176,7 @@ CGSize CGSizeScale(CGSize size, CGFloat factor) {
 
 CGSize CGSizeScaleRounded(CGSize size, CGFloat factor) {
     if (size.width == 0) return {size.width * factor, size.height * factor};
-    // Part 5.1: the height follows the rounded width (W·h / w), not h·factor, so that a pixel size
+    // The height follows the rounded width (W·h / w), not h·factor, so that a pixel size
     // keeps the aspect ratio of the point size.
     const CGFloat width = std::round(size.width * factor);
     return {width, std::round(width * size.height / size.width)};

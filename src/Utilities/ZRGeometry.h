@@ -1,17 +1,17 @@
 #pragma once
-// Part 5.1: point, size and rectangle arithmetic (source unit Utilities/ZRGeometry).
+// Point, size and rectangle arithmetic.
 //
 // Pure free functions over the platform's geometry values (CGGeometry.h); every component is a
 // double in points and angles are in radians unless the name says degrees. Each function is exactly
-// the formula of the Part's table, evaluated in double precision in the order written, so results
-// match the design tool bit for bit. Nothing fails: a division by zero gives an infinity or NaN.
+// its formula, evaluated in double precision in the order written, so results match the design
+// tool bit for bit. Nothing fails: a division by zero gives an infinity or NaN.
 // Rectangles are taken as they are: nothing here standardises a negative size or treats the null
 // rectangle specially.
 //
-// Names are the Part's, `CGInterpollateBetweenPoints` with its double l included. Inside the system
-// the layer (Part 2.7) uses CGPointIntegral, CGPointOffset, CGPointAddPoint, CGPointSubtractPoint,
-// CGPointMultiplySize and CGRectMakeWithOriginSize, and offscreen rendering (Part 4.3) CGSizeScale;
-// the rest serve the design tool (Part 6.2).
+// Names are the design tool's, `CGInterpollateBetweenPoints` with its double l included. Inside the
+// system the layer tree uses CGPointIntegral, CGPointOffset, CGPointAddPoint, CGPointSubtractPoint,
+// CGPointMultiplySize and CGRectMakeWithOriginSize, and offscreen rendering CGSizeScale; the rest
+// serve the design tool.
 
 #include "CGGeometry.h"
 

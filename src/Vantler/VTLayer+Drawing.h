@@ -1,7 +1,7 @@
 #pragma once
-// Layer hierarchy drawing (Part 4.2), so far for the part of the record that VTLayer.h holds: a
-// layer's own fill in its shape. Images, text, sublayers, borders, opacity groups and shadows join
-// with the record (Parts 2.6, 2.7) they draw.
+// Layer hierarchy drawing, for the part of the record that VTLayer.h holds: a layer's own fill in
+// its shape. Images, text, sublayers, borders, opacity groups and shadows join with the parts of
+// the record they draw.
 //
 // C++ has no categories: the instance operation `drawInContext:` of VTLayer is a free function
 // taking the layer first, as the extensions of Utilities/NSCoder+geometry.h are.
@@ -12,7 +12,7 @@
 #include "CGImage.h"
 #include "VTLayer.h"
 
-// Part 4.2 "Image provider": given the content layer whose image is about to be drawn, another
+// Given the content layer whose image is about to be drawn, another
 // image, or null for the layer's own.
 using VTLayerImageProvider = std::function<CGImageRef(const VTLayer&)>;
 
@@ -23,4 +23,5 @@ void drawInContext(const VTLayer& layer, const CGContextRef& context);
 // Flips the context to the layer's y-down drawing space (top-left corner at the context's point
 // (0, height)), draws the layer, and leaves the context's state as it was.
 void CGContextDrawVTLayerHierarchy(const CGContextRef& context, const VTLayer& layer,
-                                   const VTLayerImageProvider& provider, bool ignoreComponentScreens);
+                                   const VTLayerImageProvider& provider,
+                                   bool ignoreComponentScreens);

@@ -29,31 +29,49 @@ uint32_t hashBits(float value) {
 
 std::string stringForAnimationType(VTAnimationType type) {
     switch (type) {
-        case 0: return "No Animation";
-        case 1: return "Ease In";
-        case 2: return "Ease Out";
-        case 3: return "Ease Both";
-        case 4: return "Linear";
-        case 5: return "Spring";
-        case 6: return "Custom";
-        case 7: return "Default";
-        default: return "unknown animation type";
+        case 0:
+            return "No Animation";
+        case 1:
+            return "Ease In";
+        case 2:
+            return "Ease Out";
+        case 3:
+            return "Ease Both";
+        case 4:
+            return "Linear";
+        case 5:
+            return "Spring";
+        case 6:
+            return "Custom";
+        case 7:
+            return "Default";
+        default:
+            return "unknown animation type";
     }
 }
 
 VTControlPoints controlPointsForAnimationType(VTAnimationType type) {
     // 0.42f, 0.58f and 0.1f are the nearest floats to those decimals (0x3ED70A3D, 0x3F147AE1,
-    // 0x3DCCCCCD), as Part 2.10 fixes them.
+    // 0x3DCCCCCD), as archives store them.
     switch (type) {
-        case 0: return {0, 0, 1, 1};
-        case 1: return {0.42f, 0, 1, 1};
-        case 2: return {0, 0, 0.58f, 1};
-        case 3: return {0.42f, 0, 0.58f, 1};
-        case 4: return {0, 0, 1, 1};
-        case 5: return {0, 0, 1, 1};
-        case 6: return {0, 0, 1, 1};
-        case 7: return {0.25f, 0.1f, 0.25f, 1};
-        default: return {0.42f, 0, 1, 1};
+        case 0:
+            return {0, 0, 1, 1};
+        case 1:
+            return {0.42f, 0, 1, 1};
+        case 2:
+            return {0, 0, 0.58f, 1};
+        case 3:
+            return {0.42f, 0, 0.58f, 1};
+        case 4:
+            return {0, 0, 1, 1};
+        case 5:
+            return {0, 0, 1, 1};
+        case 6:
+            return {0, 0, 1, 1};
+        case 7:
+            return {0.25f, 0.1f, 0.25f, 1};
+        default:
+            return {0.42f, 0, 1, 1};
     }
 }
 
@@ -67,8 +85,8 @@ std::shared_ptr<VTAnimationCurve> VTAnimationCurve::curveWithType(VTAnimationTyp
     return curve;
 }
 
-std::shared_ptr<VTAnimationCurve> VTAnimationCurve::initWithControlPoints(float c1x, float c1y, float c2x,
-                                                                          float c2y) {
+std::shared_ptr<VTAnimationCurve> VTAnimationCurve::initWithControlPoints(float c1x, float c1y,
+                                                                          float c2x, float c2y) {
     auto curve = init();
     curve->type_ = 6;
     curve->setControlPoint_atIndex({c1x, c1y}, 1);
@@ -77,23 +95,26 @@ std::shared_ptr<VTAnimationCurve> VTAnimationCurve::initWithControlPoints(float 
 }
 
 void VTAnimationCurve::setType(VTAnimationType type) {
-    // The stored type is bounded to 0…8, but the points are those of the argument's own row, so that
-    // −3 stores 0 with the points of the last row (Part 2.10, Failure handling).
+    // The stored type is bounded to 0…8, but the points are those of the argument's own row, so
+    // that −3 stores 0 with the points of the last row.
     type_ = type < 0 ? 0 : type > 8 ? 8 : type;
     points_ = controlPointsForAnimationType(type);
 }
 
 CGPoint VTAnimationCurve::controlPointAtIndex(int64_t index) const {
     switch (index) {
-        case 1: return {points_.c1x, points_.c1y};
-        case 2: return {points_.c2x, points_.c2y};
-        case 3: return {1, 1};
-        default: return {0, 0};
+        case 1:
+            return {points_.c1x, points_.c1y};
+        case 2:
+            return {points_.c2x, points_.c2y};
+        case 3:
+            return {1, 1};
+        default:
+            return {0, 0};
     }
 }
 
 void VTAnimationCurve::setControlPoint_atIndex(CGPoint point, int64_t index) {
-    // Part 2.10, Algorithms "Editing a control point".
     const CGPoint before = controlPointAtIndex(index);
     if (index == 1) {
         const float x = narrowToFloat(point.x);
@@ -147,7 +168,7 @@ void VTAnimationCurve::encodeWithCoder(NSCoder& coder) const {
 }
 
 bool VTAnimationCurve::initWithCoder(NSCoder& coder) {
-    // Stored as read (Part 2.10): a type outside 0…8 or points off the table stay as they are.
+    // Stored as read: a type outside 0…8 or points off the table stay as they are.
     points_.c1x = coder.decodeFloatForKey("c1x");
     points_.c1y = coder.decodeFloatForKey("c1y");
     points_.c2x = coder.decodeFloatForKey("c2x");

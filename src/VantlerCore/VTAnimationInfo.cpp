@@ -8,7 +8,7 @@
 
 namespace {
 
-// Part 2.10: whole hundredths, halves away from zero (std::round), never negative. The comparison
+// Whole hundredths, halves away from zero (std::round), never negative. The comparison
 // form also turns NaN and −0 into +0.
 double roundToHundredths(double value) {
     const double rounded = std::round(value * 100) / 100;
@@ -16,7 +16,8 @@ double roundToHundredths(double value) {
 }
 
 // A double truncated toward zero to signed 64-bit, as the hash needs it. C++ leaves out-of-range
-// conversions undefined; these saturate and NaN gives 0 (what the platform's arm64 conversion does).
+// conversions undefined; these saturate and NaN gives 0 (what the platform's arm64 conversion
+// does).
 int64_t truncateToInt64(double value) {
     if (std::isnan(value)) return 0;
     if (value >= 0x1p63) return INT64_MAX;
@@ -38,8 +39,8 @@ std::shared_ptr<VTAnimationInfo> VTAnimationInfo::init() {
     return std::make_shared<VTAnimationInfo>();
 }
 
-std::shared_ptr<VTAnimationInfo> VTAnimationInfo::initWithCurve_delay_duration(std::shared_ptr<VTAnimationCurve> curve,
-                                                                               double delay, double duration) {
+std::shared_ptr<VTAnimationInfo> VTAnimationInfo::initWithCurve_delay_duration(
+    std::shared_ptr<VTAnimationCurve> curve, double delay, double duration) {
     auto info = init();
     info->setDuration(duration);
     info->setDelay(delay);
@@ -61,7 +62,7 @@ double VTAnimationInfo::visibleDuration() const {
 }
 
 bool VTAnimationInfo::isEqual(const NSObject& other) const {
-    // Part 2.10, Algorithms "Equality of animation infos".
+    // Times agree within a ten-thousandth; two curves agree when both are none or equal.
     if (!isKindOfClass(other, classForKeyedArchiver())) return false;
     const auto* info = dynamic_cast<const VTAnimationInfo*>(&other);
     if (!info) return false;
@@ -101,24 +102,26 @@ void VTAnimationInfo::encodeWithCoder(NSCoder& coder) const {
 }
 
 bool VTAnimationInfo::initWithCoder(NSCoder& coder) {
-    // Part 2.10, Algorithms "Decoding an animation info". Step 1: the defaults of init.
+    // The defaults of init first.
     curve_ = nullptr;
     duration_ = 0;
     delay_ = 0;
     springConstant_ = kDefaultSpringConstant;
     springFriction_ = kDefaultSpringFriction;
-    // Step 2: "customCurve", else the legacy "curve" type (read, never written), else "Ease Both".
+    // "customCurve", else the legacy "curve" type (read, never written), else "Ease Both".
     std::shared_ptr<VTAnimationCurve> curve;
     if (coder.containsValueForKey("customCurve"))
         curve = coder.decodeObjectOfClass_forKey<VTAnimationCurve>("customCurve");
     else if (coder.containsValueForKey("curve"))
         curve = VTAnimationCurve::curveWithType(coder.decodeInt64ForKey("curve"));
     curve_ = curve ? std::move(curve) : VTAnimationCurve::curveWithType(3);
-    // Step 3: through the setters, so both come to whole hundredths and at least 0.
+    // Through the setters, so both come to whole hundredths and at least 0.
     setDuration(coder.decodeDoubleForKey("duration"));
     setDelay(coder.decodeDoubleForKey("delay"));
-    // Step 4: an absent spring key keeps the default.
-    if (coder.containsValueForKey("springConstant")) springConstant_ = coder.decodeDoubleForKey("springConstant");
-    if (coder.containsValueForKey("springFriction")) springFriction_ = coder.decodeDoubleForKey("springFriction");
+    // An absent spring key keeps the default.
+    if (coder.containsValueForKey("springConstant"))
+        springConstant_ = coder.decodeDoubleForKey("springConstant");
+    if (coder.containsValueForKey("springFriction"))
+        springFriction_ = coder.decodeDoubleForKey("springFriction");
     return true;
 }

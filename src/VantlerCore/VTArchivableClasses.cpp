@@ -13,14 +13,14 @@
 void VTRegisterArchivableClasses() {
     static std::once_flag once;
     std::call_once(once, [] {
-        // Parts 2.3, 2.4, 2.6
+        // The document tree
         NSKeyedUnarchiver::registerClass<VTPrototype>();
         NSKeyedUnarchiver::registerClass<VTScreen>();
         NSKeyedUnarchiver::registerClass<VTLayer>();
-        // Part 2.10
+        // Animation timing
         NSKeyedUnarchiver::registerClass<VTAnimationCurve>();
         NSKeyedUnarchiver::registerClass<VTAnimationInfo>();
-        // Part 3.1
+        // Media assets
         NSKeyedUnarchiver::registerClass<VTImage>();
     });
 }

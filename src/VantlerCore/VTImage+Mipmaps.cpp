@@ -1,4 +1,4 @@
-// Part 3.2: the mipmap cache of an image asset and its asynchronous level requests.
+// The mipmap cache of an image asset and its asynchronous level requests.
 
 #include <algorithm>
 #include <atomic>
@@ -10,8 +10,8 @@
 
 namespace {
 
-// Part 3.2 "placeholderObject": one process-wide empty list, recognised by identity only. Leaked, so
-// that work still queued at exit never sees it destroyed.
+// The mark of a generation in progress: one process-wide empty list, recognised by identity only.
+// Leaked, so that work still queued at exit never sees it destroyed.
 const std::shared_ptr<const VTMipmapLevels>& placeholderObject() {
     static const auto& placeholder =
         *new std::shared_ptr<const VTMipmapLevels>(std::make_shared<const VTMipmapLevels>());
@@ -21,11 +21,12 @@ const std::shared_ptr<const VTMipmapLevels>& placeholderObject() {
 // The "Mipmap Queue" once made, for addRequestBarrier, which must not make it.
 std::atomic<const dispatch_queue_t*> existingMipmapQueue{nullptr};
 
-// Part 3.2 "mipmapQueue": made on the first generation request, never destroyed (a leaked handle, so
+// The "Mipmap Queue": made on the first generation request, never destroyed (a leaked handle, so
 // that the process may exit while generations run; DispatchQueue.h "Lifetime").
 const dispatch_queue_t& mipmapQueue() {
-    static const dispatch_queue_t& queue = [] () -> const dispatch_queue_t& {
-        const auto* made = new dispatch_queue_t(dispatch_queue_create("Mipmap Queue", DISPATCH_QUEUE_CONCURRENT));
+    static const dispatch_queue_t& queue = []() -> const dispatch_queue_t& {
+        const auto* made =
+            new dispatch_queue_t(dispatch_queue_create("Mipmap Queue", DISPATCH_QUEUE_CONCURRENT));
         existingMipmapQueue.store(made, std::memory_order_release);
         return *made;
     }();
@@ -48,42 +49,43 @@ int64_t VTImage::mipmapLevelForSize(CGSize size) const {
     const double width = std::fmax(size.width, 1.0), height = std::fmax(size.height, 1.0);
     const double ratio = std::fmin(static_cast<double>(CGImageGetWidth(image_)) / width,
                                    static_cast<double>(CGImageGetHeight(image_)) / height);
-    // log2 of a ratio of at most 32767 (the largest side) is at most 15; fmax turns the -infinity of
-    // no bitmap into 0.
+    // log2 of a ratio of at most 32767 (the largest side) is at most 15; fmax turns the -infinity
+    // of no bitmap into 0.
     return static_cast<int64_t>(std::fmax(std::log2(ratio), 0.0));
 }
 
 void VTImage::mipmapImageAtLevel_callback(int64_t level, VTMipmapCallback callback) {
-    // Step 1.
+    // Level 0 is the asset's own bitmap, answered at once.
     if (level <= 0) {
         callback(image_);
         return;
     }
-    // Step 2.
     const auto& placeholder = placeholderObject();
     std::shared_ptr<const VTMipmapLevels> cache;
     {
-        // Step 5 marks the generation here, under the same lock as the look, so that two threads
-        // requesting at once start one generation.
+        // An empty cache is marked as generating here, under the same lock as the look, so that two
+        // threads requesting at once start one generation.
         std::lock_guard lock(mipmapMutex_);
         cache = mipmapCache_;
         if (!cache) mipmapCache_ = placeholder;
     }
     auto self = std::static_pointer_cast<VTImage>(shared_from_this());
     if (cache == placeholder) {
-        // Step 3: retry once through the mipmap queue and then on the main queue.
+        // A generation is running: ask again once the mipmap queue has passed it, on the main
+        // queue.
         dispatch_async(mipmapQueue(), [self, level, callback] {
-            dispatch_async(dispatch_get_main_queue(),
-                           [self, level, callback] { self->mipmapImageAtLevel_callback(level, callback); });
+            dispatch_async(dispatch_get_main_queue(), [self, level, callback] {
+                self->mipmapImageAtLevel_callback(level, callback);
+            });
         });
         return;
     }
     if (cache) {
-        // Step 4.
+        // Generated: the level's entry, or the smallest there is; none when nothing could be made.
         callback(cache->empty() ? CGImageRef() : entryForLevel(*cache, level));
         return;
     }
-    // Step 5: the generation reads only the bitmap as it is now and its own new bitmaps.
+    // The generation reads only the bitmap as it is now and its own new bitmaps.
     dispatch_async(mipmapQueue(), [self, level, callback, bitmap = image_] {
         auto generated = generateMipmaps(bitmap);
         std::shared_ptr<const VTMipmapLevels> levels;
@@ -99,23 +101,23 @@ void VTImage::mipmapImageAtLevel_callback(int64_t level, VTMipmapCallback callba
 }
 
 std::optional<VTMipmapLevels> generateMipmaps(const CGImageRef& image) {
-    // Step 1.
     if (!image) return std::nullopt;
-    // Step 2.
     VTMipmapLevels levels{image};
     const CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
     const size_t width = CGImageGetWidth(image), height = CGImageGetHeight(image);
-    // Step 3.
+    // A bitmap with a side below 2 cannot be halved.
     if (width < 2 || height < 2) return levels;
-    // Step 4: every size from the full one; each level drawn from the one before.
+    // Every size from the full one; each level drawn from the one before.
     for (int i = 1;; ++i) {
         const double scale = std::ldexp(1.0, -i);
         const auto w = static_cast<size_t>(std::ceil(scale * static_cast<double>(width)));
         const auto h = static_cast<size_t>(std::ceil(scale * static_cast<double>(height)));
-        const auto context = CGBitmapContextCreate(nullptr, w, h, 8, 0, space, kCGImageAlphaPremultipliedFirst);
-        // Part 3.2 "Left to the implementer": a level that cannot be made ends the list.
+        const auto context =
+            CGBitmapContextCreate(nullptr, w, h, 8, 0, space, kCGImageAlphaPremultipliedFirst);
+        // A level that cannot be made ends the list.
         if (!context) break;
-        CGContextDrawImage(context, CGRectMake(0, 0, static_cast<CGFloat>(w), static_cast<CGFloat>(h)),
+        CGContextDrawImage(context,
+                           CGRectMake(0, 0, static_cast<CGFloat>(w), static_cast<CGFloat>(h)),
                            levels.back());
         auto level = CGBitmapContextCreateImage(context);
         if (!level) break;

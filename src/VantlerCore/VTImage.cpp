@@ -1,4 +1,4 @@
-// Part 3.1: the image asset. The mipmap cache (Part 3.2) is VTImage+Mipmaps.cpp.
+// The image asset. The mipmap cache is VTImage+Mipmaps.cpp.
 
 #include "VTImage.h"
 
@@ -18,25 +18,38 @@
 
 namespace {
 
-// Part 3.1 "Per-thread settings", one thread_local per thread-dictionary entry.
+// The per-thread settings, one thread_local per thread-dictionary entry.
 // Under VTImageEncodingDelegateKey: the delegate itself, kept strongly.
 thread_local std::shared_ptr<VTImageEncodingDelegate> threadEncodingDelegate;
 // Under VTImageShouldSkipVideoDecodeKey: the stored number, absent until the style is first set.
 thread_local std::optional<int64_t> threadShouldSkipVideoDecode;
 
-// Part 3.1 "Supported media types", in the order tested.
+// The video and audio types an asset keeps as media, in the order tested.
 constexpr std::array<const char*, 20> kSupportedMediaTypes{
-    "com.apple.quicktime-movie", "public.mpeg-4",        "public.3gpp",
-    "public.3gpp2",              "public.avi",           "com.apple.itunes.audible",
-    "public.aac-audio",          "public.aiff-audio",    "com.apple.m4v-video",
-    "com.apple.m4a-audio",       "public.mpeg-4-audio",  "public.aifc-audio",
-    "com.apple.mpeg-4-ringtone", "com.microsoft.waveform-audio", "public.mp2",
-    "public.mp3",                "public.au-audio",      "public.enhanced-ac3-audio",
-    "public.ac3-audio",          "com.apple.protected-mpeg-4-audio",
+    "com.apple.quicktime-movie",
+    "public.mpeg-4",
+    "public.3gpp",
+    "public.3gpp2",
+    "public.avi",
+    "com.apple.itunes.audible",
+    "public.aac-audio",
+    "public.aiff-audio",
+    "com.apple.m4v-video",
+    "com.apple.m4a-audio",
+    "public.mpeg-4-audio",
+    "public.aifc-audio",
+    "com.apple.mpeg-4-ringtone",
+    "com.microsoft.waveform-audio",
+    "public.mp2",
+    "public.mp3",
+    "public.au-audio",
+    "public.enhanced-ac3-audio",
+    "public.ac3-audio",
+    "com.apple.protected-mpeg-4-audio",
 };
 
-// NSURL's lastPathComponent, except that the root ("/") and an empty path have none here: Part 3.1
-// puts the component into a file name.
+// NSURL's lastPathComponent, except that the root ("/") and an empty path have none here: the
+// component goes into a file name.
 std::optional<std::string> lastPathComponent(const NSURL& url) {
     std::string path = url.path();
     while (path.size() > 1 && path.ends_with('/')) path.pop_back();
@@ -52,7 +65,7 @@ std::string deletingPathExtension(const std::string& component) {
     return dot == std::string::npos || dot == 0 ? component : component.substr(0, dot);
 }
 
-// Part 3.1 "Import" step 3.
+// 2.0 for a "@2x" file name (extension aside), else 3.0 for "@3x", else 1.0.
 float scaleFromFileName(const NSURL& url) {
     const std::string name = deletingPathExtension(lastPathComponent(url).value_or(""));
     if (name.find("@2x") != std::string::npos) return 2.0f;
@@ -67,7 +80,7 @@ std::string describe(const std::shared_ptr<NSError>& error) {
            error->localizedDescription() + "\"";
 }
 
-// Part 3.1 "Import" step 1: the frame at time 0, upright, at its encoded pixel size; none (logged)
+// The still of a media file: the frame at time 0, upright, at its encoded pixel size; none (logged)
 // when no frame comes back.
 CGImageRef copyFirstFrame(const std::shared_ptr<AVURLAsset>& asset) {
     auto generator = AVAssetImageGenerator::assetImageGeneratorWithAsset(asset);
@@ -76,14 +89,14 @@ CGImageRef copyFirstFrame(const std::shared_ptr<AVURLAsset>& asset) {
     generator->setRequestedTimeToleranceBefore(kCMTimeZero);
     generator->setRequestedTimeToleranceAfter(kCMTimeZero);
     std::shared_ptr<NSError> error;
-    CGImageRef frame = generator->copyCGImageAtTime_actualTime_error(CMTimeMake(0, 60), nullptr, &error);
+    CGImageRef frame =
+        generator->copyCGImageAtTime_actualTime_error(CMTimeMake(0, 60), nullptr, &error);
     if (!frame) NSLog("Thumbnail Generation Error " + describe(error));
     return frame;
 }
 
-// An archive may hold any value under "scale": an absent, zero, negative or non-finite one would make
-// point sizes meaningless, so such an asset gets 1.0 (Part 3.1 "Left to the implementer" allows any
-// positive scale for an archive without one; this system never writes another).
+// An archive may hold any value under "scale": an absent, zero, negative or non-finite one would
+// make point sizes meaningless, so such an asset gets 1.0 (this system never writes another).
 float sanitisedScale(float scale) {
     return std::isfinite(scale) && scale > 0 ? scale : 1.0f;
 }
@@ -91,7 +104,8 @@ float sanitisedScale(float scale) {
 }  // namespace
 
 VTImage::~VTImage() {
-    if (temporaryFileURL_) NSFileManager::defaultManager()->removeItemAtURL_error(*temporaryFileURL_, nullptr);
+    if (temporaryFileURL_)
+        NSFileManager::defaultManager()->removeItemAtURL_error(*temporaryFileURL_, nullptr);
 }
 
 std::shared_ptr<VTImage> VTImage::init() {
@@ -108,7 +122,8 @@ std::shared_ptr<VTImage> VTImage::imageWithURL(const std::shared_ptr<const NSURL
         image = init();
         image->temporaryFileURL_ = tempVideoURLForURL(url.get());
         // A failed copy leaves an asset whose media does not open; its frame grab fails and logs.
-        NSFileManager::defaultManager()->copyItemAtURL_toURL_error(*url, *image->temporaryFileURL_, nullptr);
+        NSFileManager::defaultManager()->copyItemAtURL_toURL_error(*url, *image->temporaryFileURL_,
+                                                                   nullptr);
         image->image_ = copyFirstFrame(image->mediaAsset());
     } else {
         image = imageWithOSImage(NSImage::initWithContentsOfURL(*url));
@@ -189,8 +204,8 @@ bool VTImage::isEqual(const NSObject& other) const {
     const auto* image = dynamic_cast<const VTImage*>(&other);
     if (!image || image->isVideoOrAudio() != isVideoOrAudio()) return false;
     if (isVideoOrAudio())
-        return NSFileManager::defaultManager()->contentsEqualAtPath_andPath(temporaryFileURL_->path(),
-                                                                           image->temporaryFileURL_->path());
+        return NSFileManager::defaultManager()->contentsEqualAtPath_andPath(
+            temporaryFileURL_->path(), image->temporaryFileURL_->path());
     const auto& mine = pngData();
     const auto& theirs = image->pngData();
     return mine && theirs && mine->isEqual(*theirs);
@@ -202,30 +217,32 @@ size_t VTImage::hash() const {
 
 bool VTImage::initWithCoder(NSCoder& coder) {
     decodeContentsWithCoder(coder);
-    // Step 4: every decoded asset starts its level generation now, in the background.
+    // Every decoded asset starts its level generation now, in the background.
     mipmapImageAtLevel_callback(1, [](const CGImageRef&) {});
     return true;
 }
 
 void VTImage::decodeContentsWithCoder(NSCoder& coder) {
-    // Step 1.
     auto uuid = coder.decodeObjectOfClass_forKey<NSUUID>("uuid");
     uuid_ = uuid ? std::move(uuid) : NSUUID::UUID();
-    scale_ = sanitisedScale(coder.containsValueForKey("scale") ? coder.decodeFloatForKey("scale") : 1.0f);
+    scale_ = sanitisedScale(coder.containsValueForKey("scale") ? coder.decodeFloatForKey("scale")
+                                                               : 1.0f);
     originalURL_ = coder.decodeObjectOfClass_forKey<NSURL>("url");
 
-    // Step 2, for either decoding style.
+    // The still, for either decoding style: raw pixels when the archive has them, else encoded
+    // bytes.
     if (coder.containsValueForKey("imageData")) {
         const auto width = static_cast<uint64_t>(coder.decodeInt64ForKey("imageWidth"));
         const auto height = static_cast<uint64_t>(coder.decodeInt64ForKey("imageHeight"));
-        image_ = CGImageCreateFromData(coder.decodeObjectOfClass_forKey<NSData>("imageData"),
-                                       CGSizeMake(static_cast<double>(width), static_cast<double>(height)));
+        image_ = CGImageCreateFromData(
+            coder.decodeObjectOfClass_forKey<NSData>("imageData"),
+            CGSizeMake(static_cast<double>(width), static_cast<double>(height)));
     } else {
         pngData_ = coder.decodeObjectOfClass_forKey<NSData>("jpegData");
         image_ = CGImageCreateFromPNGData(pngData_);
     }
 
-    // Step 3: the preview generator (style 1) writes no file at all.
+    // The preview generator (style 1) writes no media file at all.
     if (decodingStyle() != 0) return;
     const auto video = coder.decodeObjectOfClass_forKey<NSData>("videoData");
     if (!video) return;
@@ -238,9 +255,11 @@ void VTImage::decodeContentsWithCoder(NSCoder& coder) {
 
 void VTImage::encodeWithCoder(NSCoder& coder) const {
     if (const auto delegate = encodingDelegate()) {
-        delegate->image_didEncodeWithID(std::static_pointer_cast<const VTImage>(shared_from_this()), uuid_);
+        delegate->image_didEncodeWithID(std::static_pointer_cast<const VTImage>(shared_from_this()),
+                                        uuid_);
     } else {
-        if (const auto& url = videoURL()) coder.encodeObject_forKey(NSData::dataWithContentsOfURL(*url), "videoData");
+        if (const auto& url = videoURL())
+            coder.encodeObject_forKey(NSData::dataWithContentsOfURL(*url), "videoData");
         coder.encodeObject_forKey(pngData(), "jpegData");
     }
     coder.encodeObject_forKey(uuid_, "uuid");
@@ -253,7 +272,8 @@ void VTImage::encodeWithCoder(NSCoder& coder) const {
 bool isSupportedVideoType(const NSURL& url) {
     const auto type = NSURLTypeIdentifierForURL(url);
     if (!type) return false;
-    if (!UTTypeConformsToType(*type, "public.movie") && !UTTypeConformsToType(*type, "public.audio"))
+    if (!UTTypeConformsToType(*type, "public.movie") &&
+        !UTTypeConformsToType(*type, "public.audio"))
         return false;
     for (const char* supported : kSupportedMediaTypes)
         if (UTTypeConformsToType(*type, supported)) return true;
@@ -269,17 +289,19 @@ std::shared_ptr<NSURL> tempVideoURLForURL(const NSURL* url) {
 
 CGImageRef CGImageCreateFromData(const std::shared_ptr<const NSData>& data, CGSize size) {
     if (!data) return nullptr;
-    // Step 1: sizes beyond any bitmap's are refused before they are converted to integers.
+    // Sizes beyond any bitmap's are refused before they are converted to integers.
     const double width = std::round(size.width), height = std::round(size.height);
-    if (!(width >= 0 && width <= kCGImageMaxDimension && height >= 0 && height <= kCGImageMaxDimension))
+    if (!(width >= 0 && width <= kCGImageMaxDimension && height >= 0 &&
+          height <= kCGImageMaxDimension))
         return nullptr;
     const auto w = static_cast<size_t>(width), h = static_cast<size_t>(height);
-    // Step 2 (w × 4 × h cannot overflow: each side is at most 32767).
+    // w × 4 × h cannot overflow: each side is at most 32767.
     if (data->length() != w * 4 * h) return nullptr;
-    // Step 3: the context only reads these bytes (nothing is drawn into it), so the immutable data may
-    // be handed to it; step 4 copies them into the new image.
-    auto context = CGBitmapContextCreate(const_cast<uint8_t*>(data->bytes()), w, h, 8, w * 4,
-                                         CGColorSpaceCreateDeviceRGB(), kCGImageAlphaPremultipliedFirst);
+    // The context only reads these bytes (nothing is drawn into it), so the immutable data may be
+    // handed to it; the new image takes a copy.
+    auto context =
+        CGBitmapContextCreate(const_cast<uint8_t*>(data->bytes()), w, h, 8, w * 4,
+                              CGColorSpaceCreateDeviceRGB(), kCGImageAlphaPremultipliedFirst);
     return CGBitmapContextCreateImage(context);
 }
 

@@ -15,9 +15,9 @@ void VTLayer::setInitialValues() {
 }
 
 bool VTLayer::initWithCoder(NSCoder& coder) {
-    setInitialValues();  // Part 2.13 reading step 1
-    size_ = decodeCGSizeForKey(coder, "size");  // step 9.7: as stored; an absent group reads 0 × 0
-    // Step 9.8: a colour that is absent or unreadable gives a new transparent sRGB colour.
+    setInitialValues();
+    size_ = decodeCGSizeForKey(coder, "size");  // as stored; an absent group reads 0 × 0
+    // A colour that is absent or unreadable gives a new transparent sRGB colour.
     backgroundColor_ = newCGColorForKey(coder, "backgroundColor");
     if (!backgroundColor_) backgroundColor_ = CGColorCreateSRGB(0, 0, 0, 0);
     return true;

@@ -1,7 +1,7 @@
 #pragma once
-// The layer record (Part 2.6), so far the part that the request path reads: the size and the fill
-// colour, with their defaults, and their archive form (Part 2.13 reading, steps 9.7 and 9.8). The
-// rest of the record, the tree (Part 2.7) and the full archive form join it in their own Parts.
+// The layer record, the part that the request path reads: the size and the fill colour, with their
+// defaults, and how they are read from an archive. The rest of the record, the tree and the full
+// archive form join it as the generator comes to draw them.
 
 #include <memory>
 
@@ -13,7 +13,7 @@ class VTLayer : public NSObject {
 public:
     NS_CLASS_RECORD("VTLayer", NSObject::objcClass())
 
-    // Part 2.6 "Construction": size 44 × 44, a new transparent sRGB background (0, 0, 0, 0).
+    // Size 44 × 44, a new transparent sRGB background (0, 0, 0, 0).
     static std::shared_ptr<VTLayer> init();
 
     // Extent of the layer in its own coordinates, in points.
@@ -25,11 +25,11 @@ public:
 
     bool initWithCoder(NSCoder& coder) override;
 
-protected:
-    // Part 2.6 "Construction", for this class and its subclasses.
+  protected:
+    // The values of a new layer, for this class and its subclasses.
     void setInitialValues();
 
-private:
+  private:
     CGSize size_ = CGSizeZero;
     CGColorRef backgroundColor_;
 };

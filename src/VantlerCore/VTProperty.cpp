@@ -1,4 +1,4 @@
-// Part 2.8: the property catalogue and packed colours. See VTProperty.h.
+// The property catalogue and packed colours. See VTProperty.h.
 
 #include "VTProperty.h"
 
@@ -7,96 +7,87 @@
 #include <cmath>
 #include <cstdio>
 
-#include "CGImageToData.h"
-
 namespace {
 
-constexpr size_t kTableSize = static_cast<size_t>(kVTPropertyLast) + 1;  // numbers 0 … 37
-
-// Display names by number; null where the table has none (0 and the unassigned numbers).
-constexpr std::array<const char*, kTableSize> kNames = {
-    nullptr,                // 0
-    "Center X",             // 1
-    "Center Y",             // 2
-    "Angle",                // 3
-    "Scale",                // 4
-    "Width",                // 5
-    "Height",               // 6
-    "Opacity",              // 7
-    nullptr,                // 8
-    "Fill",                 // 9
-    "Scroll X",             // 10
-    "Scroll Y",             // 11
-    "Horizontal Behavior",  // 12
-    nullptr,                // 13
-    "Mask Sublayers",       // 14
-    nullptr,                // 15
-    nullptr,                // 16
-    nullptr,                // 17
-    nullptr,                // 18
-    "Vertical Behavior",    // 19
-    nullptr,                // 20
-    nullptr,                // 21
-    "Radius",               // 22
-    "Font Size",            // 23
-    "Stroke Width",         // 24
-    "Stroke Color",         // 25
-    "Shadow X",             // 26
-    "Shadow Y",             // 27
-    "Shadow Blur",          // 28
-    "Shadow Color",         // 29
-    "Media",                // 30
-    "Text",                 // 31
-    "Anchor X",             // 32
-    "Anchor Y",             // 33
-    "Media Time",           // 34
-    "Component Artboard",   // 35
-    "Media Paused",         // 36
-    "Media Volume",         // 37
+// One row of the catalogue: a property number with its display name (none for 0) and its flags.
+struct PropertyRow {
+    VTValueType number;
+    const char* name;
+    bool internal;  // false exactly for placement: centre, angle, scale, size, opacity, anchor
+    bool packed;    // true exactly for the colours, held as packed doubles
 };
 
-// The two 38-byte flag tables. The bytes of the unassigned numbers are never read (the validity
-// mask is tested first); they hold 1, the answer given for those numbers.
-constexpr std::array<uint8_t, kTableSize> kInternal = {
-    1,                             // 0
-    0, 0, 0, 0, 0, 0, 0,           // 1 to 7: placement
-    1,                             // 8 (unassigned)
-    1, 1, 1, 1,                    // 9 to 12
-    1,                             // 13 (unassigned)
-    1,                             // 14
-    1, 1, 1, 1,                    // 15 to 18 (unassigned)
-    1,                             // 19
-    1, 1,                          // 20, 21 (unassigned)
-    1, 1, 1, 1, 1, 1, 1, 1, 1, 1,  // 22 to 31
-    0, 0,                          // 32, 33: anchor
-    1, 1, 1, 1,                    // 34 to 37
-};
-constexpr std::array<uint8_t, kTableSize> kPacked = {
-    0,                       // 0
-    0, 0, 0, 0, 0, 0, 0,     // 1 to 7
-    1,                       // 8 (unassigned)
-    1,                       // 9: Fill
-    0, 0, 0,                 // 10 to 12
-    1,                       // 13 (unassigned)
-    0,                       // 14
-    1, 1, 1, 1,              // 15 to 18 (unassigned)
-    0,                       // 19
-    1, 1,                    // 20, 21 (unassigned)
-    0, 0, 0,                 // 22 to 24
-    1,                       // 25: Stroke Color
-    0, 0, 0,                 // 26 to 28
-    1,                       // 29: Shadow Color
-    0, 0, 0, 0, 0, 0, 0, 0,  // 30 to 37
-};
+// The catalogue, in number order. A number without a row is unassigned (8, 13, 15 to 18, 20, 21)
+// or outside the catalogue.
+constexpr auto kCatalogue = std::to_array<PropertyRow>({
+    {kVTPropertyNone, nullptr, true, false},
+    {kVTPropertyCenterX, "Center X", false, false},
+    {kVTPropertyCenterY, "Center Y", false, false},
+    {kVTPropertyAngle, "Angle", false, false},
+    {kVTPropertyScale, "Scale", false, false},
+    {kVTPropertyWidth, "Width", false, false},
+    {kVTPropertyHeight, "Height", false, false},
+    {kVTPropertyOpacity, "Opacity", false, false},
+    {kVTPropertyFill, "Fill", true, true},
+    {kVTPropertyScrollX, "Scroll X", true, false},
+    {kVTPropertyScrollY, "Scroll Y", true, false},
+    {kVTPropertyHorizontalBehavior, "Horizontal Behavior", true, false},
+    {kVTPropertyMaskSublayers, "Mask Sublayers", true, false},
+    {kVTPropertyVerticalBehavior, "Vertical Behavior", true, false},
+    {kVTPropertyRadius, "Radius", true, false},
+    {kVTPropertyFontSize, "Font Size", true, false},
+    {kVTPropertyStrokeWidth, "Stroke Width", true, false},
+    {kVTPropertyStrokeColor, "Stroke Color", true, true},
+    {kVTPropertyShadowX, "Shadow X", true, false},
+    {kVTPropertyShadowY, "Shadow Y", true, false},
+    {kVTPropertyShadowBlur, "Shadow Blur", true, false},
+    {kVTPropertyShadowColor, "Shadow Color", true, true},
+    {kVTPropertyMedia, "Media", true, false},
+    {kVTPropertyText, "Text", true, false},
+    {kVTPropertyAnchorX, "Anchor X", false, false},
+    {kVTPropertyAnchorY, "Anchor Y", false, false},
+    {kVTPropertyMediaTime, "Media Time", true, false},
+    {kVTPropertyComponentArtboard, "Component Artboard", true, false},
+    {kVTPropertyMediaPaused, "Media Paused", true, false},
+    {kVTPropertyMediaVolume, "Media Volume", true, false},
+});
 
-bool isInValidityMask(VTValueType type) {
-    return type >= 0 && type < 64 && ((kVTPropertyValidityMask >> type) & 1u) != 0;
+// Each number has one row, in increasing order.
+constexpr bool inNumberOrder(const std::array<PropertyRow, kCatalogue.size()>& rows) {
+    for (size_t i = 1; i < rows.size(); ++i)
+        if (rows[i].number <= rows[i - 1].number) return false;
+    return true;
+}
+static_assert(inNumberOrder(kCatalogue), "one row per number, in number order");
+
+// The numbers that have a row, bit n for number n.
+constexpr uint64_t validityMaskOf(const std::array<PropertyRow, kCatalogue.size()>& rows) {
+    uint64_t mask = 0;
+    for (const auto& row : rows) mask |= uint64_t{1} << row.number;
+    return mask;
+}
+static_assert(validityMaskOf(kCatalogue) == kVTPropertyValidityMask,
+              "the exported validity mask names exactly the catalogue's numbers");
+
+// The row of each number 0 … kVTPropertyLast, or -1 where there is none.
+constexpr auto kRowOfNumber = [] {
+    std::array<int8_t, static_cast<size_t>(kVTPropertyLast) + 1> index{};
+    index.fill(-1);
+    for (size_t i = 0; i < kCatalogue.size(); ++i)
+        index[static_cast<size_t>(kCatalogue[i].number)] = static_cast<int8_t>(i);
+    return index;
+}();
+
+const PropertyRow* rowFor(VTValueType type) {
+    if (type < 0 || type > kVTPropertyLast) return nullptr;
+    const int8_t row = kRowOfNumber[static_cast<size_t>(type)];
+    return row < 0 ? nullptr : &kCatalogue[static_cast<size_t>(row)];
 }
 
-// The flag of `table` for a number of the validity mask; otherwise the Part's message on standard
-// output, flushed at once (it is one whole line and tests capture it), and true.
-bool flagOrUnknown(const std::array<uint8_t, kTableSize>& table, VTValueType type) {
-    if (isInValidityMask(type)) return table[static_cast<size_t>(type)] != 0;
+// The flag of a catalogued number; otherwise "unknown property" on standard output, flushed at
+// once (it is one whole line and tests capture it), and true.
+bool flagOrUnknown(bool PropertyRow::*flag, VTValueType type) {
+    if (const auto* row = rowFor(type)) return row->*flag;
     std::printf("unknown property: %li\n", static_cast<long>(type));
     std::fflush(stdout);
     return true;
@@ -116,7 +107,7 @@ int64_t roundToInt64(double value) {
     return static_cast<int64_t>(rounded);
 }
 
-// "Packing a colour" step 3 for one component: × 255, rounded half away from zero, held to 0 … 255
+// One component of a packed colour: × 255, rounded half away from zero, held to 0 … 255
 // (a NaN to 0), truncated, low 8 bits.
 uint32_t packChannel(CGFloat component) {
     double value = std::round(component * 255.0);
@@ -136,18 +127,16 @@ uint32_t lowPattern(double packed) {
 }  // namespace
 
 std::string stringForValueType(VTValueType type) {
-    if (type >= 0 && type <= kVTPropertyLast) {
-        if (const char* name = kNames[static_cast<size_t>(type)]) return name;
-    }
+    if (const auto* row = rowFor(type); row && row->name) return row->name;
     return "Unknown type: " + std::to_string(type);  // "Unknown type: %li"
 }
 
 bool isInternalProperty(VTValueType type) {
-    return flagOrUnknown(kInternal, type);
+    return flagOrUnknown(&PropertyRow::internal, type);
 }
 
 bool isPackedProperty(VTValueType type) {
-    return flagOrUnknown(kPacked, type);
+    return flagOrUnknown(&PropertyRow::packed, type);
 }
 
 void setMaskBit(uint64_t* mask, VTValueType type, bool on) {
@@ -165,9 +154,7 @@ bool readMaskBit(uint64_t mask, VTValueType type) {
 }
 
 const CGColorSpaceRef& SRGBColorSpace() {
-    // The handle is never destroyed, so the space outlives every static that may still use it.
-    static const auto* space = new CGColorSpaceRef(cachedColorSpaceFromName(kCGColorSpaceSRGB));
-    return *space;
+    return CGColorSpaceGetSRGB();
 }
 
 uint8_t getByte(uint32_t value, uint32_t index) {

@@ -1,9 +1,9 @@
 #pragma once
-// Part 2.8: the property catalogue and packed colours (source unit VantlerCore/VTProperty): the
-// numbering of layer properties with display names and flags, the per-layer property mask, the
-// shared sRGB colour space, the conversion of colours to and from packed doubles, and their
-// interpolation. The layer's value access (`valueForProperty:`, `setValue:forType:`) is the VTLayer
-// extension of Vantler/VTLayer+VTProperty and builds on these.
+// The property catalogue and packed colours: the numbering of layer properties with display names
+// and flags, the per-layer property mask, the shared sRGB colour space, the conversion of colours
+// to and from packed doubles, and their interpolation. The layer's value access
+// (`valueForProperty:`, `setValue:forType:`) is the VTLayer extension of Vantler/VTLayer+VTProperty
+// and builds on these.
 //
 // Numbers outside the catalogue never fail: names come out as "Unknown type: %li", the flag queries
 // print "unknown property: %li\n" to standard output and answer true, mask operations ignore them.
@@ -16,7 +16,7 @@
 #include "CGColorSpace.h"
 #include "CGGeometry.h"
 
-// Property number (Part 2.8): a signed 64-bit integer naming one layer property, 1 to 37; 8, 13, 15
+// Property number: a signed 64-bit integer naming one layer property, 1 to 37; 8, 13, 15
 // to 18, 20 and 21 are unassigned and 0 stands for no property. Every other value is outside the
 // catalogue. The name follows the operations that take it (`stringForValueType`,
 // `setValue:forType:`).
@@ -56,10 +56,11 @@ inline constexpr VTValueType kVTPropertyMediaVolume = 37;
 // The highest number of the catalogue (and of the property mask).
 inline constexpr VTValueType kVTPropertyLast = kVTPropertyMediaVolume;
 
-// The numbers the flag queries know, bit n for number n: 0 to 7, 9 to 12, 14, 19 and 22 to 37.
+// The numbers the flag queries know, bit n for number n: 0 to 7, 9 to 12, 14, 19 and 22 to 37
+// (the numbers of the catalogue's rows, which VTProperty.cpp checks at compile time).
 inline constexpr uint64_t kVTPropertyValidityMask = 0x3fffc85effull;
 
-// ---- Exported layer defaults (a new layer of Part 2.6 starts from these)
+// ---- Exported layer defaults (a new layer starts from these)
 inline constexpr float kOpacityDefault = 1.0f;
 inline constexpr double kScaleDefault = 1.0;
 inline constexpr CGPoint kAnchorPointDefault{0.5, 0.5};
@@ -83,10 +84,10 @@ void setMaskBit(uint64_t* mask, VTValueType type, bool on);
 bool readMaskBit(uint64_t mask, VTValueType type);
 
 // ---- Colours
-// The shared sRGB colour space, made on first use and kept for the life of the process; callers
-// never release it. It is Part 3.3's cachedColorSpaceFromName(kCGColorSpaceSRGB), so it is the
-// identical object that the colour-space caches, CGColorCreateSRGB and the archive reading of Part
-// 3.4 hand out, and colours made in it compare equal (CGColorEqualToColor) to theirs.
+// The shared sRGB colour space, the process's one (CGColorSpaceGetSRGB), kept for the life of the
+// process; callers never release it. It is the identical object that the colour-space caches
+// (cachedColorSpaceFromName(kCGColorSpaceSRGB)), CGColorCreateSRGB, archived colours and drawing
+// use, and colours made in it compare equal (CGColorEqualToColor) to theirs.
 const CGColorSpaceRef& SRGBColorSpace();
 
 // Byte number `index` of `value`, counted from the least significant end: value >> ((index × 8)

@@ -12,20 +12,22 @@
 
 namespace {
 
-// Part 2.2 "Error value": the texts of the reading errors.
-constexpr const char* kRunningLatestSuggestion = "Make sure you're running the latest version of Vantler";
+// The texts of the reading errors.
+constexpr const char* kRunningLatestSuggestion =
+    "Make sure you're running the latest version of Vantler";
 
 std::shared_ptr<NSError> readingError(const std::string& reason, const char* suggestion) {
     auto userInfo = std::make_shared<NSMutableDictionary>();
     userInfo->setObject_forKey(NSString::stringWithUTF8String(reason),
                                NSString::stringWithUTF8String(NSLocalizedFailureReasonErrorKey));
-    userInfo->setObject_forKey(NSString::stringWithUTF8String(suggestion),
-                               NSString::stringWithUTF8String(NSLocalizedRecoverySuggestionErrorKey));
+    userInfo->setObject_forKey(
+        NSString::stringWithUTF8String(suggestion),
+        NSString::stringWithUTF8String(NSLocalizedRecoverySuggestionErrorKey));
     return NSError::errorWithDomain_code_userInfo(VTDocumentErrorDomain, VTDocumentReadErrorCode,
                                                   std::move(userInfo));
 }
 
-// Stores the error only when the caller asked for one (Part 2.2 "Interfaces").
+// Stores the error only when the caller asked for one.
 std::shared_ptr<VTPrototype> fail(std::shared_ptr<NSError>* error, const std::string& reason,
                                   const char* suggestion) {
     if (error) *error = readingError(reason, suggestion);
@@ -43,8 +45,8 @@ std::vector<std::shared_ptr<T>> decodeArrayOf(NSCoder& coder, std::string_view k
         auto typed = std::dynamic_pointer_cast<T>(object);
         if (!typed)
             NSException::raise(NSInvalidArgumentException,
-                               std::string(key) + " holds an object of class " + object->className() +
-                                   ", not " + T::objcClass().name);
+                               std::string(key) + " holds an object of class " +
+                                   object->className() + ", not " + T::objcClass().name);
         result.push_back(std::move(typed));
     }
     return result;
@@ -52,36 +54,42 @@ std::vector<std::shared_ptr<T>> decodeArrayOf(NSCoder& coder, std::string_view k
 
 }  // namespace
 
-std::shared_ptr<VTPrototype> VTPrototype::init() { return std::make_shared<VTPrototype>(); }
+std::shared_ptr<VTPrototype> VTPrototype::init() {
+    return std::make_shared<VTPrototype>();
+}
 
-std::shared_ptr<VTPrototype> VTPrototype::prototypeFromData_error(const std::shared_ptr<const NSData>& data,
-                                                                  std::shared_ptr<NSError>* error) {
-    // Part 2.2 reading step 1: absent data counts as length 0.
+std::shared_ptr<VTPrototype> VTPrototype::prototypeFromData_error(
+    const std::shared_ptr<const NSData>& data, std::shared_ptr<NSError>* error) {
+    // Absent data counts as length 0.
     if (!data || data->length() == 0)
         return fail(error, "File has no data", kRunningLatestSuggestion);
     VTRegisterArchivableClasses();
     std::shared_ptr<NSObject> root;
-    try {  // steps 2 to 6
+    try {
         auto unarchiver = NSKeyedUnarchiver::initForReadingWithData(data);
         const int64_t version = unarchiver->decodeInt64ForKey(kVantlerDocumentFormatVersionKey);
-        if (version >= kVantlerFirstUnreadableFormatVersion)  // step 4: the root is never decoded
+        if (version >= kVantlerFirstUnreadableFormatVersion)  // the root is never decoded
             return fail(error, "Document was created with a newer version of Vantler",
                         "Make sure you have the latest version of Vantler");
         root = unarchiver->decodeObjectForKey(NSKeyedArchiveRootObjectKey);
         unarchiver->finishDecoding();
-        VTImage::addRequestBarrier();  // step 6: whatever the root turned out to be
-    } catch (const NSException& exception) {  // step 10
-        return fail(error, exception.reason().empty() ? "Error reading document" : exception.reason(),
+        // Whatever the root turned out to be, level requests made while decoding run before later
+        // work on the mipmap queue.
+        VTImage::addRequestBarrier();
+    } catch (const NSException& exception) {  // malformed archive data
+        return fail(error,
+                    exception.reason().empty() ? "Error reading document" : exception.reason(),
                     kRunningLatestSuggestion);
     }
-    if (!root) return fail(error, "File Cannot be read", "The file is corrupt.");  // step 7
-    auto prototype = std::dynamic_pointer_cast<VTPrototype>(root);                 // step 8
-    if (!prototype) return fail(error, "File has unrecognized root class", kRunningLatestSuggestion);
+    if (!root) return fail(error, "File Cannot be read", "The file is corrupt.");
+    auto prototype = std::dynamic_pointer_cast<VTPrototype>(root);
+    if (!prototype)
+        return fail(error, "File has unrecognized root class", kRunningLatestSuggestion);
     return prototype;
 }
 
-std::shared_ptr<VTPrototype> VTPrototype::prototypeFromURL_error(const std::shared_ptr<const NSURL>& url,
-                                                                 std::shared_ptr<NSError>* error) {
+std::shared_ptr<VTPrototype> VTPrototype::prototypeFromURL_error(
+    const std::shared_ptr<const NSURL>& url, std::shared_ptr<NSError>* error) {
     std::shared_ptr<NSData> data;
     if (url && url->isFileURL())
         data = NSData::dataWithContentsOfFile_options(url->path(), NSDataReadingMappedIfSafe);
@@ -98,16 +106,16 @@ std::shared_ptr<VTScreen> VTPrototype::entryScreen() const {
 }
 
 bool VTPrototype::initWithCoder(NSCoder& coder) {
-    // Part 2.3 "initWithCoder:" step 1 (signed comparison).
+    // A newer prototype yields none (signed comparison).
     if (coder.decodeIntegerForKey("version") >= kVantlerFirstUnreadableFormatVersion) return false;
-    prefersMouseCursor_ = coder.decodeBoolForKey("prefersMouseCursor");  // step 3
-    screens_ = decodeArrayOf<VTScreen>(coder, "screens");                // step 4
-    // Step 5: an ordered set (of identities: a prototype is equal only to itself), so a component
+    prefersMouseCursor_ = coder.decodeBoolForKey("prefersMouseCursor");
+    screens_ = decodeArrayOf<VTScreen>(coder, "screens");
+    // An ordered set (of identities: a prototype is equal only to itself), so a component
     // stored twice is kept once, at its first place.
     for (auto& component : decodeArrayOf<VTPrototype>(coder, "symbols"))
         if (std::find(symbols_.begin(), symbols_.end(), component) == symbols_.end())
             symbols_.push_back(std::move(component));
     auto self = std::static_pointer_cast<VTPrototype>(shared_from_this());
-    for (const auto& screen : screens_) screen->setPrototype(self);  // step 6
+    for (const auto& screen : screens_) screen->setPrototype(self);
     return true;
 }

@@ -1,8 +1,7 @@
 #pragma once
-// The document root (Part 2.3), so far what loading needs: its own "version" check, the screens
-// with their back references, the component set and the mouse-cursor setting; and the document
-// gate of Part 2.2 (reading). Transitions (Part 2.5) and the editing operations join with their
-// Parts.
+// The document root, what loading needs: its own "version" check, the screens with their back
+// references, the component set and the mouse-cursor setting; and the document gate that reads a
+// document or says why it cannot. Transitions and the editing operations are the design tool's.
 
 #include <cstdint>
 #include <memory>
@@ -15,10 +14,10 @@
 #include "NSURL.h"
 #include "VTScreen.h"
 
-// Part 2.2 "Error value".
+// The one error a document that cannot be read gives.
 inline constexpr const char* VTDocumentErrorDomain = "com.orlenwade.vantler.error";
 inline constexpr int64_t VTDocumentReadErrorCode = -1;
-// Part 2.2 "Data model": top-level keys and versions.
+// Top-level archive keys and format versions.
 inline constexpr const char* kVantlerDocumentFormatVersionKey = "vantlerDocumentFormatVersion";
 inline constexpr const char* kVantlerThumbnailKey = "kVantlerThumbnailKey";
 inline constexpr int64_t kVantlerDocumentFormatVersion = 15;
@@ -31,18 +30,18 @@ public:
     // Empty screens, no component set, prefersMouseCursor false.
     static std::shared_ptr<VTPrototype> init();
 
-    // ---- Part 2.2 reading (class-level). Each returns none on failure and then, when `error` is
-    // not null, stores there the one error value of Part 2.2's table (domain VTDocumentErrorDomain,
+    // ---- Reading (class-level). Each returns none on failure and then, when `error` is not null,
+    // stores there the error value that says why (domain VTDocumentErrorDomain,
     // code -1, failure reason and recovery suggestion); nothing else is stored.
-    static std::shared_ptr<VTPrototype> prototypeFromData_error(const std::shared_ptr<const NSData>& data,
-                                                                std::shared_ptr<NSError>* error);
+    static std::shared_ptr<VTPrototype> prototypeFromData_error(
+        const std::shared_ptr<const NSData>& data, std::shared_ptr<NSError>* error);
     // Reads the whole file at a file URL (mapped if safe); an unreadable file counts as no data.
-    static std::shared_ptr<VTPrototype> prototypeFromURL_error(const std::shared_ptr<const NSURL>& url,
-                                                               std::shared_ptr<NSError>* error);
+    static std::shared_ptr<VTPrototype> prototypeFromURL_error(
+        const std::shared_ptr<const NSURL>& url, std::shared_ptr<NSError>* error);
     static std::shared_ptr<VTPrototype> prototypeFromPath_error(const std::string& path,
                                                                 std::shared_ptr<NSError>* error);
 
-    // ---- Part 2.3
+    // ---- The document
     // The first screen, or none.
     std::shared_ptr<VTScreen> entryScreen() const;
     // An immutable snapshot copy.
@@ -53,10 +52,10 @@ public:
     bool prefersMouseCursor() const { return prefersMouseCursor_; }
     void setPrefersMouseCursor(bool prefers) { prefersMouseCursor_ = prefers; }
 
-    // Part 2.3 "initWithCoder:": false ("yields none") for a "version" of 16 or more.
+    // False ("yields none") for a "version" of 16 or more.
     bool initWithCoder(NSCoder& coder) override;
 
-private:
+  private:
     std::vector<std::shared_ptr<VTScreen>> screens_;
     std::vector<std::shared_ptr<VTPrototype>> symbols_;  // an ordered set: each component once
     bool prefersMouseCursor_ = false;

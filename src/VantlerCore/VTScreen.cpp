@@ -11,7 +11,7 @@ std::shared_ptr<VTScreen> VTScreen::init() {
 
 bool VTScreen::initWithCoder(NSCoder& coder) {
     if (!VTLayer::initWithCoder(coder)) return false;
-    // Part 2.4 decoding step 5: the owner, stored conditionally by the prototype's own archive
+    // The owner, stored conditionally by the prototype's own archive
     // (an object of another class leaves none).
     setPrototype(std::dynamic_pointer_cast<VTPrototype>(coder.decodeObjectForKey("owner")));
     return true;

@@ -1,7 +1,7 @@
 #pragma once
-// A screen (Part 2.4): the root of a layer tree, drawn as one picture by the request handlers
-// (Part 1.1), with a weak reference to the prototype that owns it. So far the layer record of
-// VTLayer.h and the owner; links (Part 2.9) join with their Part.
+// A screen: the root of a layer tree, drawn as one picture by the request handlers, with a weak
+// reference to the prototype that owns it. It holds the layer record of VTLayer.h and the owner;
+// links join it when the generator comes to follow them.
 
 #include <memory>
 
@@ -21,6 +21,6 @@ public:
 
     bool initWithCoder(NSCoder& coder) override;
 
-private:
+  private:
     std::weak_ptr<VTPrototype> prototype_;
 };

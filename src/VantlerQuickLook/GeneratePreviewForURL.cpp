@@ -1,4 +1,4 @@
-// Part 1.1: the preview handler (every screen side by side) and its cancel entry.
+// The preview handler (every screen side by side) and its cancel entry.
 
 #include "GeneratorRequest.h"
 #include "QuickLookGeneratorPlugIn.h"
@@ -6,7 +6,8 @@
 
 namespace {
 
-// Part 1.1 "Data model".
+// Screens stand side by side, 30 points apart; the first gap is not there, so the sheet starts at
+// minus one gap.
 constexpr double kScreenGap = 30.0;
 constexpr double kStartingSheetWidth = -30.0;
 
@@ -15,25 +16,30 @@ constexpr double kStartingSheetWidth = -30.0;
 OSStatus GeneratePreviewForURL(void*, QLPreviewRequestRef preview, CFURLRef url, CFStringRef,
                                CFDictionaryRef) {
     return runRequest([&] {
-        if (auto bytes = copyEmbeddedThumbnail(url)) {
+        const auto document = readDocument(url);
+        if (auto bytes = copyEmbeddedThumbnail(document)) {
             QLPreviewRequestSetDataRepresentation(preview, bytes.get(), kUTTypeImage,
                                                   NSDictionary::dictionaryWithEntries({}).get());
             return kGeneratorSuccess;
         }
-        auto prototype = loadPrototypeToDraw(url);
-        if (!prototype) return kGeneratorFailure;
+        std::string reason;
+        auto prototype = loadPrototypeToDraw(document, &reason);
+        if (!prototype) {
+            QLPreviewRequestSetRefusalReason(preview, NSString::stringWithUTF8String(reason).get());
+            return kGeneratorFailure;
+        }
 
-        // Step 8: the sum of the widths plus 30 × (n − 1), and the tallest height.
+        // The sum of the widths plus 30 × (n − 1), and the tallest height.
         CGSize sheet = CGSizeMake(kStartingSheetWidth, 0.0);
         for (const auto& screen : prototype->screens()) {
             sheet.width = sheet.width + (screen->width() + kScreenGap);
             sheet.height = std::max(sheet.height, screen->height());
         }
         CGContextRef context = QLPreviewRequestCreateContext(preview, sheet, false, nullptr);
-        if (!context) return kGeneratorSuccess;  // step 9
+        if (!context) return kGeneratorSuccess;  // the host may decline; nothing to draw then
 
-        CGContextSaveGState(context);  // step 10
-        for (const auto& screen : prototype->screens()) {  // step 11, read again from the prototype
+        CGContextSaveGState(context);
+        for (const auto& screen : prototype->screens()) {
             CGContextSaveGState(context);
             CGContextClipToRect(context, CGRectMake(0, 0, screen->width(), screen->height()));
             drawInContext(*screen, context);
@@ -42,7 +48,7 @@ OSStatus GeneratePreviewForURL(void*, QLPreviewRequestRef preview, CFURLRef url,
             // widths before it plus the gaps, on the sheet's bottom edge.
             CGContextTranslateCTM(context, screen->width() + kScreenGap, 0);
         }
-        QLPreviewRequestFlushContext(preview, context);  // step 12
+        QLPreviewRequestFlushContext(preview, context);
         CGContextRestoreGState(context);
         return kGeneratorSuccess;
     });

@@ -1,4 +1,4 @@
-// Part 1.1: the thumbnail handler and its cancel entry.
+// The thumbnail handler and its cancel entry.
 
 #include "GeneratorRequest.h"
 #include "QuickLookGeneratorPlugIn.h"
@@ -9,15 +9,23 @@ OSStatus GenerateThumbnailForURL(void*, QLThumbnailRequestRef thumbnail, CFURLRe
     // The content type, the options and the maximum size are not used: the thumbnail's size never
     // depends on the maximum size.
     return runRequest([&] {
-        if (auto bytes = copyEmbeddedThumbnail(url)) {
-            QLThumbnailRequestSetImageWithData(thumbnail, bytes.get(), NSDictionary::dictionaryWithEntries({}).get());
+        const auto document = readDocument(url);
+        if (auto bytes = copyEmbeddedThumbnail(document)) {
+            QLThumbnailRequestSetImageWithData(thumbnail, bytes.get(),
+                                               NSDictionary::dictionaryWithEntries({}).get());
             return kGeneratorSuccess;
         }
-        auto prototype = loadPrototypeToDraw(url);
-        if (!prototype) return kGeneratorFailure;
+        std::string reason;
+        auto prototype = loadPrototypeToDraw(document, &reason);
+        if (!prototype) {
+            QLThumbnailRequestSetRefusalReason(thumbnail,
+                                               NSString::stringWithUTF8String(reason).get());
+            return kGeneratorFailure;
+        }
         auto screen = prototype->entryScreen();
-        // Steps 8 to 11: a context of the entry screen's size; no clip, saved state or background.
-        CGContextRef context = QLThumbnailRequestCreateContext(thumbnail, screen->size(), false, nullptr);
+        // A context of the entry screen's size; no clip, saved state or background.
+        CGContextRef context =
+            QLThumbnailRequestCreateContext(thumbnail, screen->size(), false, nullptr);
         if (context) {
             drawInContext(*screen, context);
             QLThumbnailRequestFlushContext(thumbnail, context);

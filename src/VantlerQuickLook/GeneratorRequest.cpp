@@ -4,27 +4,39 @@
 #include "NSKeyedUnarchiver.h"
 #include "VTImage.h"
 
-std::shared_ptr<NSData> copyEmbeddedThumbnail(CFURLRef url) {
+std::shared_ptr<const NSData> readDocument(CFURLRef url) {
     if (!url || !url->isFileURL()) return nullptr;
-    // Step 2: no error is requested; an unreadable file gives no bytes.
-    auto data = NSData::dataWithContentsOfFile_options(url->path(), NSDataReadingMappedIfSafe);
-    if (!data || data->length() == 0) return nullptr;
+    return NSData::dataWithContentsOfFile_options(url->path(), NSDataReadingMappedIfSafe);
+}
+
+std::shared_ptr<NSData> copyEmbeddedThumbnail(const std::shared_ptr<const NSData>& document) {
+    if (!document || document->length() == 0) return nullptr;
     try {
-        auto archive = NSKeyedUnarchiver::initForReadingWithData(data);  // step 3
+        auto archive = NSKeyedUnarchiver::initForReadingWithData(document);
         size_t length = 0;
-        const uint8_t* bytes = archive->decodeBytesForKey_returnedLength(kVantlerThumbnailKey, &length);
+        const uint8_t* bytes =
+            archive->decodeBytesForKey_returnedLength(kVantlerThumbnailKey, &length);
         if (!bytes || length == 0) return nullptr;
-        return NSData::dataWithBytes_length(bytes, length);  // step 4: copied before the archive goes
+        // Copied: the bytes belong to the archive, which goes at the end of this scope.
+        return NSData::dataWithBytes_length(bytes, length);
     } catch (const NSException&) {
         return nullptr;
     }
 }
 
-std::shared_ptr<VTPrototype> loadPrototypeToDraw(CFURLRef url) {
-    VTImage::setDecodingStyle(1);  // step 5: video and audio files are not unpacked to disk
+std::shared_ptr<VTPrototype> loadPrototypeToDraw(const std::shared_ptr<const NSData>& document,
+                                                 std::string* reason) {
+    VTImage::setDecodingStyle(1);
     std::shared_ptr<NSError> error;
-    // The host lends the URL; the loader takes one of its own (step 6 reads the file again).
-    auto prototype = VTPrototype::prototypeFromURL_error(url ? NSURL::URLWithString(url->absoluteString()) : nullptr, &error);
-    if (error || !prototype || !prototype->entryScreen()) return nullptr;  // step 7
+    auto prototype = VTPrototype::prototypeFromData_error(document, &error);
+    if (error || !prototype) {
+        *reason = error ? error->localizedFailureReason().value_or(error->localizedDescription())
+                        : "the document could not be loaded";
+        return nullptr;
+    }
+    if (!prototype->entryScreen()) {
+        *reason = "the document has no screens";
+        return nullptr;
+    }
     return prototype;
 }

@@ -1,22 +1,31 @@
 #pragma once
-// The opening that both request handlers share (Part 1.1 "Algorithms", steps 2 to 7).
+// The opening that both request handlers share: the document is read once, its embedded thumbnail
+// looked for, and otherwise the document loaded to be drawn.
 
 #include <memory>
+#include <string>
 
 #include "CFPlugIn.h"
+#include "NSData.h"
 #include "VTPrototype.h"
 
-// Steps 2 to 4: a copy of the non-empty bytes under "kVantlerThumbnailKey", made while the archive
-// is alive, or none. The bytes are not validated. A file that can't be read or isn't a keyed
-// archive gives none here (Part 1.1 "Left to the implementer": the request then goes on to load
-// the document, which fails with status 1).
-std::shared_ptr<NSData> copyEmbeddedThumbnail(CFURLRef url);
+// The document's bytes, read once for the whole request (mapped when safe) and handed to both the
+// thumbnail probe and the loader; none for a URL that is not a file's or a file that can't be read.
+std::shared_ptr<const NSData> readDocument(CFURLRef url);
 
-// Steps 5 to 7: sets the calling thread's image decoding style to 1 and loads the document; none
-// when loading fails or the prototype has no entry screen.
-std::shared_ptr<VTPrototype> loadPrototypeToDraw(CFURLRef url);
+// A copy of the non-empty bytes under "kVantlerThumbnailKey", made while the archive is alive, or
+// none. The bytes are not validated. Bytes that aren't a keyed archive give none here: the request
+// then goes on to load the document, which fails and says why.
+std::shared_ptr<NSData> copyEmbeddedThumbnail(const std::shared_ptr<const NSData>& document);
 
-// Part 1.1 "Status": what the handlers return.
+// Sets the calling thread's image decoding style to 1 (video and audio files are not unpacked to
+// disk) and loads the document from its bytes; none when loading fails or the prototype has no
+// entry screen, with `reason` set to why in words a host can show: the loader's failure reason, or
+// "the document has no screens".
+std::shared_ptr<VTPrototype> loadPrototypeToDraw(const std::shared_ptr<const NSData>& document,
+                                                 std::string* reason);
+
+// What the handlers return.
 inline constexpr OSStatus kGeneratorSuccess = 0;
 inline constexpr OSStatus kGeneratorFailure = 1;
 

@@ -1,4 +1,4 @@
-// Part 1.2: the factory, the instance record with its interface table, and reference counting.
+// The factory, the instance record with its interface table, and reference counting.
 
 #include "QuickLookGeneratorPlugIn.h"
 
@@ -7,7 +7,7 @@
 
 namespace {
 
-// Part 1.2 "Interface table": the template each instance copies; slots 4 to 7 are filled by the
+// The interface table each instance copies; slots 4 to 7 are filled by the
 // first successful query.
 const QLGeneratorInterfaceStruct kInterfaceTemplate = {
     nullptr,
@@ -28,7 +28,8 @@ QuickLookGeneratorPluginType* instanceOf(void* thisInstance) {
 
 void* QuickLookGeneratorPluginFactory(CFAllocatorRef, CFUUIDRef typeID) {
     if (!CFEqual(typeID, kQLGeneratorTypeID)) return nullptr;
-    CFUUIDRef factoryID = CFUUIDCreateFromString(kCFAllocatorDefault, CFSTR(kVantlerGeneratorFactoryUUID));
+    CFUUIDRef factoryID =
+        CFUUIDCreateFromString(kCFAllocatorDefault, CFSTR(kVantlerGeneratorFactoryUUID));
     QuickLookGeneratorPluginType* instance = AllocQuickLookGeneratorPluginType(factoryID);
     CFRelease(factoryID);  // the instance holds its own reference
     return instance;
@@ -36,8 +37,10 @@ void* QuickLookGeneratorPluginFactory(CFAllocatorRef, CFUUIDRef typeID) {
 
 QuickLookGeneratorPluginType* AllocQuickLookGeneratorPluginType(CFUUIDRef inFactoryID) {
     // malloc/free as the platform's glue: the record and the table are plain C data.
-    auto* instance = static_cast<QuickLookGeneratorPluginType*>(std::malloc(sizeof(QuickLookGeneratorPluginType)));
-    auto* table = static_cast<QLGeneratorInterfaceStruct*>(std::malloc(sizeof(QLGeneratorInterfaceStruct)));
+    auto* instance = static_cast<QuickLookGeneratorPluginType*>(
+        std::malloc(sizeof(QuickLookGeneratorPluginType)));
+    auto* table =
+        static_cast<QLGeneratorInterfaceStruct*>(std::malloc(sizeof(QLGeneratorInterfaceStruct)));
     if (!instance || !table) {
         std::free(instance);
         std::free(table);

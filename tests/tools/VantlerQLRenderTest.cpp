@@ -159,10 +159,18 @@ TEST_F(VantlerQL_Render, RefusalPrintsTheLoadersReason) {
     const auto reason = error->localizedFailureReason();
     ASSERT_TRUE(reason);
     for (const char* command : {"thumbnail", "preview"}) {
-        const auto result = ql({command, file, "-o", output("a.png")});
+        // The product's generator says why: the loader's reason, from its one read of the file.
+        auto result = test::run({VANTLER_QL, command, file, "-o", output("a.png"), "--generator",
+                                 VANTLER_GENERATOR_PLUGIN});
         EXPECT_EQ(result.exitStatus, 1) << command;
         EXPECT_EQ(result.standardError, "vantler-ql: " + file + ": " + *reason + "\n") << command;
         EXPECT_FALSE(std::filesystem::exists(output("a.png"))) << command;
+        // A generator that gives no reason.
+        result = ql({command, file, "-o", output("a.png")});
+        EXPECT_EQ(result.exitStatus, 1) << command;
+        EXPECT_EQ(result.standardError,
+                  "vantler-ql: " + file + ": the generator refused the document\n")
+            << command;
     }
 }
 

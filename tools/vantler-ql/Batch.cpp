@@ -13,6 +13,7 @@
 #include <list>
 
 #include "ChildProcess.h"
+#include "HostPolicy.h"
 #include "OutputNames.h"
 
 namespace {
@@ -52,9 +53,10 @@ class BatchRun {
     explicit BatchRun(const RenderCommandLine& commandLine)
         : c_(commandLine),
           names_(uniqueOutputNames(commandLine.files, extensionOf(commandLine.format))),
-          generator_(QLGeneratorPath(commandLine.generator)),
-          jobs_(commandLine.jobs > 0 ? commandLine.jobs
-                                     : std::clamp(int(sysconf(_SC_NPROCESSORS_ONLN)), 1, kMaxDefaultJobs)),
+          generator_(generatorPlugInPath(commandLine.generator)),
+          jobs_(commandLine.jobs > 0
+                    ? commandLine.jobs
+                    : std::clamp(int(sysconf(_SC_NPROCESSORS_ONLN)), 1, kMaxDefaultJobs)),
           timeout_(std::chrono::duration_cast<Clock::duration>(
               std::chrono::duration<double>(commandLine.timeoutSeconds))),
           progress_(isatty(STDERR_FILENO) == 1) {}
@@ -72,8 +74,9 @@ class BatchRun {
     // The single-file command for file `index` (RenderCommand.h).
     std::vector<std::string> childArguments(size_t index) const {
         const auto output = std::filesystem::path(c_.outputDirectory) / names_[index];
-        std::vector<std::string> argv{"vantler-ql", commandName(c_.kind), "-o", output.string(),
-                                      "--scale", number(c_.scale), "--generator", generator_};
+        std::vector<std::string> argv{
+            "vantler-ql", commandName(c_.kind), "-o",          output.string(),
+            "--scale",    number(c_.scale),     "--generator", generator_};
         if (c_.size) argv.insert(argv.end(), {"--size", std::to_string(*c_.size)});
         argv.insert(argv.end(), {"--", c_.files[index]});
         return argv;
@@ -92,8 +95,10 @@ class BatchRun {
         auto wake = Clock::time_point::max();
         for (const auto& r : running_) {
             wake = std::min(wake, r.deadline);
-            if (r.child->errorPipe() >= 0) fds.push_back({r.child->errorPipe(), POLLIN, 0});
-            else wake = std::min(wake, Clock::now() + kReapInterval);
+            if (r.child->errorPipe() >= 0)
+                fds.push_back({r.child->errorPipe(), POLLIN, 0});
+            else
+                wake = std::min(wake, Clock::now() + kReapInterval);
         }
         const auto wait = std::chrono::ceil<std::chrono::milliseconds>(wake - Clock::now());
         ::poll(fds.data(), fds.size(), int(std::clamp<int64_t>(wait.count(), 0, 60'000)));
@@ -111,8 +116,9 @@ class BatchRun {
                 finish(it->index, outcome(it->index, child));
             } else if (now >= it->deadline) {
                 child.kill();
-                finish(it->index, {false, failure(it->index, "timed out after " +
-                                                                 seconds(c_.timeoutSeconds) + " s")});
+                finish(it->index,
+                       {false, failure(it->index,
+                                       "timed out after " + seconds(c_.timeoutSeconds) + " s")});
             } else {
                 ++it;
                 continue;
@@ -132,10 +138,12 @@ class BatchRun {
         std::string text = child.errorText();
         while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
         if (WIFSIGNALED(status))
-            return {false, failure(index, "crashed (signal " + std::to_string(WTERMSIG(status)) + ")")};
+            return {false,
+                    failure(index, "crashed (signal " + std::to_string(WTERMSIG(status)) + ")")};
         if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return {true, text};
         if (!text.empty()) return {false, text};
-        return {false, failure(index, "failed (exit status " + std::to_string(WEXITSTATUS(status)) + ")")};
+        return {false,
+                failure(index, "failed (exit status " + std::to_string(WEXITSTATUS(status)) + ")")};
     }
 
     void finish(size_t index, const Outcome& outcome) {

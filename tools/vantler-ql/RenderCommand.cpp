@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "HostPolicy.h"
 #include "RefusalReason.h"
 
 namespace {
@@ -16,14 +17,15 @@ int failure(const std::string& subject, const std::string& reason) {
 int renderOneFile(const RenderCommandLine& commandLine) {
     const std::string& file = commandLine.files.front();
     std::string error;
-    const auto host = QLGeneratorHost::hostWithPath_error(QLGeneratorPath(commandLine.generator), &error);
+    const auto host =
+        QLGeneratorHost::hostWithPath_error(generatorPlugInPath(commandLine.generator), &error);
     if (!host) return failure("cannot load the generator", error);
 
     const QLRequestOptions options = commandLine.requestOptions();
     const QLRequestResult result = commandLine.kind == RequestKind::Thumbnail
                                        ? host->generateThumbnail(file, options)
                                        : host->generatePreview(file, options);
-    if (result.status != 0) return failure(file, refusalReason(file));
+    if (result.status != 0) return failure(file, refusalReason(result));
     const auto data = QLCreateOutputData(result, options, &error);
     if (!data) return failure(file, error);
     if (!QLWriteOutputFile(commandLine.output, *data, &error)) return failure(file, error);

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "HostPolicy.h"
+
 namespace {
 
 // Bounds of the numbers a user may give: enough for any real use, small enough that no
@@ -26,7 +28,8 @@ std::optional<double> parseNumber(const std::string& text) {
 
 std::optional<int> parseWhole(const std::string& text, int low, int high) {
     const auto value = parseNumber(text);
-    if (!value || *value != std::floor(*value) || *value < low || *value > high) return std::nullopt;
+    if (!value || *value != std::floor(*value) || *value < low || *value > high)
+        return std::nullopt;
     return static_cast<int>(*value);
 }
 
@@ -42,7 +45,8 @@ std::optional<QLOutputFormat> formatNamed(std::string name) {
 std::optional<QLOutputFormat> formatOfPath(const std::string& path) {
     const auto slash = path.find_last_of('/');
     const auto dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return std::nullopt;
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return std::nullopt;
     return formatNamed(path.substr(dot + 1));
 }
 
@@ -59,15 +63,19 @@ const char* commandName(RequestKind kind) {
 
 const char* extensionOf(QLOutputFormat format) {
     switch (format) {
-        case QLOutputFormat::PDF: return "pdf";
-        case QLOutputFormat::SVG: return "svg";
-        case QLOutputFormat::PNG: break;
+        case QLOutputFormat::PDF:
+            return "pdf";
+        case QLOutputFormat::SVG:
+            return "svg";
+        case QLOutputFormat::PNG:
+            break;
     }
     return "png";
 }
 
 QLRequestOptions RenderCommandLine::requestOptions() const {
     QLRequestOptions options;
+    options.contentType = kVantlerDocumentType;
     options.format = format;
     options.scale = scale;
     if (size) {
@@ -98,7 +106,8 @@ bool parseRenderCommandLine(RequestKind kind, const std::vector<std::string>& ar
         }
         // "--name=value" or "--name value" ("-o value", "-d value").
         std::optional<std::string> value;
-        if (const auto equals = arg.find('='); arg.starts_with("--") && equals != std::string::npos) {
+        if (const auto equals = arg.find('=');
+            arg.starts_with("--") && equals != std::string::npos) {
             value = arg.substr(equals + 1);
             arg.resize(equals);
         }
@@ -151,7 +160,8 @@ bool parseRenderCommandLine(RequestKind kind, const std::vector<std::string>& ar
     if (c.files.empty()) return fail(message, command + " needs a FILE");
     if (c.files.end() != std::find(c.files.begin(), c.files.end(), std::string()))
         return fail(message, "a FILE is empty");
-    if (!c.output.empty() && !c.outputDirectory.empty()) return fail(message, "-o and -d exclude each other");
+    if (!c.output.empty() && !c.outputDirectory.empty())
+        return fail(message, "-o and -d exclude each other");
     if (c.outputDirectory.empty()) {
         if (c.output.empty()) return fail(message, command + " needs -o OUT (or -d OUTDIR)");
         if (c.files.size() > 1) return fail(message, "several FILEs need -d OUTDIR");

@@ -1,5 +1,5 @@
 #pragma once
-// vantler-ql's help text and its wrong-usage answer (DESIGN.md "Command-line conventions").
+// vantler-ql's help text and its wrong-usage answer (exit status 2).
 
 #include <string>
 

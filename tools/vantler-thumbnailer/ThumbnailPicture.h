@@ -12,7 +12,8 @@
 
 // The PNG file for `result` (a result of status 0 of a request made with fitSize `size`), or null
 // with `reason` set:
-// - handed-over bytes (Part 1.1: the embedded thumbnail, passed on unchecked) are decoded, in any
+// - handed-over bytes (the embedded thumbnail, passed on unchecked by the generator) are decoded,
+// in any
 //   format CGImageSource.h reads, and drawn in sRGB at the largest scale up to 1 that fits
 //   size × size pixels, sides rounded to whole pixels: shrunk, never enlarged. Natural size: the
 //   decoded image's pixels. Bytes that don't decode: "the embedded thumbnail could not be decoded".

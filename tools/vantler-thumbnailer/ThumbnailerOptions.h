@@ -1,5 +1,5 @@
 #pragma once
-// The command line of vantler-thumbnailer (DESIGN.md "Command-line conventions"):
+// The command line of vantler-thumbnailer:
 //     vantler-thumbnailer [--max-file-size BYTES] [--timeout SECONDS] -s SIZE INPUT OUTPUT
 // as a .thumbnailer file's Exec line runs it ("vantler-thumbnailer -s %s %u %o").
 

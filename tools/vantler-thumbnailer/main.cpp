@@ -1,5 +1,5 @@
-// vantler-thumbnailer: the freedesktop.org thumbnailer for Vantler documents (DESIGN.md "What the
-// product is", item 3), run by file managers as "vantler-thumbnailer -s %s %u %o".
+// vantler-thumbnailer: the freedesktop.org thumbnailer for Vantler documents, run by file managers
+// as "vantler-thumbnailer -s %s %u %o".
 //
 // GNOME runs thumbnailers in a bubblewrap sandbox: the document is a read-only copy under another
 // name, only /usr is visible (no $HOME, no /etc/fonts), there is no network, and only OUTPUT's
@@ -19,6 +19,7 @@
 
 #include "Deadline.h"
 #include "DocumentPath.h"
+#include "HostPolicy.h"
 #include "OutputFile.h"
 #include "QLGeneratorHost.h"
 #include "RefusalReason.h"
@@ -75,13 +76,14 @@ int thumbnail(const ThumbnailerOptions& options) {
     if (reason = unreadableReason(*path, options.maxFileSize); !reason.empty())
         return failure(options, reason);
 
-    const auto host = QLGeneratorHost::hostWithPath_error(QLGeneratorPath(""), &reason);
+    const auto host = QLGeneratorHost::hostWithPath_error(generatorPlugInPath(""), &reason);
     if (!host) return failure(options, "the generator could not be loaded: " + reason);
     QLRequestOptions request;
+    request.contentType = kVantlerDocumentType;
     request.fitSize = CGFloat(options.size);
     request.maxSize = {CGFloat(options.size), CGFloat(options.size)};
     const QLRequestResult result = host->generateThumbnail(*path, request);
-    if (result.status != 0) return failure(options, refusalReason(*path));
+    if (result.status != 0) return failure(options, refusalReason(result));
 
     const auto png = createThumbnailPNG(result, options.size, &reason);
     if (!png) return failure(options, reason);

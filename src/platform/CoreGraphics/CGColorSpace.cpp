@@ -482,9 +482,8 @@ bool matchComponents(const CGColorSpace& from, const CGColorSpace& to,
 }
 
 const CGColorSpace& outputColorSpace() {
-    // Thumbnail and preview contexts are sRGB; the named sRGB space lives for the whole process.
-    static const CGColorSpace* space = CGColorSpaceCreateWithName(kCGColorSpaceSRGB).get();
-    return *space;
+    // Contexts hand their pictures on as sRGB.
+    return *CGColorSpaceGetSRGB();
 }
 
 }  // namespace CoreGraphicsPrivate
@@ -500,6 +499,12 @@ CGColorSpaceRef CGColorSpaceCreateWithName(std::string_view name) {
 CGColorSpaceRef CGColorSpaceCreateWithName(const char* name) {
     if (!name) return nullptr;
     return CGColorSpaceCreateWithName(std::string_view(name));
+}
+
+const CGColorSpaceRef& CGColorSpaceGetSRGB() {
+    // Never destroyed, so the space outlives every static that may still draw or match with it.
+    static const auto* space = new CGColorSpaceRef(CGColorSpaceCreateWithName(kCGColorSpaceSRGB));
+    return *space;
 }
 
 CGColorSpaceRef CGColorSpaceCreateDeviceRGB() {

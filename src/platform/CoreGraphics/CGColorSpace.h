@@ -88,6 +88,10 @@ CGColorSpaceRef CGColorSpaceCreateWithName(std::string_view name);
 // The device spaces, each one process-wide object (the same as CreateWithName with its name).
 CGColorSpaceRef CGColorSpaceCreateDeviceRGB();
 CGColorSpaceRef CGColorSpaceCreateDeviceGray();
+// The process's one sRGB space (kCGColorSpaceSRGB), borrowed: the handle lives until the process
+// ends, so callers keep a reference or not as they like. Drawing matches into it, and the model's
+// shared sRGB space is this very object. Null only if the space could not be made at all.
+const CGColorSpaceRef& CGColorSpaceGetSRGB();
 
 // Longest ICC profile accepted. Real profiles, LUT-based ones included, are well under 1 MiB; the
 // cap keeps a hostile archive from making lcms2 copy and parse hundreds of megabytes.

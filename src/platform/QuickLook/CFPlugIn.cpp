@@ -1,5 +1,5 @@
-// CoreFoundation's UUID objects, constant strings and plug-in instance counts (Part 1.2 "Platform
-// component-model calls used"), for the generator plug-in and the host in one process.
+// CoreFoundation's UUID objects, constant strings and plug-in instance counts, for the
+// generator plug-in and the host in one process.
 
 #include "CFPlugIn.h"
 
@@ -117,7 +117,9 @@ CFUUIDRef CFUUIDCreateFromString(CFAllocatorRef, CFStringRef uuidString) {
     return makeUUID(uuidBytes);
 }
 
-CFUUIDRef CFUUIDCreateFromUUIDBytes(CFAllocatorRef, CFUUIDBytes bytes) { return makeUUID(bytes); }
+CFUUIDRef CFUUIDCreateFromUUIDBytes(CFAllocatorRef, CFUUIDBytes bytes) {
+    return makeUUID(bytes);
+}
 
 CFUUIDRef CFUUIDGetConstantUUIDWithBytes(CFAllocatorRef, uint8_t byte0, uint8_t byte1,
                                          uint8_t byte2, uint8_t byte3, uint8_t byte4, uint8_t byte5,

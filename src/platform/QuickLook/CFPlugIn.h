@@ -1,5 +1,5 @@
 #pragma once
-// The subset of CoreFoundation's plug-in model that a QuickLook generator uses (Part 1.2), with
+// The subset of CoreFoundation's plug-in model that a QuickLook generator uses, with
 // CoreFoundation's names and COM-style types. It lives on the host side (libVantlerQuickLookHost),
 // as CFPlugIn lives in the system on a Mac: the generator plug-in links it and calls it.
 //
@@ -46,8 +46,8 @@ extern "C" {
 CFStringRef __CFStringMakeConstantString(const char* cStr);
 #define CFSTR(cStr) __CFStringMakeConstantString(cStr)
 
-// A new UUID (reference count 1) from its text "XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX" (hex digits of
-// either case); null when the text is not one.
+// A new UUID (reference count 1) from its text "XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX" (hex digits
+// of either case); null when the text is not one.
 CFUUIDRef CFUUIDCreateFromString(CFAllocatorRef allocator, CFStringRef uuidString);
 CFUUIDRef CFUUIDCreateFromUUIDBytes(CFAllocatorRef allocator, CFUUIDBytes bytes);
 // The one UUID object of the process for these bytes; never freed (CFRetain/CFRelease keep it).
@@ -72,6 +72,6 @@ uint32_t CFPlugInGetInstanceCountForFactory(CFUUIDRef factoryID);
 
 }  // extern "C"
 
-// COM result codes (Part 1.2).
+// COM result codes.
 constexpr HRESULT S_OK = 0;
 constexpr HRESULT E_NOINTERFACE = static_cast<HRESULT>(0x80000004);

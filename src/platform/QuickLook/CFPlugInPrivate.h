@@ -1,7 +1,7 @@
 #pragma once
 // The host's way of learning a plug-in's factory UUID. On macOS the host reads it from the plug-in
 // bundle's Info.plist; a Linux plug-in is a bare shared library, so the host watches which factory
-// the new instance registers under (Part 1.2: AllocQuickLookGeneratorPluginType calls
+// the new instance registers under (AllocQuickLookGeneratorPluginType calls
 // CFPlugInAddInstanceForFactory) while it calls the factory function. Not platform API.
 
 #include "CFPlugIn.h"

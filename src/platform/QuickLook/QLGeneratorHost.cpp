@@ -1,16 +1,16 @@
-// Loading a generator plug-in and handing it requests, as the QuickLook daemon does (Part 1.2
-// "State and lifecycle": factory, query, release).
+// Loading a generator plug-in and handing it requests, as the QuickLook daemon does: factory,
+// query, release.
 
 #include "QLGeneratorHost.h"
 
 #include <dlfcn.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <mutex>
 
 #include "CFPlugInPrivate.h"
+#include "NSString.h"
 #include "NSURL.h"
 #include "QLRequestPrivate.h"
 
@@ -18,7 +18,7 @@ namespace {
 
 constexpr const char* kFactoryName = "QuickLookGeneratorPluginFactory";
 
-// The instance pointer points to a pointer to its interface table (Part 1.2 "Instance record").
+// The instance pointer points to a pointer to its interface table (the record's first field).
 const QLGeneratorInterfaceStruct* tableOf(void* instance) {
     return instance ? *static_cast<QLGeneratorInterfaceStruct* const*>(instance) : nullptr;
 }
@@ -42,8 +42,8 @@ LoadedPlugIns& loadedPlugIns() {
 
 // Drops one dlopen reference to a plug-in, that of a host (`wasHost`) or of a failed load, unless
 // more instances of its factory are live than the other hosts hold: a leaked instance's code could
-// still be called, and no host's reference would keep it mapped (Part 1.2: the host counts live
-// instances so that it may unload when none is left).
+// still be called, and no host's reference would keep it mapped (the live-instance count is what
+// tells a host it may unload).
 void unload(void* library, CFUUIDRef factoryID, bool wasHost) {
     auto& loaded = loadedPlugIns();
     std::lock_guard lock(loaded.mutex);
@@ -102,7 +102,7 @@ std::shared_ptr<QLGeneratorHost> QLGeneratorHost::hostWithPath_error(const std::
         return nullptr;
     }
 
-    // Part 1.2 "Algorithms": the query adds a reference of its own, so the factory's reference is
+    // The query adds a reference of its own, so the factory's reference is
     // released and the queried one kept.
     void* interface = nullptr;
     const auto* table = tableOf(instance);
@@ -126,7 +126,8 @@ std::shared_ptr<QLGeneratorHost> QLGeneratorHost::hostWithPath_error(const std::
         std::lock_guard lock(loaded.mutex);
         ++loaded.hosts[library];
     }
-    return std::shared_ptr<QLGeneratorHost>(new QLGeneratorHost(path, library, interface, factoryID));
+    return std::shared_ptr<QLGeneratorHost>(
+        new QLGeneratorHost(path, library, interface, factoryID));
 }
 
 QLGeneratorHost::~QLGeneratorHost() {
@@ -140,8 +141,10 @@ QLRequestResult QLGeneratorHost::generateThumbnail(const std::string& document,
     __QLThumbnailRequest request(options);
     if (document.empty()) return request.finish(1);
     const auto url = documentURL(document);
-    const OSStatus status = tableOf(interface_)->GenerateThumbnailForURL(
-        interface_, &request, url.get(), CFSTR(kQLVantlerDocumentType), nullptr, options.maxSize);
+    const auto type = NSString::stringWithUTF8String(options.contentType);
+    const OSStatus status = tableOf(interface_)
+                                ->GenerateThumbnailForURL(interface_, &request, url.get(),
+                                                          type.get(), nullptr, options.maxSize);
     return request.finish(status);
 }
 
@@ -150,18 +153,9 @@ QLRequestResult QLGeneratorHost::generatePreview(const std::string& document,
     __QLPreviewRequest request(options);
     if (document.empty()) return request.finish(1);
     const auto url = documentURL(document);
-    const OSStatus status = tableOf(interface_)->GeneratePreviewForURL(
-        interface_, &request, url.get(), CFSTR(kQLVantlerDocumentType), nullptr);
+    const auto type = NSString::stringWithUTF8String(options.contentType);
+    const OSStatus status =
+        tableOf(interface_)
+            ->GeneratePreviewForURL(interface_, &request, url.get(), type.get(), nullptr);
     return request.finish(status);
-}
-
-std::string QLGeneratorPath(const std::string& option) {
-    if (!option.empty()) return option;
-    if (const char* variable = std::getenv("VANTLER_GENERATOR"); variable && *variable)
-        return variable;
-    std::error_code failed;
-    const auto program = std::filesystem::read_symlink("/proc/self/exe", failed);
-    // Without /proc the plug-in is looked for from the working directory's parent.
-    const auto directory = failed ? std::filesystem::path(".") : program.parent_path();
-    return (directory / ".." / "lib" / "vantler" / "VantlerQuickLook.so").lexically_normal().string();
 }

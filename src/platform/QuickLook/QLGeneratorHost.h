@@ -1,11 +1,10 @@
 #pragma once
-// The QuickLook host's part on Linux (DESIGN.md "What the product is", item 3): it loads a
-// generator plug-in as the QuickLook daemon does (Part 1.2), hands it thumbnail and preview
-// requests (Part 1.1), and turns what the handler hands over or draws into an output file.
-// `vantler-ql` and `vantler-thumbnailer` are built on it.
+// The QuickLook host's part on Linux: it loads a generator plug-in as the QuickLook daemon does,
+// hands it thumbnail and preview requests, and turns what the handler hands over or draws into an
+// output file. `vantler-ql` and `vantler-thumbnailer` are built on it.
 //
 //     std::string error;
-//     auto host = QLGeneratorHost::hostWithPath_error(QLGeneratorPath(""), &error);
+//     auto host = QLGeneratorHost::hostWithPath_error("/usr/lib/x/Generator.so", &error);
 //     if (!host) fail(error);
 //     QLRequestOptions options;                      // PNG, 1 pixel per point
 //     options.fitSize = 256;                         // fit into 256 × 256
@@ -29,9 +28,6 @@
 #include "NSDictionary.h"
 #include "QuickLook.h"
 
-// The content type the host names for a document (the generator ignores it: Part 1.1).
-inline constexpr const char* kQLVantlerDocumentType = "com.orlenwade.vantler.document";
-
 // The surface behind the contexts the host makes, chosen for the file it will write.
 enum class QLOutputFormat {
     PNG,  // a bitmap context (sRGB, premultiplied, transparent at first)
@@ -41,26 +37,29 @@ enum class QLOutputFormat {
 
 // What the host tells the handler and how it makes contexts.
 struct QLRequestOptions {
+    // The content type the host names for the document; the program that runs the host knows it.
+    std::string contentType = "public.data";
     QLOutputFormat format = QLOutputFormat::PNG;
     // Pixels per point of a PNG surface: a context of w × h points is backed by ceil(w·scale) ×
     // ceil(h·scale) pixels with the CTM scaled by `scale`. Finite and > 0 (anything else: 1).
     CGFloat scale = 1;
     // > 0: fit the picture into fitSize × fitSize points, keeping its aspect ratio. A drawn picture
-    // is rendered directly at scale × min(fitSize / w, fitSize / h) pixels per point (sharp at every
-    // size, enlarged too); handed-over image bytes are shrunk by QLCreateOutputData to fit
+    // is rendered directly at scale × min(fitSize / w, fitSize / h) pixels per point (sharp at
+    // every size, enlarged too); handed-over image bytes are shrunk by QLCreateOutputData to fit
     // fitSize·scale pixels, never enlarged. 0 (or anything not finite and > 0): natural size.
     CGFloat fitSize = 0;
-    // Thumbnails: the maximum size handed to the handler (Part 1.1 ignores it).
+    // Thumbnails: the maximum size handed to the handler (which ignores it).
     CGSize maxSize = {0, 0};
-    // The host answers null to every context request (as a host may: Part 1.1 "Failure handling").
+    // The host answers null to every context request, as a host short of memory may.
     bool refuseContexts = false;
 };
 
-// A handler's request for a context (Part 1.1 steps 9 of both algorithms).
+// A handler's request for a context.
 struct QLContextRecord {
-    CGSize size;      // as asked, in points
+    CGSize size;  // as asked, in points
     bool isBitmap = false;
-    std::shared_ptr<const NSDictionary> properties;  // as given (a copy when not shared); none: none
+    std::shared_ptr<const NSDictionary>
+        properties;  // as given (a copy when not shared); none: none
     // Whether the host answered with a context: false for refuseContexts and for absurd sizes
     // (not finite, <= 0, a PNG surface beyond kCGImageMaxDimension / kCGImageMaxPixelCount pixels,
     // a PDF/SVG page beyond kCGVectorContextMaxDimension points).
@@ -71,6 +70,8 @@ struct QLContextRecord {
 // Everything a request's handler did, as the host saw it.
 struct QLRequestResult {
     OSStatus status = 1;  // what the handler answered; 1 also when the document path is empty
+    // Why the handler answered a failure status, as it said (QuickLook.h); empty when it gave none.
+    std::string refusalReason;
     // Ready-made bytes handed over (a copy of what the handler passed), or none.
     std::shared_ptr<const NSData> data;
     std::string contentType;  // previews: the type given with the bytes; thumbnails: empty
@@ -90,7 +91,7 @@ class QLGeneratorHost {
     // Loads the generator plug-in at `path` (dlopen), calls its factory
     // QuickLookGeneratorPluginFactory with kQLGeneratorTypeID, queries the generator callbacks
     // interface through slot 1 of the instance's table and releases the factory's own reference
-    // through slot 3 (Part 1.2). Null on failure, with `error` (may be null) set to one of: dlopen's
+    // through slot 3. Null on failure, with `error` (may be null) set to one of: dlopen's
     // message; "PATH has no QuickLookGeneratorPluginFactory"; "the factory of PATH refused the
     // generator type"; "PATH does not offer the generator callbacks interface".
     static std::shared_ptr<QLGeneratorHost> hostWithPath_error(const std::string& path,
@@ -104,7 +105,7 @@ class QLGeneratorHost {
     QLGeneratorHost& operator=(const QLGeneratorHost&) = delete;
 
     // Runs GenerateThumbnailForURL (slot 4) / GeneratePreviewForURL (slot 6) on the calling thread
-    // for `document`: a path (made absolute) or a "file:" URL. Content type kQLVantlerDocumentType,
+    // for `document`: a path (made absolute) or a "file:" URL. Content type options.contentType,
     // no options.
     QLRequestResult generateThumbnail(const std::string& document,
                                       const QLRequestOptions& options) const;
@@ -112,7 +113,7 @@ class QLGeneratorHost {
                                     const QLRequestOptions& options) const;
 
     const std::string& path() const { return path_; }
-    // The factory under which the instance registered (Part 1.2 AllocQuickLookGeneratorPluginType),
+    // The factory under which the instance registered (AllocQuickLookGeneratorPluginType),
     // borrowed; null when it registered under none.
     CFUUIDRef factoryID() const { return factoryID_; }
 
@@ -125,17 +126,13 @@ class QLGeneratorHost {
     CFUUIDRef factoryID_ = nullptr;  // retained
 };
 
-// Where the generator plug-in is: `option` when not empty, else $VANTLER_GENERATOR when set and not
-// empty, else <directory of the running program>/../lib/vantler/VantlerQuickLook.so.
-std::string QLGeneratorPath(const std::string& option);
-
 // The output file for a result in options.format, or null with `reason` (may be null) set:
 // - status other than 0: "the generator refused the document";
 // - handed-over bytes: PNG output gets them unchanged unless they are in another image format
 //   (then re-encoded as PNG) or options.fitSize asks to shrink them (decoded and shrunk to fit
 //   fitSize·scale pixels, never enlarged); PDF/SVG output gets the decoded image on one page of its
-//   size in pixels as points. Bytes that are needed decoded and don't decode: "the handed-over image
-//   could not be decoded (...)";
+//   size in pixels as points. Bytes that are needed decoded and don't decode: "the handed-over
+//   image could not be decoded (...)";
 // - a flushed context: its PNG (sRGB), PDF or SVG;
 // - nothing handed over and nothing flushed: "nothing was drawn".
 std::shared_ptr<const NSData> QLCreateOutputData(const QLRequestResult& result,

@@ -22,7 +22,9 @@ bool fail(std::string* reason, std::string text) {
     return false;
 }
 
-bool isPNG(const char* type) { return type && std::strcmp(type, kUTTypePNG) == 0; }
+bool isPNG(const char* type) {
+    return type && std::strcmp(type, kUTTypePNG) == 0;
+}
 
 std::shared_ptr<const NSData> encodePNG(const CGImageRef& image, std::string* reason) {
     auto data = NSMutableData::data();
@@ -57,15 +59,16 @@ std::shared_ptr<const NSData> outputForBytes(const std::shared_ptr<const NSData>
     const auto source = CGImageSourceCreateWithData(bytes, nullptr);
     const char* type = CGImageSourceGetType(source);
     const bool fit = std::isfinite(options.fitSize) && options.fitSize > 0;
-    // Part 1.1: the bytes are not validated by the generator; PNG output passes them on as they
+    // The generator hands the bytes over unchecked; PNG output passes them on as they
     // are unless they have to be read.
     if (options.format == QLOutputFormat::PNG && !fit && (!type || isPNG(type))) return bytes;
 
     const CGImageRef image = CGImageSourceCreateImageAtIndex(source, 0, nullptr);
     if (!image) {
-        fail(reason, std::string("the handed-over image could not be decoded (") +
-                         (type ? "a damaged " + std::string(type) + " image" : "no known image format") +
-                         ")");
+        fail(reason,
+             std::string("the handed-over image could not be decoded (") +
+                 (type ? "a damaged " + std::string(type) + " image" : "no known image format") +
+                 ")");
         return nullptr;
     }
     if (options.format != QLOutputFormat::PNG) return redraw(image, options.format, 0, reason);
@@ -90,9 +93,11 @@ std::shared_ptr<const NSData> QLCreateOutputData(const QLRequestResult& result,
         fail(reason, "the generator refused the document");
         return nullptr;
     }
-    if (result.data && result.data->length() != 0) return outputForBytes(result.data, options, reason);
+    if (result.data && result.data->length() != 0)
+        return outputForBytes(result.data, options, reason);
     if (result.flushed) {
-        if (options.format == QLOutputFormat::PNG && result.image) return encodePNG(result.image, reason);
+        if (options.format == QLOutputFormat::PNG && result.image)
+            return encodePNG(result.image, reason);
         if (options.format != QLOutputFormat::PNG && result.vectorData) return result.vectorData;
     }
     fail(reason, "nothing was drawn");

@@ -1,5 +1,4 @@
-// The request objects and the six host operations that a generator calls (Part 1.1, "Host
-// operations called").
+// The request objects and the host operations that a generator calls.
 
 #include "QLRequestPrivate.h"
 
@@ -8,7 +7,9 @@
 
 namespace {
 
-bool isPositive(CGFloat value) { return std::isfinite(value) && value > 0; }
+bool isPositive(CGFloat value) {
+    return std::isfinite(value) && value > 0;
+}
 
 // The dictionary a handler gave, kept beyond the call: shared when it is owned by a shared pointer
 // (every Foundation object made through its factories is), copied otherwise.
@@ -46,7 +47,7 @@ CGContextRef QLRequest::createContext(CGSize size, Boolean isBitmap, CFDictionar
     const CGFloat scale =
         options_.format == QLOutputFormat::PNG ? pixelsPerPoint(options_, size) : 0;
     auto surface = QLSurface::surfaceWithSize(size, options_.format, scale);
-    if (!surface) return nullptr;  // an absurd size: Part 1.1 "The host returns no context"
+    if (!surface) return nullptr;  // an absurd size: the host declines the context
     record.created = true;
     record.pixelsPerPoint = scale;
     CGContextRef context = surface->context();
@@ -56,13 +57,20 @@ CGContextRef QLRequest::createContext(CGSize size, Boolean isBitmap, CFDictionar
 
 void QLRequest::flushContext(const CGContextRef& context) {
     if (!context) return;
-    const auto it = std::find_if(surfaces_.begin(), surfaces_.end(),
-                                 [&](const auto& surface) { return surface->context() == context; });
+    const auto it = std::find_if(surfaces_.begin(), surfaces_.end(), [&](const auto& surface) {
+        return surface->context() == context;
+    });
     if (it == surfaces_.end()) return;
     QLSurface& surface = **it;
-    if (surface.format() == QLOutputFormat::PNG) result_.image = surface.createImage();
-    else result_.vectorData = surface.closeDocument();
+    if (surface.format() == QLOutputFormat::PNG)
+        result_.image = surface.createImage();
+    else
+        result_.vectorData = surface.closeDocument();
     result_.flushed = true;
+}
+
+void QLRequest::setRefusalReason(CFStringRef reason) {
+    result_.refusalReason = reason ? reason->UTF8String() : std::string();
 }
 
 QLRequestResult QLRequest::finish(OSStatus status) {
@@ -96,6 +104,14 @@ void QLThumbnailRequestFlushContext(QLThumbnailRequestRef request, const CGConte
 
 void QLPreviewRequestFlushContext(QLPreviewRequestRef request, const CGContextRef& context) {
     if (request) request->flushContext(context);
+}
+
+void QLThumbnailRequestSetRefusalReason(QLThumbnailRequestRef request, CFStringRef reason) {
+    if (request) request->setRefusalReason(reason);
+}
+
+void QLPreviewRequestSetRefusalReason(QLPreviewRequestRef request, CFStringRef reason) {
+    if (request) request->setRefusalReason(reason);
 }
 
 const CFStringRef kUTTypeImage = CFSTR("public.image");

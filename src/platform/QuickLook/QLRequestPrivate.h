@@ -16,6 +16,8 @@ class QLRequest {
     void setData(CFDataRef data, CFStringRef contentType, CFDictionaryRef properties);
     // QL...CreateContext.
     CGContextRef createContext(CGSize size, Boolean isBitmap, CFDictionaryRef properties);
+    // QL...SetRefusalReason.
+    void setRefusalReason(CFStringRef reason);
     // QL...FlushContext: takes the picture of a context this request made; others are ignored.
     void flushContext(const CGContextRef& context);
 

@@ -13,7 +13,7 @@
 
 class QLSurface {
   public:
-    // A surface of `size` points, origin at the lower left, y upwards (Part 4.1). PNG: a bitmap
+    // A surface of `size` points, origin at the lower left, y upwards. PNG: a bitmap
     // context of ceil(width·pixelsPerPoint) × ceil(height·pixelsPerPoint) pixels (sRGB,
     // premultiplied, transparent) with its CTM scaled by pixelsPerPoint. PDF/SVG: a vector document
     // of `size` points (pixelsPerPoint is not used). Null for an absurd size: not finite, <= 0, or
@@ -41,5 +41,5 @@ class QLSurface {
     // PDF/SVG: where the context writes; declared before the context, so that it outlives it.
     std::unique_ptr<std::vector<uint8_t>> document_;
     CGContextRef context_;
-    std::shared_ptr<const NSData> closed_;            // PDF/SVG: the document once closed
+    std::shared_ptr<const NSData> closed_;  // PDF/SVG: the document once closed
 };

@@ -1,5 +1,5 @@
 #pragma once
-// QuickLook's generator interface with QuickLook's names (Part 1.1, Part 1.2): the request
+// QuickLook's generator interface with QuickLook's names: the request
 // objects, the host operations that a generator calls, the generator type and interface
 // identifiers, and the layout of the generator interface table. The host side
 // (libVantlerQuickLookHost) implements the operations; the generator plug-in calls them.
@@ -13,13 +13,13 @@ struct __QLPreviewRequest;
 using QLThumbnailRequestRef = __QLThumbnailRequest*;
 using QLPreviewRequestRef = __QLPreviewRequest*;
 
-// ---- Host operations (Part 1.1's table)
+// ---- Host operations
 // Hands over ready-made image bytes (copied by the host); `properties` may be null.
 void QLThumbnailRequestSetImageWithData(QLThumbnailRequestRef request, CFDataRef data,
                                         CFDictionaryRef properties);
 void QLPreviewRequestSetDataRepresentation(QLPreviewRequestRef request, CFDataRef data,
                                            CFStringRef contentTypeUTI, CFDictionaryRef properties);
-// A new context of `size` points, origin at the lower left, y upwards (Part 4.1), or null; the
+// A new context of `size` points, origin at the lower left, y upwards, or null; the
 // caller owns it. The host chooses the surface behind it for the output it will write.
 CGContextRef QLThumbnailRequestCreateContext(QLThumbnailRequestRef request, CGSize size,
                                              Boolean isBitmap, CFDictionaryRef properties);
@@ -32,18 +32,23 @@ void QLPreviewRequestFlushContext(QLPreviewRequestRef request, const CGContextRe
 // The generic image type ("public.image").
 extern const CFStringRef kUTTypeImage;
 
-// ---- Identifiers (Part 1.2)
+// ---- This host's addition: why a handler answered a failure status, in words the host can show
+// (QuickLook itself shows no reason). The host copies the text; the last call wins.
+void QLThumbnailRequestSetRefusalReason(QLThumbnailRequestRef request, CFStringRef reason);
+void QLPreviewRequestSetRefusalReason(QLPreviewRequestRef request, CFStringRef reason);
+
+// ---- Identifiers
 // kQLGeneratorTypeID: 5E2D9680-5022-40FA-B806-43349622E5B9.
-#define kQLGeneratorTypeID                                                                       \
+#define kQLGeneratorTypeID                                                                        \
     CFUUIDGetConstantUUIDWithBytes(kCFAllocatorDefault, 0x5E, 0x2D, 0x96, 0x80, 0x50, 0x22, 0x40, \
                                    0xFA, 0xB8, 0x06, 0x43, 0x34, 0x96, 0x22, 0xE5, 0xB9)
 // kQLGeneratorCallbacksInterfaceID: 865AF5E0-6D30-4345-951B-D37105754F2D.
-#define kQLGeneratorCallbacksInterfaceID                                                         \
+#define kQLGeneratorCallbacksInterfaceID                                                          \
     CFUUIDGetConstantUUIDWithBytes(kCFAllocatorDefault, 0x86, 0x5A, 0xF5, 0xE0, 0x6D, 0x30, 0x43, \
                                    0x45, 0x95, 0x1B, 0xD3, 0x71, 0x05, 0x75, 0x4F, 0x2D)
 
 // ---- The generator interface table: a reserved slot, the three component-model functions, then
-// thumbnail, cancel thumbnail, preview, cancel preview (Part 1.2 "Interface table").
+// thumbnail, cancel thumbnail, preview, cancel preview.
 struct QLGeneratorInterfaceStruct {
     void* _reserved;
     HRESULT (*QueryInterface)(void* thisInstance, REFIID iid, LPVOID* ppv);
@@ -59,5 +64,5 @@ struct QLGeneratorInterfaceStruct {
     void (*CancelPreviewGeneration)(void* thisInterface, QLPreviewRequestRef preview);
 };
 
-// The plug-in's factory, which the host finds by this name (Part 1.2).
+// The plug-in's factory, which the host finds by this name.
 using QLGeneratorFactoryFunction = void* (*)(CFAllocatorRef allocator, CFUUIDRef typeID);

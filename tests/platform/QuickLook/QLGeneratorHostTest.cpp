@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 
+#include "HostPolicy.h"
 #include "QLGeneratorHost.h"
 #include "QLTestSupport.h"
 
@@ -124,15 +125,15 @@ TEST(Part1_2_GeneratorHost, PlugInWithALiveInstanceStaysLoaded) {
 }
 
 TEST(Part1_2_GeneratorHost, PathFromOptionThenEnvironmentThenProgramFolder) {
-    EXPECT_EQ(QLGeneratorPath("/x/option.so"), "/x/option.so");
+    EXPECT_EQ(generatorPlugInPath("/x/option.so"), "/x/option.so");
     const char* saved = std::getenv("VANTLER_GENERATOR");
     const std::string savedValue = saved ? saved : "";
     setenv("VANTLER_GENERATOR", "/x/environment.so", 1);
-    EXPECT_EQ(QLGeneratorPath("/x/option.so"), "/x/option.so");
-    EXPECT_EQ(QLGeneratorPath(""), "/x/environment.so");
+    EXPECT_EQ(generatorPlugInPath("/x/option.so"), "/x/option.so");
+    EXPECT_EQ(generatorPlugInPath(""), "/x/environment.so");
     setenv("VANTLER_GENERATOR", "", 1);
     const auto program = std::filesystem::read_symlink("/proc/self/exe");
-    EXPECT_EQ(QLGeneratorPath(""),
+    EXPECT_EQ(generatorPlugInPath(""),
               (program.parent_path().parent_path() / "lib/vantler/VantlerQuickLook.so").string());
     if (saved) setenv("VANTLER_GENERATOR", savedValue.c_str(), 1);
     else unsetenv("VANTLER_GENERATOR");

@@ -1,0 +1,6 @@
+#include "RefusalReason.h"
+
+std::string refusalReason(const QLRequestResult& result) {
+    if (!result.refusalReason.empty()) return result.refusalReason;
+    return "the generator refused the document";
+}
