@@ -1,4 +1,4 @@
-// Part 2.1 container: the binary property list reader and writer (shared/reference §1).
+// The binary property list reader and writer, in the layout CoreFoundation reads and writes.
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,8 @@ using plist::BinaryPropertyList;
 using plist::Kind;
 
 void appendBigEndian(std::vector<uint8_t>& out, uint64_t value, unsigned width) {
-    for (unsigned i = width; i-- > 0;) out.push_back(static_cast<uint8_t>(i < 8 ? value >> (8 * i) : 0));
+    for (unsigned i = width; i-- > 0;)
+        out.push_back(static_cast<uint8_t>(i < 8 ? value >> (8 * i) : 0));
 }
 
 // A list of three objects — [1, 2] (an array), 5, "ab" — laid out with the given widths for offsets
@@ -46,10 +47,11 @@ BinaryPropertyList open(const std::vector<uint8_t>& bytes) {
     return BinaryPropertyList(owner, std::span<const uint8_t>(owner->data(), owner->size()));
 }
 
-TEST(Part2_1_BinaryPropertyList, OffsetAndReferenceWidthsFromOneToEightBytes) {
+TEST(BinaryPropertyList, OffsetAndReferenceWidthsFromOneToEightBytes) {
     for (unsigned offsetSize = 1; offsetSize <= 8; ++offsetSize) {
         for (unsigned refSize = 1; refSize <= 8; ++refSize) {
-            SCOPED_TRACE("offset size " + std::to_string(offsetSize) + ", reference size " + std::to_string(refSize));
+            SCOPED_TRACE("offset size " + std::to_string(offsetSize) + ", reference size " +
+                         std::to_string(refSize));
             const auto list = open(listWithWidths(offsetSize, refSize));
             const auto array = list.object(list.topObject());
             ASSERT_EQ(array.kind, Kind::Array);
@@ -60,10 +62,11 @@ TEST(Part2_1_BinaryPropertyList, OffsetAndReferenceWidthsFromOneToEightBytes) {
     }
 }
 
-TEST(Part2_1_BinaryPropertyList, WriterLaysOutLikeCoreFoundation) {
+TEST(BinaryPropertyList, WriterLaysOutLikeCoreFoundation) {
     // Root first, pre-order, dictionary keys before values; 15 elements take the long count form.
     std::vector<plist::Value> fifteen;
-    for (int i = 0; i < 15; ++i) fifteen.push_back(plist::Value::integer(plist::Integer::fromSigned(i)));
+    for (int i = 0; i < 15; ++i)
+        fifteen.push_back(plist::Value::integer(plist::Integer::fromSigned(i)));
     std::vector<std::pair<plist::Value, plist::Value>> entries;
     entries.emplace_back(plist::Value::string("k"), plist::Value::array(std::move(fifteen)));
     const auto bytes = plist::writeBinaryPropertyList(plist::Value::dictionary(std::move(entries)));
@@ -85,7 +88,7 @@ TEST(Part2_1_BinaryPropertyList, WriterLaysOutLikeCoreFoundation) {
     EXPECT_NE(text.find(std::string("\xAF\x10\x0F", 3)), std::string::npos);
 }
 
-TEST(Part2_1_BinaryPropertyList, IntegersTakeCoreFoundationsWidths) {
+TEST(BinaryPropertyList, IntegersTakeCoreFoundationsWidths) {
     struct Case {
         plist::Integer value;
         std::vector<uint8_t> encoded;
@@ -102,13 +105,15 @@ TEST(Part2_1_BinaryPropertyList, IntegersTakeCoreFoundationsWidths) {
     };
     for (const auto& c : cases) {
         const auto bytes = plist::writeBinaryPropertyList(plist::Value::integer(c.value));
-        EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 8, bytes.begin() + 8 + static_cast<long>(c.encoded.size())), c.encoded);
+        EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 8,
+                                       bytes.begin() + 8 + static_cast<long>(c.encoded.size())),
+                  c.encoded);
         const auto list = open(bytes);
         EXPECT_EQ(list.integerValue(list.object(0)), c.value);
     }
 }
 
-TEST(Part2_1_BinaryPropertyList, StringsAreASCIIOrUTF16ByContent) {
+TEST(BinaryPropertyList, StringsAreASCIIOrUTF16ByContent) {
     auto encoded = [](const std::string& s) {
         const auto bytes = plist::writeBinaryPropertyList(plist::Value::string(s));
         return std::vector<uint8_t>(bytes.begin() + 8, bytes.end() - 32 - 1);
@@ -121,19 +126,23 @@ TEST(Part2_1_BinaryPropertyList, StringsAreASCIIOrUTF16ByContent) {
     EXPECT_EQ(list.stringValue(list.object(0)), "Mässig, Maß 😀");
 }
 
-TEST(Part2_1_BinaryPropertyList, EqualScalarsAreWrittenOnceButNeverAcrossKinds) {
+TEST(BinaryPropertyList, EqualScalarsAreWrittenOnceButNeverAcrossKinds) {
     std::vector<plist::Value> elements = {
-        plist::Value::string("x"), plist::Value::string("x"),
-        plist::Value::integer(plist::Integer::fromSigned(1)), plist::Value::real({1.0, false}),
-        plist::Value::boolean(true), plist::Value::uid(1),
+        plist::Value::string("x"),
+        plist::Value::string("x"),
+        plist::Value::integer(plist::Integer::fromSigned(1)),
+        plist::Value::real({1.0, false}),
+        plist::Value::boolean(true),
+        plist::Value::uid(1),
     };
-    const auto list = open(plist::writeBinaryPropertyList(plist::Value::array(std::move(elements))));
+    const auto list =
+        open(plist::writeBinaryPropertyList(plist::Value::array(std::move(elements))));
     EXPECT_EQ(list.objectCount(), 6u);  // the array, "x" once, 1, 1.0, true, UID 1
     const auto array = list.object(0);
     EXPECT_EQ(list.elementRef(array, 0), list.elementRef(array, 1));
 }
 
-TEST(Part2_1_BinaryPropertyList, LoneSurrogatesBecomeReplacementCharacters) {
+TEST(BinaryPropertyList, LoneSurrogatesBecomeReplacementCharacters) {
     std::vector<uint8_t> bytes = {'b', 'p', 'l', 'i', 's', 't', '0', '0', 0x61, 0xD8, 0x00};
     const uint64_t tableOffset = bytes.size();
     bytes.push_back(8);

@@ -1,5 +1,5 @@
-// NSData's file URL reading and atomic writing (Part 3.1 writes decoded videos atomically and reads
-// them back when encoding).
+// NSData's file reading and atomic writing: decoded videos are written atomically and read back
+// when encoded.
 
 #include <sys/stat.h>
 
@@ -20,14 +20,15 @@ namespace {
 
 std::vector<std::string> namesIn(const fs::path& directory) {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(directory)) names.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(directory))
+        names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }
 
 }  // namespace
 
-TEST(Part3_1_NSDataFiles, WriteAtomicallyReplacesTheFileAndLeavesNothingElse) {
+TEST(NSDataFiles, WriteReplacesTheFileAndLeavesNothingElse) {
     test::ScratchDirectory scratch;
     const auto path = scratch.path() / "video.mov";
     test::writeFile(path, {1, 2, 3, 4, 5, 6});
@@ -35,17 +36,14 @@ TEST(Part3_1_NSDataFiles, WriteAtomicallyReplacesTheFileAndLeavesNothingElse) {
     ASSERT_TRUE(data->writeToFile_atomically(path, true));
     EXPECT_EQ(test::readFile(path), (std::vector<uint8_t>{9, 8, 7}));
     EXPECT_EQ(namesIn(scratch.path()), std::vector<std::string>{"video.mov"});
-}
-
-TEST(Part3_1_NSDataFiles, WriteInPlaceTruncates) {
-    test::ScratchDirectory scratch;
-    const auto path = scratch.path() / "f";
-    test::writeFile(path, {1, 2, 3, 4, 5, 6});
+    // In place, the file is truncated; empty data writes an empty file.
     ASSERT_TRUE(NSData::dataWithVector({7})->writeToFile_atomically(path, false));
     EXPECT_EQ(test::readFile(path), std::vector<uint8_t>{7});
+    ASSERT_TRUE(NSData::dataWithVector({})->writeToFile_atomically(path, true));
+    EXPECT_EQ(fs::file_size(path), 0u);
 }
 
-TEST(Part3_1_NSDataFiles, WriteReplacesALinkNotItsTarget) {
+TEST(NSDataFiles, WriteReplacesALinkNotItsTarget) {
     test::ScratchDirectory scratch;
     test::writeFile(scratch.path() / "target", {1});
     fs::create_symlink(scratch.path() / "target", scratch.path() / "link");
@@ -55,7 +53,7 @@ TEST(Part3_1_NSDataFiles, WriteReplacesALinkNotItsTarget) {
     EXPECT_EQ(test::readFile(scratch.path() / "link"), std::vector<uint8_t>{2});
 }
 
-TEST(Part3_1_NSDataFiles, FailedWritesLeaveNothingBehind) {
+TEST(NSDataFiles, FailedWritesLeaveNothingBehind) {
     test::ScratchDirectory scratch;
     const auto data = NSData::dataWithVector({1, 2});
     // A missing directory; a path that is a directory; an empty path; a name longer than a file
@@ -69,13 +67,7 @@ TEST(Part3_1_NSDataFiles, FailedWritesLeaveNothingBehind) {
     EXPECT_TRUE(fs::is_empty(scratch.path() / "dir"));
 }
 
-TEST(Part3_1_NSDataFiles, EmptyDataWritesAnEmptyFile) {
-    test::ScratchDirectory scratch;
-    ASSERT_TRUE(NSData::dataWithVector({})->writeToFile_atomically(scratch.path() / "empty", true));
-    EXPECT_EQ(fs::file_size(scratch.path() / "empty"), 0u);
-}
-
-TEST(Part3_1_NSDataFiles, URLsReadAndWriteFilesOnly) {
+TEST(NSDataFiles, URLsReadAndWriteFilesOnly) {
     test::ScratchDirectory scratch;
     const auto url = NSURL::fileURLWithPath((scratch.path() / "a b.mov").string());
     ASSERT_TRUE(NSData::dataWithVector({4, 5})->writeToURL_atomically(*url, true));
@@ -87,6 +79,7 @@ TEST(Part3_1_NSDataFiles, URLsReadAndWriteFilesOnly) {
     const auto web = NSURL::URLWithString("https://example.com/a.mov");
     EXPECT_EQ(NSData::dataWithContentsOfURL(*web), nullptr);
     EXPECT_FALSE(NSData::dataWithVector({1})->writeToURL_atomically(*web, true));
-    EXPECT_EQ(NSData::dataWithContentsOfURL(*NSURL::fileURLWithPath((scratch.path() / "missing").string())),
+    EXPECT_EQ(NSData::dataWithContentsOfURL(
+                  *NSURL::fileURLWithPath((scratch.path() / "missing").string())),
               nullptr);
 }

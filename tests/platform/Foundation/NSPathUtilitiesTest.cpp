@@ -1,4 +1,4 @@
-// NSTemporaryDirectory (Part 3.1 makes the private copies of media files there).
+// NSTemporaryDirectory, where the private copies of media files are made.
 
 #include "NSPathUtilities.h"
 
@@ -6,7 +6,7 @@
 
 #include "ScopedEnvironmentVariable.h"
 
-TEST(Part3_1_NSTemporaryDirectory, FollowsTMPDIRWithOneTrailingSlash) {
+TEST(NSTemporaryDirectory, FollowsTMPDIRWithOneTrailingSlash) {
     {
         test::ScopedEnvironmentVariable tmpdir("TMPDIR", "/var/tmp/vantler");
         EXPECT_EQ(NSTemporaryDirectory(), "/var/tmp/vantler/");
@@ -17,7 +17,7 @@ TEST(Part3_1_NSTemporaryDirectory, FollowsTMPDIRWithOneTrailingSlash) {
     }
 }
 
-TEST(Part3_1_NSTemporaryDirectory, IsTmpWithoutTMPDIR) {
+TEST(NSTemporaryDirectory, IsTmpWithoutTMPDIR) {
     {
         test::ScopedEnvironmentVariable tmpdir("TMPDIR", std::nullopt);
         EXPECT_EQ(NSTemporaryDirectory(), "/tmp/");

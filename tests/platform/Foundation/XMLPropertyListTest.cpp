@@ -1,4 +1,4 @@
-// Part 2.1 container: XML property lists, as Apple's archiver writes them with outputFormat XML.
+// XML property lists, as Apple's archiver writes them with the XML output format.
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,8 @@ namespace {
 using plist::Kind;
 
 plist::Value parse(const std::string& body) {
-    const std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">" + body + "</plist>";
+    const std::string xml =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">" + body + "</plist>";
     return plist::parseXMLPropertyList({reinterpret_cast<const uint8_t*>(xml.data()), xml.size()});
 }
 
@@ -27,7 +28,7 @@ std::string failure(const std::string& body) {
     return "no exception";
 }
 
-TEST(Part2_1_XMLPropertyList, ScalarsOfEveryKind) {
+TEST(XMLPropertyList, ScalarsOfEveryKind) {
     const auto v = parse(R"(<array>
         <string>Mässig &amp; more</string><string/>
         <integer>-42</integer><integer>0x1F</integer><integer>18446744073709551615</integer>
@@ -59,25 +60,30 @@ TEST(Part2_1_XMLPropertyList, ScalarsOfEveryKind) {
     EXPECT_EQ(e[12].dataValue().bytes[3], 0xFF);
 }
 
-TEST(Part2_1_XMLPropertyList, ACFUIDDictionaryIsAUID) {
-    const auto v = parse("<dict><key>a</key><dict><key>CF$UID</key><integer>7</integer></dict>"
-                         "<key>b</key><dict><key>CF$UID</key><string>7</string></dict></dict>");
+TEST(XMLPropertyList, ACFUIDDictionaryIsAUID) {
+    const auto v = parse(
+        "<dict><key>a</key><dict><key>CF$UID</key><integer>7</integer></dict>"
+        "<key>b</key><dict><key>CF$UID</key><string>7</string></dict></dict>");
     ASSERT_EQ(v.kind(), Kind::Dictionary);
     EXPECT_EQ(v.entries()[0].second.kind(), Kind::UID);
     EXPECT_EQ(v.entries()[0].second.uidValue(), 7u);
     EXPECT_EQ(v.entries()[1].second.kind(), Kind::Dictionary);  // a string value is not a UID
 }
 
-TEST(Part2_1_XMLPropertyList, MalformedInputRaisesWithTheReason) {
-    EXPECT_EQ(failure("<integer>12x</integer>"), "XML property list: <integer> \"12x\" is not a number");
+TEST(XMLPropertyList, MalformedInputRaisesWithTheReason) {
+    EXPECT_EQ(failure("<integer>12x</integer>"),
+              "XML property list: <integer> \"12x\" is not a number");
     EXPECT_EQ(failure("<integer>99999999999999999999</integer>"),
               "XML property list: <integer> \"99999999999999999999\" is out of range");
     EXPECT_EQ(failure("<date>yesterday</date>"),
               "XML property list: <date> \"yesterday\" is not of the form YYYY-MM-DDTHH:MM:SSZ");
-    EXPECT_EQ(failure("<data>@@@@</data>"), "XML property list: <data> holds a character that is not base64");
-    EXPECT_EQ(failure("<dict><key>a</key></dict>"), "XML property list: <dict> key \"a\" has no value");
+    EXPECT_EQ(failure("<data>@@@@</data>"),
+              "XML property list: <data> holds a character that is not base64");
+    EXPECT_EQ(failure("<dict><key>a</key></dict>"),
+              "XML property list: <dict> key \"a\" has no value");
     EXPECT_EQ(failure("<blob/>"), "XML property list: unknown element <blob>");
-    EXPECT_EQ(failure("<dict><key>CF$UID</key><integer>-1</integer></dict>"), "XML property list: CF$UID is out of range");
+    EXPECT_EQ(failure("<dict><key>CF$UID</key><integer>-1</integer></dict>"),
+              "XML property list: CF$UID is out of range");
     // The words after the prefix are libxml2's own.
     EXPECT_TRUE(failure("<array>").starts_with("XML property list: Premature end of data in tag"));
 }
