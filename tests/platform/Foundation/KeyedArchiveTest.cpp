@@ -231,3 +231,34 @@ TEST(KeyedArchive, NothingIsReadAfterFinishDecodingOrWrittenAfterFinishEncoding)
               (Failure{NSInvalidUnarchiveOperationException,
                        "-[NSKeyedUnarchiver decodeBoolForKey:]: called after finishDecoding"}));
 }
+
+// Value objects read back equal to what was written, with equal hashes, as documents compare them.
+TEST(KeyedArchive, ValueObjectsReadBackEqual) {
+    auto dictionary = NSMutableDictionary::dictionary();
+    dictionary->setObject_forKey(NSArray::arrayWithObjects({num(1), str("two")}), num(7));
+    dictionary->setObject_forKey(NSNull::null(), str("null"));
+    auto ordered = NSMutableOrderedSet::orderedSet();
+    for (const char* name : {"c", "a", "b"}) ordered->addObject(str(name));
+    const auto url = NSURL::URLWithString_relativeToURL(
+        "foo.xml", NSURL::URLWithString("https://www.example.com/dir/"));
+    const auto root = NSArray::arrayWithObjects(
+        {dictionary, ordered, NSSet::setWithObjects({num(3), NSNumber::numberWithDouble(4.5)}), url,
+         NSUUID::initWithUUIDString("E621E1F8-C36C-495A-93FC-0C247A3E6E5F"),
+         NSDate::dateWithTimeIntervalSinceReferenceDate(123456.75), NSNumber::numberWithBool(true),
+         NSNumber::numberWithUnsignedLongLong(UINT64_MAX), NSMutableString::stringWithString("é")});
+    const auto decoded = NSKeyedUnarchiver::unarchiveObjectWithData(test::archiveRoot(root));
+    ASSERT_NE(decoded, nullptr);
+    EXPECT_TRUE(decoded->isEqual(*root));
+    EXPECT_EQ(decoded->hash(), root->hash());
+    const auto array = std::dynamic_pointer_cast<NSArray>(decoded);
+    for (size_t i = 0; i < array->count(); ++i) {
+        EXPECT_TRUE(array->objectAtIndex(i)->isEqual(*root->objectAtIndex(i))) << i;
+        EXPECT_EQ(array->objectAtIndex(i)->hash(), root->objectAtIndex(i)->hash()) << i;
+        EXPECT_FALSE(
+            array->objectAtIndex(i)->isEqual(*array->objectAtIndex((i + 1) % array->count())))
+            << i;
+    }
+    const auto decodedURL = std::dynamic_pointer_cast<NSURL>(array->objectAtIndex(3));
+    EXPECT_EQ(decodedURL->absoluteString(), "https://www.example.com/dir/foo.xml");
+    EXPECT_EQ(decodedURL->path(), "/dir/foo.xml");
+}
