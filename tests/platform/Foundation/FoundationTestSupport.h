@@ -73,25 +73,16 @@ class RecordedObject : public NSObject {
     void encodeWithCoder(NSCoder& coder) const override {
         for (const auto& [key, kind, value] : fields) {
             const auto number = std::dynamic_pointer_cast<const NSNumber>(value);
+            // clang-format off
             switch (kind) {
-                case 'c':
-                    coder.encodeConditionalObject_forKey(value, key);
-                    break;
-                case 'i':
-                    coder.encodeInt64_forKey(number->integerValue(), key);
-                    break;
-                case 'b':
-                    coder.encodeBool_forKey(number->boolValue(), key);
-                    break;
-                case 'f':
-                    coder.encodeFloat_forKey(number->floatValue(), key);
-                    break;
-                case 'd':
-                    coder.encodeDouble_forKey(number->doubleValue(), key);
-                    break;
-                default:
-                    coder.encodeObject_forKey(value, key);
+                case 'c': coder.encodeConditionalObject_forKey(value, key); break;
+                case 'i': coder.encodeInt64_forKey(number->integerValue(), key); break;
+                case 'b': coder.encodeBool_forKey(number->boolValue(), key); break;
+                case 'f': coder.encodeFloat_forKey(number->floatValue(), key); break;
+                case 'd': coder.encodeDouble_forKey(number->doubleValue(), key); break;
+                default: coder.encodeObject_forKey(value, key);
             }
+            // clang-format on
         }
     }
     bool initWithCoder(NSCoder& coder) override {
@@ -102,22 +93,15 @@ class RecordedObject : public NSObject {
             const char kind = colon == std::string::npos ? 'o' : entry[colon + 1];
             if (!coder.containsValueForKey(key)) continue;
             std::shared_ptr<NSObject> value;
+            // clang-format off
             switch (kind) {
-                case 'i':
-                    value = NSNumber::numberWithInteger(coder.decodeInt64ForKey(key));
-                    break;
-                case 'b':
-                    value = NSNumber::numberWithBool(coder.decodeBoolForKey(key));
-                    break;
-                case 'f':
-                    value = NSNumber::numberWithFloat(coder.decodeFloatForKey(key));
-                    break;
-                case 'd':
-                    value = NSNumber::numberWithDouble(coder.decodeDoubleForKey(key));
-                    break;
-                default:
-                    value = coder.decodeObjectForKey(key);
+                case 'i': value = NSNumber::numberWithInteger(coder.decodeInt64ForKey(key)); break;
+                case 'b': value = NSNumber::numberWithBool(coder.decodeBoolForKey(key)); break;
+                case 'f': value = NSNumber::numberWithFloat(coder.decodeFloatForKey(key)); break;
+                case 'd': value = NSNumber::numberWithDouble(coder.decodeDoubleForKey(key)); break;
+                default: value = coder.decodeObjectForKey(key);
             }
+            // clang-format on
             fields.push_back({key, kind, std::move(value)});
         }
         return true;
@@ -137,9 +121,8 @@ inline void registerRecordedClass(const RecordedClass& recorded) {
 
 // describe(): "text", 42, 7u (unsigned), true, 0.5f, 0.5d, null (NSNull), nil (none), <00ff>
 // (data), NSArray[…], NSDictionary{key: value, …}, NSSet(…), NSURL("rel" base …), NSDate(…),
-// NSUUID(…), Class{key: value, …} for a RecordedObject; other classes than the plain one are named
-// in front
-// ("NSMutableString"a""). An object met more than once is printed as #n=… the first time and #n
+// NSUUID(…), Class{key: value, …} for a RecordedObject; a subclass is named in front
+// (NSMutableString"a"). An object met more than once is printed as #n=… the first time and #n
 // after, so that sharing, and its absence, is part of the text.
 class Describer {
   public:
@@ -206,18 +189,15 @@ class Describer {
         if (const auto* s = dynamic_cast<const NSString*>(&object))
             return prefix(object, "NSString") + "\"" + s->UTF8String() + "\"";
         if (const auto* n = dynamic_cast<const NSNumber*>(&object)) {
+            // clang-format off
             switch (n->type()) {
-                case NSNumber::Type::Bool:
-                    return n->boolValue() ? "true" : "false";
-                case NSNumber::Type::Integer:
-                    return std::to_string(n->integerValue());
-                case NSNumber::Type::UnsignedInteger:
-                    return std::to_string(n->unsignedLongLongValue()) + "u";
-                case NSNumber::Type::Float:
-                    return real(n->floatValue()) + "f";
-                case NSNumber::Type::Double:
-                    return real(n->doubleValue()) + "d";
+                case NSNumber::Type::Bool: return n->boolValue() ? "true" : "false";
+                case NSNumber::Type::Integer: return std::to_string(n->integerValue());
+                case NSNumber::Type::UnsignedInteger: return std::to_string(n->unsignedLongLongValue()) + "u";
+                case NSNumber::Type::Float: return real(n->floatValue()) + "f";
+                case NSNumber::Type::Double: return real(n->doubleValue()) + "d";
             }
+            // clang-format on
         }
         if (const auto* d = dynamic_cast<const NSData*>(&object)) {
             static const char* digits = "0123456789abcdef";

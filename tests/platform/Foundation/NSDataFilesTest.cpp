@@ -1,8 +1,6 @@
 // NSData's file reading and atomic writing: decoded videos are written atomically and read back
 // when encoded.
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <string>
@@ -28,42 +26,27 @@ std::vector<std::string> namesIn(const fs::path& directory) {
 
 }  // namespace
 
-TEST(NSDataFiles, WriteReplacesTheFileAndLeavesNothingElse) {
+// Atomically, a link is replaced, not its target; in place, the file is truncated. A failed write
+// (missing directory, a directory, an empty path, a name too long) leaves nothing behind.
+TEST(NSDataFiles, WriteReplacesTheFileOrLeavesNothingBehind) {
     test::ScratchDirectory scratch;
     const auto path = scratch.path() / "video.mov";
     test::writeFile(path, {1, 2, 3, 4, 5, 6});
-    const auto data = NSData::dataWithVector({9, 8, 7});
-    ASSERT_TRUE(data->writeToFile_atomically(path, true));
+    fs::create_symlink(path, scratch.path() / "link");
+    ASSERT_TRUE(NSData::dataWithVector({9, 8, 7})->writeToFile_atomically(path, true));
     EXPECT_EQ(test::readFile(path), (std::vector<uint8_t>{9, 8, 7}));
-    EXPECT_EQ(namesIn(scratch.path()), std::vector<std::string>{"video.mov"});
-    // In place, the file is truncated; empty data writes an empty file.
     ASSERT_TRUE(NSData::dataWithVector({7})->writeToFile_atomically(path, false));
+    EXPECT_EQ(test::readFile(path), std::vector<uint8_t>{7});
+    ASSERT_TRUE(NSData::dataWithVector({2})->writeToFile_atomically(scratch.path() / "link", true));
+    EXPECT_FALSE(fs::is_symlink(scratch.path() / "link"));
     EXPECT_EQ(test::readFile(path), std::vector<uint8_t>{7});
     ASSERT_TRUE(NSData::dataWithVector({})->writeToFile_atomically(path, true));
     EXPECT_EQ(fs::file_size(path), 0u);
-}
-
-TEST(NSDataFiles, WriteReplacesALinkNotItsTarget) {
-    test::ScratchDirectory scratch;
-    test::writeFile(scratch.path() / "target", {1});
-    fs::create_symlink(scratch.path() / "target", scratch.path() / "link");
-    ASSERT_TRUE(NSData::dataWithVector({2})->writeToFile_atomically(scratch.path() / "link", true));
-    EXPECT_FALSE(fs::is_symlink(scratch.path() / "link"));
-    EXPECT_EQ(test::readFile(scratch.path() / "target"), std::vector<uint8_t>{1});
-    EXPECT_EQ(test::readFile(scratch.path() / "link"), std::vector<uint8_t>{2});
-}
-
-TEST(NSDataFiles, FailedWritesLeaveNothingBehind) {
-    test::ScratchDirectory scratch;
-    const auto data = NSData::dataWithVector({1, 2});
-    // A missing directory; a path that is a directory; an empty path; a name longer than a file
-    // system allows.
-    EXPECT_FALSE(data->writeToFile_atomically(scratch.path() / "missing" / "f", true));
     fs::create_directory(scratch.path() / "dir");
-    EXPECT_FALSE(data->writeToFile_atomically(scratch.path() / "dir", true));
-    EXPECT_FALSE(data->writeToFile_atomically("", true));
-    EXPECT_FALSE(data->writeToFile_atomically(scratch.path() / std::string(300, 'n'), true));
-    EXPECT_EQ(namesIn(scratch.path()), std::vector<std::string>{"dir"});
+    for (const auto& bad : {scratch.path() / "missing" / "f", scratch.path() / "dir", fs::path(),
+                            scratch.path() / std::string(300, 'n')})
+        EXPECT_FALSE(NSData::dataWithVector({1, 2})->writeToFile_atomically(bad, true)) << bad;
+    EXPECT_EQ(namesIn(scratch.path()), (std::vector<std::string>{"dir", "link", "video.mov"}));
     EXPECT_TRUE(fs::is_empty(scratch.path() / "dir"));
 }
 
@@ -75,7 +58,6 @@ TEST(NSDataFiles, URLsReadAndWriteFilesOnly) {
     const auto read = NSData::dataWithContentsOfURL(*url);
     ASSERT_NE(read, nullptr);
     EXPECT_TRUE(read->isEqual(*NSData::dataWithVector({4, 5})));
-
     const auto web = NSURL::URLWithString("https://example.com/a.mov");
     EXPECT_EQ(NSData::dataWithContentsOfURL(*web), nullptr);
     EXPECT_FALSE(NSData::dataWithVector({1})->writeToURL_atomically(*web, true));
