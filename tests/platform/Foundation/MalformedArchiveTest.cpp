@@ -158,23 +158,6 @@ TEST(KeyedArchiveMalformedInput, EveryFileFailsForItsReason) {
     EXPECT_EQ(present, listed) << "a new file of make.py needs a row here";
 }
 
-TEST(KeyedArchiveMalformedInput, LargeButLegalArchivesDecodeWhole) {
-    const auto read = [](const char* file) {
-        return NSKeyedUnarchiver::unarchiveObjectWithData(
-            NSData::dataWithVector(test::readFile(test::dataDir() / "malformed" / file)));
-    };
-    const auto set = std::dynamic_pointer_cast<NSOrderedSet>(read("ordered-set-many-keys.bplist"));
-    ASSERT_NE(set, nullptr);
-    ASSERT_EQ(set->count(), 5000u);
-    EXPECT_EQ(std::dynamic_pointer_cast<NSNumber>(set->array()[4999])->integerValue(), 4999);
-    unsigned depth = 0;
-    for (auto array = std::dynamic_pointer_cast<NSArray>(read("nested-objects-512.bplist")); array;
-         array = array->count() ? std::dynamic_pointer_cast<NSArray>(array->objectAtIndex(0))
-                                : nullptr)
-        ++depth;
-    EXPECT_EQ(depth, ArchiveLimits::kMaxNestingDepth);
-}
-
 // libxml2's own bound (256 elements open around the next one) comes before kMaxNestingDepth in XML;
 // past kMaxXMLTags or kMaxXMLPropertyListBytes a file is refused before it is parsed.
 TEST(KeyedArchiveMalformedInput, XMLBoundsAtAndOnePastTheirLimits) {
