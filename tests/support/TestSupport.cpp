@@ -16,7 +16,7 @@ extern char** environ;
 namespace test {
 
 std::filesystem::path sourceDir() { return VANTLER_SOURCE_DIR; }
-std::filesystem::path fixturesDir() { return std::filesystem::path(VANTLER_SHARED_DIR) / "fixtures" / "apple-keyed-archives"; }
+std::filesystem::path fixturesDir() { return dataDir() / "apple-keyed-archives"; }
 std::filesystem::path dataDir() { return sourceDir() / "tests" / "data"; }
 
 std::vector<std::string> appleFixtureNames() {

@@ -17,7 +17,7 @@
 namespace test {
 
 std::filesystem::path sourceDir();
-std::filesystem::path fixturesDir();  // shared/fixtures/apple-keyed-archives
+std::filesystem::path fixturesDir();  // tests/data/apple-keyed-archives
 std::filesystem::path dataDir();      // tests/data
 
 // The names of the Apple-written fixture archives (every file of fixturesDir() but SOURCES.md), sorted.

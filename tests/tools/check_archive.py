@@ -5,8 +5,8 @@
                      [--allow-no-root] [--allow-unreachable]
 
 The file is loaded with plistlib (binary or XML; in XML, {"CF$UID": n} dictionaries are read as
-UIDs, as CoreFoundation reads them). Then the structure Apple's NSKeyedArchiver writes is checked
-(shared/reference/nskeyedarchiver-format.md §2):
+UIDs, as CoreFoundation reads them). Then the structure Apple's NSKeyedArchiver writes is checked (as
+Apple's Foundation writes it and CoreFoundation's binary property list code lays it out):
 
 - the top level holds exactly $archiver "NSKeyedArchiver", $version 100000, $top and $objects;
 - $objects[0] is the string "$null"; every entry is a string, number, data or dictionary;

@@ -238,7 +238,7 @@ def files():
     f = {}
     valid = bplist(valid_archive())
 
-    # The file as a whole and its trailer (format §1.5, one invariant each).
+    # The file as a whole and its trailer, each breaking one thing the reader checks.
     f["truncated-file.bplist"] = valid[:len(valid) // 2]
     f["too-short.bplist"] = valid[:40]
     f["bad-header.bplist"] = b"bplist10" + valid[8:]
@@ -271,7 +271,7 @@ def files():
     overflow = keyed(["$null", Raw(lambda refs, rs: b"\xdf\x13" + b"\x7f" + b"\xff" * 7), cls("NSArray")])
     f["extended-length-overflows.bplist"] = bplist(overflow)
 
-    # Markers (format §1.2).
+    # Markers the reader does not know, or sizes it does not accept.
     def at_root(body):
         """An archive whose root object is the raw `body`."""
         return bplist(keyed(["$null", Raw(lambda refs, rs: body)]))
@@ -306,7 +306,7 @@ def files():
     f["url-is-its-own-base.bplist"] = bplist(keyed(["$null", {"NS.base": UID(1), "NS.relative": UID(2),
                                                               "$class": UID(3)}, "a", cls("NSURL")]))
 
-    # Keyed-archive structure (format §2).
+    # The keyed-archive structure around the objects.
     f["root-uid-out-of-range.bplist"] = bplist(keyed(["$null", "x"], top={"root": UID(99)}))
     f["object-without-class.bplist"] = bplist(keyed(["$null", {"NS.objects": []}]))
     f["class-not-a-dictionary.bplist"] = bplist(keyed(["$null", {"NS.objects": [], "$class": UID(2)}, "NSArray"]))
@@ -379,7 +379,7 @@ def nested_arrays(depth):
 
 
 def ordered_set(count):
-    """An NSOrderedSet of `count` distinct integers: one key per element, NS.object.0 … (format §4)."""
+    """An NSOrderedSet of `count` distinct integers: one key per element, NS.object.0 … as Foundation writes it."""
     entries = [("NS.object.%d" % i, UID(i + 2)) for i in range(count)] + [("$class", UID(count + 2))]
     objects = ["$null", Dict(entries)] + list(range(count)) + [cls("NSOrderedSet")]
     return bplist(keyed(objects))

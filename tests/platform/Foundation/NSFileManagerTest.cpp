@@ -1,10 +1,9 @@
-// NSFileManager (the file operations Part 3.1 uses: copying media into the temporary directory,
-// comparing two private copies, deleting a copy).
+// NSFileManager: copying media into the temporary directory, comparing two private copies,
+// deleting a copy.
 
 #include "NSFileManager.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -22,160 +21,122 @@ const NSFileManager& manager() {
     return *NSFileManager::defaultManager();
 }
 
-std::vector<uint8_t> bytes(const std::string& text) {
-    return {text.begin(), text.end()};
+void write(const fs::path& path, const std::string& text) {
+    test::writeFile(path, {text.begin(), text.end()});
 }
 
 }  // namespace
 
-TEST(Part3_1_NSFileManager, DefaultManagerIsOneObject) {
-    EXPECT_EQ(NSFileManager::defaultManager().get(), NSFileManager::defaultManager().get());
-    EXPECT_NE(NSFileManager::defaultManager(), nullptr);
+TEST(NSFileManager, FileExistsFollowsLinks) {
+    test::ScratchDirectory scratch;
+    const auto& dir = scratch.path();
+    write(dir / "a.mov", "movie");
+    fs::create_symlink(dir / "a.mov", dir / "link");
+    fs::create_symlink(dir / "missing", dir / "dangling");
+    for (const auto& [path, exists] :
+         std::vector<std::pair<fs::path, bool>>{{dir / "a.mov", true},
+                                                {dir, true},
+                                                {dir / "link", true},
+                                                {dir / "dangling", false},
+                                                {dir / "missing", false},
+                                                {"", false}})
+        EXPECT_EQ(manager().fileExistsAtPath(path), exists) << path;
 }
 
-TEST(Part3_1_NSFileManager, FileExistsFollowsLinks) {
+// Files by bytes (longer than one comparison chunk), links by their text, directories by their
+// entries; a FIFO is never opened, since opening it for reading would wait for a writer forever.
+TEST(NSFileManager, ContentsEqualComparesFilesDirectoriesAndLinks) {
     test::ScratchDirectory scratch;
-    const auto file = scratch.path() / "a.mov";
-    test::writeFile(file, bytes("movie"));
-    fs::create_symlink(file, scratch.path() / "link");
-    fs::create_symlink(scratch.path() / "missing", scratch.path() / "dangling");
-    EXPECT_TRUE(manager().fileExistsAtPath(file));
-    EXPECT_TRUE(manager().fileExistsAtPath(scratch.path()));
-    EXPECT_TRUE(manager().fileExistsAtPath(scratch.path() / "link"));
-    EXPECT_FALSE(manager().fileExistsAtPath(scratch.path() / "dangling"));
-    EXPECT_FALSE(manager().fileExistsAtPath(scratch.path() / "missing"));
-    EXPECT_FALSE(manager().fileExistsAtPath(""));
-}
-
-TEST(Part3_1_NSFileManager, ContentsEqualComparesFilesByBytes) {
-    test::ScratchDirectory scratch;
-    const auto a = scratch.path() / "a", b = scratch.path() / "b", c = scratch.path() / "c",
-               d = scratch.path() / "d";
-    // Longer than one comparison chunk, differing only in the last byte.
+    const auto& dir = scratch.path();
     std::vector<uint8_t> big(200'000, 7);
-    test::writeFile(a, big);
-    test::writeFile(b, big);
+    test::writeFile(dir / "a", big);
+    test::writeFile(dir / "b", big);
     big.back() = 8;
-    test::writeFile(c, big);
+    test::writeFile(dir / "c", big);
     big.pop_back();
-    test::writeFile(d, big);
-    EXPECT_TRUE(manager().contentsEqualAtPath_andPath(a, b));
-    EXPECT_TRUE(manager().contentsEqualAtPath_andPath(a, a));
-    EXPECT_FALSE(manager().contentsEqualAtPath_andPath(a, c));
-    EXPECT_FALSE(manager().contentsEqualAtPath_andPath(a, d));
-    EXPECT_FALSE(manager().contentsEqualAtPath_andPath(a, scratch.path() / "missing"));
-    EXPECT_FALSE(manager().contentsEqualAtPath_andPath(scratch.path() / "missing", scratch.path() / "missing"));
-    // Two empty files are equal.
-    test::writeFile(scratch.path() / "e1", {});
-    test::writeFile(scratch.path() / "e2", {});
-    EXPECT_TRUE(manager().contentsEqualAtPath_andPath(scratch.path() / "e1", scratch.path() / "e2"));
-}
-
-TEST(Part3_1_NSFileManager, ContentsEqualComparesDirectoriesAndLinks) {
-    test::ScratchDirectory scratch;
-    const auto one = scratch.path() / "one", two = scratch.path() / "two";
-    for (const auto& root : {one, two}) {
+    test::writeFile(dir / "d", big);
+    write(dir / "e1", ""), write(dir / "e2", "");
+    ASSERT_EQ(mkfifo((dir / "fifo-a").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo((dir / "fifo-b").c_str(), 0600), 0);
+    for (const auto& root : {dir / "one", dir / "two", dir / "three", dir / "four"}) {
         fs::create_directories(root / "sub");
-        test::writeFile(root / "sub" / "f", bytes("same"));
-        fs::create_symlink("sub/f", root / "link");
+        write(root / "sub" / "f", "same");
+        fs::create_symlink(root.filename() == "three" ? "./sub/f" : "sub/f", root / "link");
     }
-    EXPECT_TRUE(manager().contentsEqualAtPath_andPath(one, two));
-    // A file against a directory, a link against its target: different kinds.
-    EXPECT_FALSE(manager().contentsEqualAtPath_andPath(one / "sub" / "f", one / "sub"));
-    EXPECT_FALSE(manager().contentsEqualAtPath_andPath(one / "link", one / "sub" / "f"));
-    // Links compare by their text, not their targets' bytes.
-    fs::remove(two / "link");
-    fs::create_symlink("./sub/f", two / "link");
-    EXPECT_FALSE(manager().contentsEqualAtPath_andPath(one, two));
-    fs::remove(two / "link");
-    fs::create_symlink("sub/f", two / "link");
-    test::writeFile(two / "extra", bytes("x"));
-    EXPECT_FALSE(manager().contentsEqualAtPath_andPath(one, two));
-    fs::remove(two / "extra");
-    test::writeFile(two / "sub" / "f", bytes("diff"));
-    EXPECT_FALSE(manager().contentsEqualAtPath_andPath(one, two));
+    write(dir / "four" / "sub" / "f", "diff");
+    const struct {
+        const char *a, *b;
+        bool equal;
+    } cases[] = {{"a", "b", true},
+                 {"a", "a", true},
+                 {"a", "c", false},
+                 {"a", "d", false},
+                 {"a", "missing", false},
+                 {"missing", "missing", false},
+                 {"e1", "e2", true},
+                 {"fifo-a", "fifo-b", false},
+                 {"fifo-a", "fifo-a", true},
+                 {"one", "two", true},
+                 {"one/sub/f", "one/sub", false},
+                 {"one/link", "one/sub/f", false},
+                 {"one", "three", false},
+                 {"one", "four", false}};
+    for (const auto& c : cases)
+        EXPECT_EQ(manager().contentsEqualAtPath_andPath(dir / c.a, dir / c.b), c.equal)
+            << c.a << " " << c.b;
+    write(dir / "two" / "extra", "x");
+    EXPECT_FALSE(manager().contentsEqualAtPath_andPath(dir / "one", dir / "two"));
 }
 
-TEST(Part3_1_NSFileManager, ContentsEqualNeverOpensAFifo) {
+TEST(NSFileManager, CopyItemCopiesFilesDirectoriesAndLinksAndRefusesToOverwrite) {
     test::ScratchDirectory scratch;
-    const auto a = scratch.path() / "fifo-a", b = scratch.path() / "fifo-b";
-    ASSERT_EQ(mkfifo(a.c_str(), 0600), 0);
-    ASSERT_EQ(mkfifo(b.c_str(), 0600), 0);
-    // Opening either for reading would wait for a writer forever.
-    EXPECT_FALSE(manager().contentsEqualAtPath_andPath(a, b));
-    EXPECT_TRUE(manager().contentsEqualAtPath_andPath(a, a));  // the same file
-}
-
-TEST(Part3_1_NSFileManager, CopyItemCopiesAFileAndRefusesToOverwrite) {
-    test::ScratchDirectory scratch;
-    const auto source = scratch.path() / "clip.mov", destination = scratch.path() / "copy.mov";
-    test::writeFile(source, bytes("frames"));
+    const auto& dir = scratch.path();
+    write(dir / "clip.mov", "frames");
     std::shared_ptr<NSError> error;
-    ASSERT_TRUE(manager().copyItemAtURL_toURL_error(*NSURL::fileURLWithPath(source.string()),
-                                                    *NSURL::fileURLWithPath(destination.string()), &error));
+    ASSERT_TRUE(manager().copyItemAtURL_toURL_error(
+        *NSURL::fileURLWithPath((dir / "clip.mov").string()),
+        *NSURL::fileURLWithPath((dir / "copy.mov").string()), &error));
     EXPECT_EQ(error, nullptr);
-    EXPECT_EQ(test::readFile(destination), bytes("frames"));
-
-    test::writeFile(source, bytes("other"));
-    EXPECT_FALSE(manager().copyItemAtPath_toPath_error(source, destination, &error));
+    EXPECT_EQ(test::readFile(dir / "copy.mov"), test::readFile(dir / "clip.mov"));
+    write(dir / "clip.mov", "other");
+    EXPECT_FALSE(manager().copyItemAtPath_toPath_error(dir / "clip.mov", dir / "copy.mov", &error));
     ASSERT_NE(error, nullptr);
     EXPECT_EQ(error->domain(), "NSCocoaErrorDomain");
     EXPECT_EQ(error->code(), NSFileWriteFileExistsError);
-    EXPECT_EQ(test::readFile(destination), bytes("frames"));
-
     error = nullptr;
-    EXPECT_FALSE(manager().copyItemAtPath_toPath_error(scratch.path() / "missing", scratch.path() / "x", &error));
+    EXPECT_FALSE(manager().copyItemAtPath_toPath_error(dir / "missing", dir / "x", &error));
     ASSERT_NE(error, nullptr);
     EXPECT_EQ(error->code(), NSFileReadNoSuchFileError);
-    EXPECT_FALSE(fs::exists(scratch.path() / "x"));
-    // A null error pointer is allowed.
-    EXPECT_FALSE(manager().copyItemAtPath_toPath_error(scratch.path() / "missing", scratch.path() / "x", nullptr));
+    EXPECT_FALSE(manager().copyItemAtPath_toPath_error(dir / "missing", dir / "x", nullptr));
+    EXPECT_FALSE(fs::exists(dir / "x"));
+
+    fs::create_directories(dir / "bundle" / "inner");
+    write(dir / "bundle" / "inner" / "f", "data");
+    fs::create_symlink("inner/f", dir / "bundle" / "link");
+    ASSERT_TRUE(manager().copyItemAtPath_toPath_error(dir / "bundle", dir / "copy", nullptr));
+    EXPECT_EQ(fs::read_symlink(dir / "copy" / "link"), "inner/f");
+    EXPECT_TRUE(manager().contentsEqualAtPath_andPath(dir / "bundle", dir / "copy"));
 }
 
-TEST(Part3_1_NSFileManager, CopyItemCopiesDirectoriesAndLinksAsLinks) {
+TEST(NSFileManager, RemoveItemRemovesFilesDirectoriesAndLinks) {
     test::ScratchDirectory scratch;
-    const auto source = scratch.path() / "bundle";
-    fs::create_directories(source / "inner");
-    test::writeFile(source / "inner" / "f", bytes("data"));
-    fs::create_symlink("inner/f", source / "link");
-    ASSERT_TRUE(manager().copyItemAtPath_toPath_error(source, scratch.path() / "copy", nullptr));
-    EXPECT_EQ(test::readFile(scratch.path() / "copy" / "inner" / "f"), bytes("data"));
-    EXPECT_TRUE(fs::is_symlink(scratch.path() / "copy" / "link"));
-    EXPECT_EQ(fs::read_symlink(scratch.path() / "copy" / "link"), "inner/f");
-    EXPECT_TRUE(manager().contentsEqualAtPath_andPath(source, scratch.path() / "copy"));
-}
-
-TEST(Part3_1_NSFileManager, CopyItemRefusesURLsOfOtherSchemes) {
-    test::ScratchDirectory scratch;
+    const auto& dir = scratch.path();
+    write(dir / "video.mov", "v");
+    fs::create_symlink(dir / "video.mov", dir / "link");
+    fs::create_directories(dir / "dir" / "sub");
+    write(dir / "dir" / "sub" / "f", "f");
     std::shared_ptr<NSError> error;
-    EXPECT_FALSE(manager().copyItemAtURL_toURL_error(*NSURL::URLWithString("https://example.com/a.mov"),
-                                                     *NSURL::fileURLWithPath((scratch.path() / "a").string()),
-                                                     &error));
-    ASSERT_NE(error, nullptr);
-    EXPECT_EQ(error->code(), NSFileReadUnknownError);
-}
-
-TEST(Part3_1_NSFileManager, RemoveItemRemovesFilesDirectoriesAndLinks) {
-    test::ScratchDirectory scratch;
-    const auto file = scratch.path() / "video.mov";
-    test::writeFile(file, bytes("v"));
-    fs::create_symlink(file, scratch.path() / "link");
-    fs::create_directories(scratch.path() / "dir" / "sub");
-    test::writeFile(scratch.path() / "dir" / "sub" / "f", bytes("f"));
-
-    std::shared_ptr<NSError> error;
-    EXPECT_TRUE(manager().removeItemAtPath_error(scratch.path() / "link", &error));
+    EXPECT_TRUE(manager().removeItemAtPath_error(dir / "link", &error));
     EXPECT_EQ(error, nullptr);
-    EXPECT_TRUE(fs::exists(file));  // the link went, not its target
-    EXPECT_TRUE(manager().removeItemAtURL_error(*NSURL::fileURLWithPath(file.string()), &error));
-    EXPECT_FALSE(fs::exists(file));
-    EXPECT_TRUE(manager().removeItemAtPath_error(scratch.path() / "dir", &error));
-    EXPECT_FALSE(fs::exists(scratch.path() / "dir"));
-
-    EXPECT_FALSE(manager().removeItemAtPath_error(file, &error));
+    EXPECT_TRUE(fs::exists(dir / "video.mov"));  // the link went, not its target
+    EXPECT_TRUE(manager().removeItemAtURL_error(
+        *NSURL::fileURLWithPath((dir / "video.mov").string()), &error));
+    EXPECT_TRUE(manager().removeItemAtPath_error(dir / "dir", &error));
+    EXPECT_EQ(fs::directory_iterator(dir), fs::directory_iterator());
+    EXPECT_FALSE(manager().removeItemAtPath_error(dir / "video.mov", &error));
     ASSERT_NE(error, nullptr);
-    EXPECT_EQ(error->domain(), "NSCocoaErrorDomain");
     EXPECT_EQ(error->code(), NSFileNoSuchFileError);
-    EXPECT_EQ(error->stringForUserInfoKey("NSFilePath"), file.string());
-    EXPECT_FALSE(manager().removeItemAtURL_error(*NSURL::URLWithString("https://example.com/a"), nullptr));
+    EXPECT_EQ(error->stringForUserInfoKey("NSFilePath"), (dir / "video.mov").string());
+    EXPECT_FALSE(
+        manager().removeItemAtURL_error(*NSURL::URLWithString("https://example.com/a"), nullptr));
 }

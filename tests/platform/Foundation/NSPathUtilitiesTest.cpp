@@ -1,4 +1,4 @@
-// NSTemporaryDirectory (Part 3.1 makes the private copies of media files there).
+// NSTemporaryDirectory, where the private copies of media files are made.
 
 #include "NSPathUtilities.h"
 
@@ -6,24 +6,14 @@
 
 #include "ScopedEnvironmentVariable.h"
 
-TEST(Part3_1_NSTemporaryDirectory, FollowsTMPDIRWithOneTrailingSlash) {
-    {
-        test::ScopedEnvironmentVariable tmpdir("TMPDIR", "/var/tmp/vantler");
-        EXPECT_EQ(NSTemporaryDirectory(), "/var/tmp/vantler/");
-    }
-    {
-        test::ScopedEnvironmentVariable tmpdir("TMPDIR", "/var/tmp/vantler/");
-        EXPECT_EQ(NSTemporaryDirectory(), "/var/tmp/vantler/");
-    }
-}
-
-TEST(Part3_1_NSTemporaryDirectory, IsTmpWithoutTMPDIR) {
-    {
-        test::ScopedEnvironmentVariable tmpdir("TMPDIR", std::nullopt);
-        EXPECT_EQ(NSTemporaryDirectory(), "/tmp/");
-    }
-    {
-        test::ScopedEnvironmentVariable tmpdir("TMPDIR", "");
-        EXPECT_EQ(NSTemporaryDirectory(), "/tmp/");
+TEST(NSTemporaryDirectory, FollowsTMPDIRWithOneTrailingSlashOrIsTmp) {
+    const std::pair<std::optional<std::string>, const char*> cases[] = {
+        {"/var/tmp/vantler", "/var/tmp/vantler/"},
+        {"/var/tmp/vantler/", "/var/tmp/vantler/"},
+        {std::nullopt, "/tmp/"},
+        {"", "/tmp/"}};
+    for (const auto& [tmpdir, expected] : cases) {
+        test::ScopedEnvironmentVariable variable("TMPDIR", tmpdir);
+        EXPECT_EQ(NSTemporaryDirectory(), expected) << tmpdir.value_or("(unset)");
     }
 }

@@ -1,4 +1,4 @@
-// Part 2.1 container: XML property lists, as Apple's archiver writes them with outputFormat XML.
+// XML property lists, as Apple's archiver writes them with the XML output format.
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,8 @@ namespace {
 using plist::Kind;
 
 plist::Value parse(const std::string& body) {
-    const std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">" + body + "</plist>";
+    const std::string xml =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">" + body + "</plist>";
     return plist::parseXMLPropertyList({reinterpret_cast<const uint8_t*>(xml.data()), xml.size()});
 }
 
@@ -27,7 +28,7 @@ std::string failure(const std::string& body) {
     return "no exception";
 }
 
-TEST(Part2_1_XMLPropertyList, ScalarsOfEveryKind) {
+TEST(XMLPropertyList, ScalarsOfEveryKind) {
     const auto v = parse(R"(<array>
         <string>Mässig &amp; more</string><string/>
         <integer>-42</integer><integer>0x1F</integer><integer>18446744073709551615</integer>
@@ -46,38 +47,41 @@ TEST(Part2_1_XMLPropertyList, ScalarsOfEveryKind) {
     EXPECT_EQ(e[1].stringValue(), "");
     EXPECT_EQ(e[2].integerValue().signedValue(), -42);
     EXPECT_EQ(e[3].integerValue().signedValue(), 31);
-    EXPECT_TRUE(e[4].integerValue().isUnsigned);
-    EXPECT_EQ(e[4].integerValue().bits, UINT64_MAX);
+    EXPECT_TRUE(e[4].integerValue().isUnsigned && e[4].integerValue().bits == UINT64_MAX);
     EXPECT_EQ(e[5].realValue().value, 1.0);
     EXPECT_EQ(e[6].realValue().value, -2500.0);
     EXPECT_TRUE(std::isnan(e[7].realValue().value));
     EXPECT_EQ(e[8].realValue().value, -INFINITY);
-    EXPECT_TRUE(e[9].booleanValue());
-    EXPECT_FALSE(e[10].booleanValue());
+    EXPECT_TRUE(e[9].booleanValue() && !e[10].booleanValue());
     EXPECT_EQ(e[11].dateValue(), 60.0);
-    ASSERT_EQ(e[12].dataValue().bytes.size(), 4u);
-    EXPECT_EQ(e[12].dataValue().bytes[3], 0xFF);
+    const auto bytes = e[12].dataValue().bytes;
+    EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.end()),
+              (std::vector<uint8_t>{0, 1, 2, 0xFF}));
 }
 
-TEST(Part2_1_XMLPropertyList, ACFUIDDictionaryIsAUID) {
-    const auto v = parse("<dict><key>a</key><dict><key>CF$UID</key><integer>7</integer></dict>"
-                         "<key>b</key><dict><key>CF$UID</key><string>7</string></dict></dict>");
+TEST(XMLPropertyList, ACFUIDDictionaryIsAUID) {
+    const auto v = parse(
+        "<dict><key>a</key><dict><key>CF$UID</key><integer>7</integer></dict>"
+        "<key>b</key><dict><key>CF$UID</key><string>7</string></dict></dict>");
     ASSERT_EQ(v.kind(), Kind::Dictionary);
     EXPECT_EQ(v.entries()[0].second.kind(), Kind::UID);
     EXPECT_EQ(v.entries()[0].second.uidValue(), 7u);
     EXPECT_EQ(v.entries()[1].second.kind(), Kind::Dictionary);  // a string value is not a UID
 }
 
-TEST(Part2_1_XMLPropertyList, MalformedInputRaisesWithTheReason) {
-    EXPECT_EQ(failure("<integer>12x</integer>"), "XML property list: <integer> \"12x\" is not a number");
-    EXPECT_EQ(failure("<integer>99999999999999999999</integer>"),
-              "XML property list: <integer> \"99999999999999999999\" is out of range");
-    EXPECT_EQ(failure("<date>yesterday</date>"),
-              "XML property list: <date> \"yesterday\" is not of the form YYYY-MM-DDTHH:MM:SSZ");
-    EXPECT_EQ(failure("<data>@@@@</data>"), "XML property list: <data> holds a character that is not base64");
-    EXPECT_EQ(failure("<dict><key>a</key></dict>"), "XML property list: <dict> key \"a\" has no value");
-    EXPECT_EQ(failure("<blob/>"), "XML property list: unknown element <blob>");
-    EXPECT_EQ(failure("<dict><key>CF$UID</key><integer>-1</integer></dict>"), "XML property list: CF$UID is out of range");
+TEST(XMLPropertyList, MalformedInputRaisesWithTheReason) {
+    // clang-format off
+    const std::pair<const char*, const char*> cases[] = {
+        {"<integer>12x</integer>", "<integer> \"12x\" is not a number"},
+        {"<integer>99999999999999999999</integer>", "<integer> \"99999999999999999999\" is out of range"},
+        {"<date>yesterday</date>", "<date> \"yesterday\" is not of the form YYYY-MM-DDTHH:MM:SSZ"},
+        {"<data>@@@@</data>", "<data> holds a character that is not base64"},
+        {"<dict><key>a</key></dict>", "<dict> key \"a\" has no value"},
+        {"<blob/>", "unknown element <blob>"},
+        {"<dict><key>CF$UID</key><integer>-1</integer></dict>", "CF$UID is out of range"}};
+    // clang-format on
+    for (const auto& [body, reason] : cases)
+        EXPECT_EQ(failure(body), std::string("XML property list: ") + reason);
     // The words after the prefix are libxml2's own.
     EXPECT_TRUE(failure("<array>").starts_with("XML property list: Premature end of data in tag"));
 }
