@@ -1,6 +1,6 @@
 #pragma once
-// Helpers of the image asset tests (Parts 3.1, 3.2): bitmaps of known pixels, pixel probes, waiting
-// for queued work to let go of an asset, capturing the log, and putting the per-thread settings back.
+// Helpers of the image asset tests: bitmaps of known pixels, pixel probes, waiting for queued work
+// to let go of an asset, and putting the per-thread settings back.
 
 #include <algorithm>
 #include <array>
@@ -8,8 +8,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
-#include <mutex>
-#include <string>
 #include <thread>
 #include <vector>
 
@@ -17,41 +15,45 @@
 #include "CGImageToData.h"
 #include "DispatchQueue.h"
 #include "NSData.h"
-#include "NSLog.h"
 #include "VTImage.h"
 
 namespace image_assets {
 
-using ARGB = std::array<uint8_t, 4>;
+using ARGB = std::array<uint8_t, 4>;  // premultiplied A, R, G, B
+inline constexpr ARGB kRed{255, 255, 0, 0};
+inline constexpr ARGB kBlue{255, 0, 0, 255};
 
-// A width × height bitmap of one premultiplied colour (bytes A, R, G, B), device RGB.
-inline CGImageRef solidBitmap(size_t width, size_t height, ARGB colour) {
+// A device RGB bitmap whose columns below `split` are `left` and the rest `right`.
+inline CGImageRef twoColourBitmap(size_t width, size_t height, ARGB left, ARGB right,
+                                  size_t split) {
     std::vector<uint8_t> bytes(width * height * 4);
-    for (size_t i = 0; i < bytes.size(); i += 4) std::copy(colour.begin(), colour.end(), bytes.begin() + i);
+    for (size_t i = 0; i < width * height; ++i) {
+        const ARGB& colour = i % width < split ? left : right;
+        std::copy(colour.begin(), colour.end(), bytes.begin() + static_cast<long>(i * 4));
+    }
     return CGImageCreateFromData(NSData::dataWithVector(std::move(bytes)),
-                                 CGSizeMake(static_cast<double>(width), static_cast<double>(height)));
+                                 CGSizeMake(double(width), double(height)));
 }
 
-// A bitmap whose left half (columns below width / 2) is `left` and the rest `right`.
-inline CGImageRef twoColourBitmap(size_t width, size_t height, ARGB left, ARGB right) {
-    std::vector<uint8_t> bytes(width * height * 4);
-    for (size_t y = 0; y < height; ++y)
-        for (size_t x = 0; x < width; ++x) {
-            const ARGB& colour = x < width / 2 ? left : right;
-            std::copy(colour.begin(), colour.end(), bytes.begin() + static_cast<long>((y * width + x) * 4));
-        }
-    return CGImageCreateFromData(NSData::dataWithVector(std::move(bytes)),
-                                 CGSizeMake(static_cast<double>(width), static_cast<double>(height)));
+inline CGImageRef solidBitmap(size_t width, size_t height, ARGB colour) {
+    return twoColourBitmap(width, height, colour, colour, 0);
+}
+
+inline std::shared_ptr<VTImage> assetWithBitmap(const CGImageRef& bitmap) {
+    auto image = VTImage::init();
+    image->_setCGImage(bitmap);
+    return image;
 }
 
 // The PNG file bytes of a bitmap.
 inline std::vector<uint8_t> pngFileBytes(const CGImageRef& image) {
     const auto data = CGImageConvertToPNGData(image);
-    return data ? std::vector<uint8_t>(data->bytes(), data->bytes() + data->length()) : std::vector<uint8_t>{};
+    return data ? std::vector<uint8_t>(data->span().begin(), data->span().end())
+                : std::vector<uint8_t>{};
 }
 
-// The pixel at column x, row y (row 0 at the top) as premultiplied A, R, G, B in sRGB, whatever the
-// image's own format (read through Part 3.3's decoded copy).
+// The pixel at column x, row y (row 0 at the top) as premultiplied device RGB, whatever the
+// image's own format.
 inline ARGB pixelAt(const CGImageRef& image, size_t x, size_t y) {
     const auto decoded = createDecodedCGImage(image);
     const auto bytes = CGImageGetBytes(decoded);
@@ -67,10 +69,8 @@ inline bool near(ARGB a, ARGB b, int tolerance) {
 
 // Generous, so that a loaded machine (ctest -j, sanitizers) does not fail correct code; broken code
 // fails by never answering, which this bounds.
-inline constexpr auto kPatience = std::chrono::seconds(30);
-
 inline std::chrono::steady_clock::time_point deadline() {
-    return std::chrono::steady_clock::now() + kPatience;
+    return std::chrono::steady_clock::now() + std::chrono::seconds(30);
 }
 
 // Drains the main queue until nothing else holds the object (queued mipmap work holds its asset
@@ -86,40 +86,16 @@ bool waitUntilReleased(const std::weak_ptr<T>& object) {
     return true;
 }
 
-// Collects the lines logged while it lives.
-class LogCapture {
-public:
-    LogCapture()
-        : previous_(NSLogSetSink([this](const std::string& line) {
-              std::lock_guard lock(mutex_);
-              lines_.push_back(line);
-          })) {}
-    ~LogCapture() { NSLogSetSink(std::move(previous_)); }
-    LogCapture(const LogCapture&) = delete;
-    LogCapture& operator=(const LogCapture&) = delete;
-
-    std::vector<std::string> lines() {
-        std::lock_guard lock(mutex_);
-        return lines_;
-    }
-
-private:
-    std::mutex mutex_;
-    std::vector<std::string> lines_;
-    NSLogSink previous_;
-};
-
-// Puts the calling thread's decoding style and encoding delegate back to their defaults when it goes
-// away, so that a test that sets them leaves the test thread as it found it.
-class ThreadSettingsReset {
-public:
+// Puts the calling thread's decoding style and encoding delegate back to their defaults, so that a
+// test that sets them leaves the test thread as it found it.
+struct ThreadSettingsReset {
     ThreadSettingsReset() = default;
+    ThreadSettingsReset(const ThreadSettingsReset&) = delete;
+    ThreadSettingsReset& operator=(const ThreadSettingsReset&) = delete;
     ~ThreadSettingsReset() {
         VTImage::setDecodingStyle(0);
         VTImage::setEncodingDelegate(nullptr);
     }
-    ThreadSettingsReset(const ThreadSettingsReset&) = delete;
-    ThreadSettingsReset& operator=(const ThreadSettingsReset&) = delete;
 };
 
 }  // namespace image_assets

@@ -1,6 +1,6 @@
-// Part 3.2: mipmap levels, the level for a size, and asynchronous level requests answered at once
-// or on the main queue (drained here by the test thread), with the barrier of addRequestBarrier.
-// scripts/test runs these under ThreadSanitizer too.
+// Mipmap levels of an image asset, the level for a size, and level requests answered at once or on
+// the main queue (drained here by the test thread), ordered by the request barrier. scripts/test
+// runs these under ThreadSanitizer too.
 
 #include <gtest/gtest.h>
 
@@ -9,45 +9,26 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <memory>
-#include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
 #include "ArchiveShapes.h"
-#include "CGContext.h"
-#include "DispatchQueue.h"
 #include "ImageAssetTestSupport.h"
-#include "NSKeyedArchiver.h"
 #include "TestSupport.h"
-#include "VTImage.h"
 
 using namespace image_assets;
 
 namespace {
 
-constexpr ARGB kRed{255, 255, 0, 0};
-constexpr ARGB kBlue{255, 0, 0, 255};
+using Size = std::pair<size_t, size_t>;
 
-std::pair<size_t, size_t> sizeOf(const CGImageRef& image) {
+Size sizeOf(const CGImageRef& image) {
     return {CGImageGetWidth(image), CGImageGetHeight(image)};
 }
 
-std::vector<std::pair<size_t, size_t>> sizesOf(const VTMipmapLevels& levels) {
-    std::vector<std::pair<size_t, size_t>> sizes;
-    for (const auto& level : levels) sizes.push_back(sizeOf(level));
-    return sizes;
-}
-
-std::shared_ptr<VTImage> assetWithBitmap(const CGImageRef& bitmap) {
-    auto image = VTImage::init();
-    image->_setCGImage(bitmap);
-    return image;
-}
-
 // What one request's callback saw. Written and read on the test thread only: callbacks run either
-// inside the request (on this thread) or on the main queue, which only this thread drains.
+// inside the request or on the main queue, which only this thread drains.
 struct Answer {
     bool called = false;
     int order = 0;  // among the answers of one test, from 1
@@ -55,144 +36,118 @@ struct Answer {
 };
 
 class Answers {
-public:
+  public:
     VTMipmapCallback callbackFor(Answer& answer) {
-        return [this, &answer](const CGImageRef& image) {
-            answer.called = true;
-            answer.order = ++count_;
-            answer.image = image;
-        };
+        return [this, &answer](const CGImageRef& image) { answer = {true, ++count_, image}; };
     }
     bool waitFor(const Answer& answer) {
         return dispatchMainQueueRunUntil([&] { return answer.called; }, deadline());
     }
+    // Asks `image` for `level` and waits for the answer.
+    Answer request(VTImage& image, int64_t level) {
+        Answer answer;
+        image.mipmapImageAtLevel_callback(level, callbackFor(answer));
+        EXPECT_TRUE(waitFor(answer)) << "level " << level;
+        return answer;
+    }
 
-private:
+  private:
     int count_ = 0;
 };
 
-// Waits until everything the mipmap queue held before this call has finished and handed its result
-// to the main queue, and that has run: a barrier, then the generation of a tiny bitmap, whose answer
-// comes after every earlier generation's result (the main queue keeps order).
+// Waits until everything the mipmap queue held before this call has finished and its answers have
+// run: behind a barrier, a tiny generation answers after every earlier one (the main queue keeps
+// order).
 bool settleMipmapQueue() {
     VTImage::addRequestBarrier();
-    auto marker = assetWithBitmap(solidBitmap(2, 2, kRed));
-    bool answered = false;
-    marker->mipmapImageAtLevel_callback(1, [&](const CGImageRef&) { answered = true; });
-    return dispatchMainQueueRunUntil([&] { return answered; }, deadline());
+    Answers answers;
+    Answer marker;
+    assetWithBitmap(solidBitmap(2, 2, kRed))
+        ->mipmapImageAtLevel_callback(1, answers.callbackFor(marker));
+    return answers.waitFor(marker);
 }
 
 }  // namespace
 
-// ---- Level generation
-
-TEST(Part3_2_Mipmaps, A1000By600BitmapHas11Levels) {
-    const auto bitmap = solidBitmap(1000, 600, kRed);
-    const auto levels = generateMipmaps(bitmap);
-    ASSERT_TRUE(levels);
-    EXPECT_EQ(sizesOf(*levels), (std::vector<std::pair<size_t, size_t>>{{1000, 600},
-                                                                        {500, 300},
-                                                                        {250, 150},
-                                                                        {125, 75},
-                                                                        {63, 38},
-                                                                        {32, 19},
-                                                                        {16, 10},
-                                                                        {8, 5},
-                                                                        {4, 3},
-                                                                        {2, 2},
-                                                                        {1, 1}}));
-    EXPECT_EQ(levels->front(), bitmap);  // entry 0 is the bitmap itself
-}
-
-TEST(Part3_2_Mipmaps, ThinBitmapsHaveFewLevels) {
-    const auto tall = generateMipmaps(solidBitmap(3, 1000, kRed));
-    ASSERT_TRUE(tall);
-    EXPECT_EQ(sizesOf(*tall), (std::vector<std::pair<size_t, size_t>>{{3, 1000}, {2, 500}, {1, 250}}));
-    const auto line = generateMipmaps(solidBitmap(1, 50, kRed));
-    ASSERT_TRUE(line);
-    EXPECT_EQ(sizesOf(*line), (std::vector<std::pair<size_t, size_t>>{{1, 50}}));
-    const auto dot = generateMipmaps(solidBitmap(1, 1, kRed));
-    ASSERT_TRUE(dot);
-    EXPECT_EQ(dot->size(), 1u);
-}
-
-TEST(Part3_2_Mipmaps, NoBitmapHasNoLevels) {
+TEST(VTImageMipmaps, LevelsHalveRoundingUpUntilASideIsBelowTwo) {
+    const struct {
+        std::vector<size_t> widths, heights;
+    } cases[] = {
+        {{1000, 500, 250, 125, 63, 32, 16, 8, 4, 2, 1},
+         {600, 300, 150, 75, 38, 19, 10, 5, 3, 2, 1}},
+        {{3, 2, 1}, {1000, 500, 250}},
+        {{1}, {50}},
+        {{1}, {1}},
+    };
+    for (const auto& c : cases) {
+        const auto bitmap = solidBitmap(c.widths[0], c.heights[0], kRed);
+        const auto levels = generateMipmaps(bitmap);
+        ASSERT_TRUE(levels);
+        std::vector<size_t> widths, heights;
+        for (const auto& level : *levels) {
+            widths.push_back(CGImageGetWidth(level));
+            heights.push_back(CGImageGetHeight(level));
+        }
+        EXPECT_EQ(widths, c.widths);
+        EXPECT_EQ(heights, c.heights);
+        EXPECT_EQ(levels->front(), bitmap);  // entry 0 is the bitmap itself, not a copy
+    }
     EXPECT_FALSE(generateMipmaps(nullptr));
 }
 
-TEST(Part3_2_Mipmaps, LevelsAreDeviceRGBPremultipliedFirstAndKeepTheirColours) {
-    const auto levels = generateMipmaps(twoColourBitmap(1000, 600, kRed, kBlue));
+TEST(VTImageMipmaps, LevelsArePremultipliedDeviceRGBAndKeepTheirColours) {
+    const auto levels = generateMipmaps(twoColourBitmap(1000, 600, kRed, kBlue, 500));
     ASSERT_TRUE(levels);
-    ASSERT_GE(levels->size(), 5u);
     for (size_t i = 1; i < levels->size(); ++i) {
-        const auto& level = (*levels)[i];
-        EXPECT_EQ(CGImageGetColorSpace(level), CGColorSpaceCreateDeviceRGB()) << i;
-        EXPECT_EQ(CGImageGetBitsPerComponent(level), 8u) << i;
-        EXPECT_EQ(CGImageGetBitmapInfo(level), CGBitmapInfo{kCGImageAlphaPremultipliedFirst}) << i;
+        EXPECT_EQ(CGImageGetColorSpace((*levels)[i]), CGColorSpaceCreateDeviceRGB()) << i;
+        EXPECT_EQ(CGImageGetBitsPerComponent((*levels)[i]), 8u) << i;
+        EXPECT_EQ(CGImageGetBitmapInfo((*levels)[i]),
+                  CGBitmapInfo{kCGImageAlphaPremultipliedFirst});
     }
     // Flat regions away from the seam between the halves.
-    const auto& level3 = (*levels)[3];  // 125 × 75
-    EXPECT_TRUE(near(pixelAt(level3, 10, 37), kRed, 2));
-    EXPECT_TRUE(near(pixelAt(level3, 115, 37), kBlue, 2));
-    const auto& level6 = (*levels)[6];  // 16 × 10
-    EXPECT_TRUE(near(pixelAt(level6, 1, 5), kRed, 2));
-    EXPECT_TRUE(near(pixelAt(level6, 14, 5), kBlue, 2));
+    EXPECT_TRUE(near(pixelAt((*levels)[3], 10, 37), kRed, 2));  // 125 × 75
+    EXPECT_TRUE(near(pixelAt((*levels)[3], 115, 37), kBlue, 2));
+    EXPECT_TRUE(near(pixelAt((*levels)[6], 1, 5), kRed, 2));  // 16 × 10
+    EXPECT_TRUE(near(pixelAt((*levels)[6], 14, 5), kBlue, 2));
+    // Transparent pixels stay transparent, translucent ones keep their alpha.
+    const ARGB clear{0, 0, 0, 0}, halfBlue{128, 0, 0, 128};
+    const auto translucent = generateMipmaps(twoColourBitmap(64, 64, clear, halfBlue, 32));
+    EXPECT_TRUE(near(pixelAt((*translucent)[2], 2, 8), clear, 1));
+    EXPECT_TRUE(near(pixelAt((*translucent)[2], 13, 8), halfBlue, 2));
 }
 
-TEST(Part3_2_Mipmaps, TransparentPixelsStayTransparent) {
-    const auto levels = generateMipmaps(twoColourBitmap(64, 64, {0, 0, 0, 0}, {128, 0, 128, 0}));
-    ASSERT_TRUE(levels);
-    const auto& level2 = (*levels)[2];  // 16 × 16
-    EXPECT_TRUE(near(pixelAt(level2, 2, 8), (ARGB{0, 0, 0, 0}), 1));
-    EXPECT_TRUE(near(pixelAt(level2, 13, 8), (ARGB{128, 0, 128, 0}), 2));
-}
-
-// ---- The level for a size
-
-TEST(Part3_2_Mipmaps, LevelForSize) {
+TEST(VTImageMipmaps, LevelForSizeIsTheLastHalvingStillAtLeastTheSize) {
     const auto image = assetWithBitmap(solidBitmap(1000, 600, kRed));
-    EXPECT_EQ(image->mipmapLevelForSize(CGSizeMake(100, 100)), 2);
-    EXPECT_EQ(image->mipmapLevelForSize(CGSizeMake(250, 150)), 2);
-    EXPECT_EQ(image->mipmapLevelForSize(CGSizeMake(251, 150)), 1);
-    EXPECT_EQ(image->mipmapLevelForSize(CGSizeMake(2000, 10)), 0);
-    EXPECT_EQ(image->mipmapLevelForSize(CGSizeMake(0.5, 0.5)), 9);
-    EXPECT_EQ(image->mipmapLevelForSize(CGSizeMake(0, -7)), 9);  // raised to 1 × 1
-    EXPECT_EQ(image->mipmapLevelForSize(CGSizeMake(NAN, NAN)), 9);
-    EXPECT_EQ(image->mipmapLevelForSize(CGSizeMake(INFINITY, 1)), 0);
-}
-
-TEST(Part3_2_Mipmaps, LevelForSizeWithoutABitmapIsZero) {
+    const struct {
+        CGSize size;
+        int64_t level;
+    } cases[] = {
+        {{100, 100}, 2}, {{250, 150}, 2},    {{251, 150}, 1},
+        {{2000, 10}, 0}, {{0.5, 0.5}, 9},    {{0, -7}, 9},  // raised to 1 × 1
+        {{NAN, NAN}, 9}, {{INFINITY, 1}, 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(image->mipmapLevelForSize(c.size), c.level)
+            << c.size.width << " x " << c.size.height;
     EXPECT_EQ(VTImage::init()->mipmapLevelForSize(CGSizeMake(1, 1)), 0);
 }
 
-// ---- Requests
-
-TEST(Part3_2_Mipmaps, LevelZeroAndBelowAreAnsweredAtOnceWithTheBitmap) {
+TEST(VTImageMipmaps, LevelZeroAndBelowAreAnsweredAtOnceWithTheBitmap) {
     const auto bitmap = solidBitmap(40, 30, kRed);
     const auto image = assetWithBitmap(bitmap);
     Answers answers;
-    Answer zero, negative;
-    image->mipmapImageAtLevel_callback(0, answers.callbackFor(zero));
-    image->mipmapImageAtLevel_callback(-3, answers.callbackFor(negative));
-    EXPECT_TRUE(zero.called);
-    EXPECT_TRUE(negative.called);
-    EXPECT_EQ(zero.image, bitmap);
-    EXPECT_EQ(negative.image, bitmap);
-
-    // And the same once the levels exist.
-    Answer first;
-    image->mipmapImageAtLevel_callback(1, answers.callbackFor(first));
-    ASSERT_TRUE(answers.waitFor(first));
-    Answer zeroAgain, negativeAgain;
-    image->mipmapImageAtLevel_callback(0, answers.callbackFor(zeroAgain));
-    image->mipmapImageAtLevel_callback(-3, answers.callbackFor(negativeAgain));
-    EXPECT_TRUE(zeroAgain.called);
-    EXPECT_TRUE(negativeAgain.called);
-    EXPECT_EQ(zeroAgain.image, bitmap);
-    EXPECT_EQ(negativeAgain.image, bitmap);
+    for (const bool levelsExist : {false, true}) {
+        if (levelsExist) answers.request(*image, 1);
+        for (const int64_t level : {0, -3}) {
+            Answer answer;
+            image->mipmapImageAtLevel_callback(level, answers.callbackFor(answer));
+            EXPECT_TRUE(answer.called) << level;
+            EXPECT_EQ(answer.image, bitmap) << level;
+        }
+    }
 }
 
-TEST(Part3_2_Mipmaps, TwoRequestsOnAFreshAsset) {
+TEST(VTImageMipmaps, RequestsDuringAGenerationAreAnsweredInOrderThenFromTheCache) {
     const auto image = assetWithBitmap(solidBitmap(1000, 600, kRed));
     Answers answers;
     Answer first, second;
@@ -201,75 +156,50 @@ TEST(Part3_2_Mipmaps, TwoRequestsOnAFreshAsset) {
     EXPECT_FALSE(first.called);
     EXPECT_FALSE(second.called);
     ASSERT_TRUE(answers.waitFor(second));
-    // The second is answered on the main queue after the generation stored its result and answered
-    // the first.
-    EXPECT_TRUE(first.called);
     EXPECT_EQ(first.order, 1);
     EXPECT_EQ(second.order, 2);
-    EXPECT_EQ(sizeOf(first.image), (std::pair<size_t, size_t>{250, 150}));
-    EXPECT_EQ(sizeOf(second.image), (std::pair<size_t, size_t>{125, 75}));
+    EXPECT_EQ(sizeOf(first.image), Size(250, 150));
+    EXPECT_EQ(sizeOf(second.image), Size(125, 75));
 
-    // Now the levels exist: answered at once, with the cached bitmaps themselves.
-    Answer third;
-    image->mipmapImageAtLevel_callback(2, answers.callbackFor(third));
-    EXPECT_TRUE(third.called);
-    EXPECT_EQ(third.image, first.image);
+    // The levels exist now: answered at once with the cached bitmaps; a level past the last one
+    // gets the smallest.
+    Answer again, past;
+    image->mipmapImageAtLevel_callback(2, answers.callbackFor(again));
+    image->mipmapImageAtLevel_callback(50, answers.callbackFor(past));
+    EXPECT_TRUE(again.called && past.called);
+    EXPECT_EQ(again.image, first.image);
+    EXPECT_EQ(sizeOf(past.image), Size(1, 1));
+    // A bitmap too small to halve answers every level with itself.
+    const auto line = solidBitmap(1, 50, kRed);
+    EXPECT_EQ(answers.request(*assetWithBitmap(line), 4).image, line);
 }
 
-TEST(Part3_2_Mipmaps, ALevelAboveTheLastGetsTheSmallest) {
-    const auto image = assetWithBitmap(solidBitmap(1000, 600, kRed));
-    Answers answers;
-    Answer fresh;
-    image->mipmapImageAtLevel_callback(50, answers.callbackFor(fresh));
-    ASSERT_TRUE(answers.waitFor(fresh));
-    EXPECT_EQ(sizeOf(fresh.image), (std::pair<size_t, size_t>{1, 1}));
-    Answer cached;
-    image->mipmapImageAtLevel_callback(50, answers.callbackFor(cached));
-    EXPECT_TRUE(cached.called);  // at once
-    EXPECT_EQ(cached.image, fresh.image);
-    Answer last;
-    image->mipmapImageAtLevel_callback(10, answers.callbackFor(last));
-    EXPECT_EQ(last.image, fresh.image);
-}
-
-TEST(Part3_2_Mipmaps, ATinyBitmapAnswersEveryLevelWithItself) {
-    const auto bitmap = solidBitmap(1, 50, kRed);
-    const auto image = assetWithBitmap(bitmap);
-    Answers answers;
-    Answer answer;
-    image->mipmapImageAtLevel_callback(4, answers.callbackFor(answer));
-    ASSERT_TRUE(answers.waitFor(answer));
-    EXPECT_EQ(answer.image, bitmap);
-}
-
-TEST(Part3_2_Mipmaps, AnAssetWithoutABitmapEndsWithNoCache) {
+TEST(VTImageMipmaps, AGenerationWithoutABitmapAnswersNothingAndCachesNothing) {
     const auto image = VTImage::init();
     Answers answers;
-    Answer fresh;
+    Answer fresh, again;
     image->mipmapImageAtLevel_callback(1, answers.callbackFor(fresh));
     ASSERT_TRUE(settleMipmapQueue());
-    // A fresh generation without a bitmap calls nothing, and leaves no cache: the next request
-    // starts again instead of being answered at once.
     EXPECT_FALSE(fresh.called);
-    Answer again;
+    // No cache was left behind: the next request starts again instead of being answered at once.
     image->mipmapImageAtLevel_callback(1, answers.callbackFor(again));
     EXPECT_FALSE(again.called);
     ASSERT_TRUE(settleMipmapQueue());
     EXPECT_FALSE(again.called);
 }
 
-TEST(Part3_2_Mipmaps, TheBitmapOfTheRequestIsTheOneUsed) {
+TEST(VTImageMipmaps, AGenerationUsesTheBitmapOfItsRequest) {
     const auto image = assetWithBitmap(solidBitmap(100, 100, kRed));
     Answers answers;
     Answer answer;
     image->mipmapImageAtLevel_callback(1, answers.callbackFor(answer));
     image->_setCGImage(solidBitmap(10, 10, kBlue));  // after the request: not seen by it
     ASSERT_TRUE(answers.waitFor(answer));
-    EXPECT_EQ(sizeOf(answer.image), (std::pair<size_t, size_t>{50, 50}));
+    EXPECT_EQ(sizeOf(answer.image), Size(50, 50));
     EXPECT_TRUE(near(pixelAt(answer.image, 25, 25), kRed, 2));
 }
 
-TEST(Part3_2_Mipmaps, PendingRequestsKeepTheAssetAndCallback) {
+TEST(VTImageMipmaps, PendingWorkKeepsTheAssetAndCallbackUntilItHasRun) {
     std::weak_ptr<VTImage> weakImage;
     auto token = std::make_shared<int>(7);
     std::weak_ptr<int> weakToken = token;
@@ -277,40 +207,35 @@ TEST(Part3_2_Mipmaps, PendingRequestsKeepTheAssetAndCallback) {
     {
         auto image = assetWithBitmap(solidBitmap(400, 300, kRed));
         weakImage = image;
-        image->mipmapImageAtLevel_callback(1, [token = std::move(token), &answered](const CGImageRef& level) {
-            answered = *token == 7 && CGImageGetWidth(level) == 200;
-        });
+        image->mipmapImageAtLevel_callback(
+            1, [token = std::move(token), &answered](const CGImageRef& level) {
+                answered = *token == 7 && CGImageGetWidth(level) == 200;
+            });
     }
-    EXPECT_FALSE(weakImage.expired());  // held by the queued work
+    EXPECT_FALSE(weakImage.expired());
     ASSERT_TRUE(dispatchMainQueueRunUntil([&] { return answered; }, deadline()));
     ASSERT_TRUE(waitUntilReleased(weakImage));
     EXPECT_TRUE(weakToken.expired());
 }
 
-TEST(Part3_2_Mipmaps, DecodingRequestsLevelOneAndTheBarrierOrdersLaterWork) {
-    const auto bitmap = solidBitmap(1200, 900, kRed);
-    const auto archive = NSKeyedArchiver::archivedDataWithRootObject(assetWithBitmap(bitmap));
-    const auto decoded = archive_shapes::unarchive<VTImage>(archive);  // starts its generation
+// A decoded asset starts its own generation; the document loader then adds a barrier, so that work
+// submitted later finds those levels made.
+TEST(VTImageMipmaps, DecodingStartsAGenerationThatTheBarrierOrdersBeforeLaterWork) {
+    const auto archive = archive_shapes::archive(assetWithBitmap(solidBitmap(1200, 900, kRed)));
+    const auto decoded = archive_shapes::unarchive<VTImage>(archive);
     ASSERT_NE(decoded, nullptr);
-    // As the document loader does: a barrier, then later work (a tiny generation) starts only once
-    // the decoded asset's generation has finished, so its answer comes after that result was stored.
     VTImage::addRequestBarrier();
-    const auto tiny = assetWithBitmap(solidBitmap(2, 2, kBlue));
     Answers answers;
-    Answer tinyAnswer;
-    tiny->mipmapImageAtLevel_callback(1, answers.callbackFor(tinyAnswer));
-    ASSERT_TRUE(answers.waitFor(tinyAnswer));
-    // So the decoded asset's levels are there without this test having asked for them.
+    answers.request(*assetWithBitmap(solidBitmap(2, 2, kBlue)), 1);
     Answer level;
     decoded->mipmapImageAtLevel_callback(1, answers.callbackFor(level));
     EXPECT_TRUE(level.called);
-    EXPECT_EQ(sizeOf(level.image), (std::pair<size_t, size_t>{600, 450}));
+    EXPECT_EQ(sizeOf(level.image), Size(600, 450));
 }
 
-TEST(Part3_2_Mipmaps, RequestsFromSeveralThreads) {
-    // Several request threads at once, some on one shared asset: one generation per asset, every
-    // callback answered. The cache field is reached by the request threads, the mipmap queue and the
-    // main queue (ThreadSanitizer checks the locking).
+// The cache is reached by the request threads, the mipmap queue and the main queue; one
+// generation per asset, and every callback answered.
+TEST(VTImageMipmaps, RequestsFromSeveralThreads) {
     constexpr int kThreads = 4;
     const auto shared = assetWithBitmap(solidBitmap(300, 200, kRed));
     std::atomic<int> answered{0};
@@ -327,33 +252,34 @@ TEST(Part3_2_Mipmaps, RequestsFromSeveralThreads) {
         });
     }
     for (auto& thread : threads) thread.join();
-    ASSERT_TRUE(dispatchMainQueueRunUntil([&] { return answered.load() == 2 * kThreads; }, deadline()));
+    ASSERT_TRUE(
+        dispatchMainQueueRunUntil([&] { return answered.load() == 2 * kThreads; }, deadline()));
     Answers answers;
     Answer last;
     shared->mipmapImageAtLevel_callback(50, answers.callbackFor(last));
     EXPECT_TRUE(last.called);
-    EXPECT_EQ(sizeOf(last.image), (std::pair<size_t, size_t>{2, 1}));  // after 300 × 200 ... 3 × 2
+    EXPECT_EQ(sizeOf(last.image), Size(2, 1));  // 300 × 200 halved down to 3 × 2, then 2 × 1
 }
 
-// ---- Process exit
-
 // The child of TheProcessMayExitWhileGenerationsRun; skipped in ordinary runs.
-TEST(Part3_2_Mipmaps, ExitChild) {
+TEST(VTImageMipmaps, ExitChild) {
     if (!std::getenv("VANTLER_MIPMAP_EXIT_CHILD"))
         GTEST_SKIP() << "runs only as the child process of TheProcessMayExitWhileGenerationsRun";
     // Large bitmaps, so that generations are still running or queued when main returns.
     for (int i = 0; i < 4; ++i)
-        assetWithBitmap(solidBitmap(2000, 1500, kRed))->mipmapImageAtLevel_callback(1, [](const CGImageRef&) {});
+        assetWithBitmap(solidBitmap(2000, 1500, kRed))
+            ->mipmapImageAtLevel_callback(1, [](const CGImageRef&) {});
     VTImage::addRequestBarrier();
     std::printf("generations in flight; returning from the test\n");
 }
 
-TEST(Part3_2_Mipmaps, TheProcessMayExitWhileGenerationsRun) {
+TEST(VTImageMipmaps, TheProcessMayExitWhileGenerationsRun) {
     const auto program = std::filesystem::read_symlink("/proc/self/exe").string();
-    const auto result = test::run({"env", "VANTLER_MIPMAP_EXIT_CHILD=1", program,
-                                   "--gtest_filter=Part3_2_Mipmaps.ExitChild"});
+    const auto result = test::run(
+        {"env", "VANTLER_MIPMAP_EXIT_CHILD=1", program, "--gtest_filter=VTImageMipmaps.ExitChild"});
     EXPECT_EQ(result.exitStatus, 0) << result.standardOutput << result.standardError;
-    EXPECT_NE(result.standardOutput.find("generations in flight; returning from the test"), std::string::npos)
+    EXPECT_NE(result.standardOutput.find("generations in flight; returning from the test"),
+              std::string::npos)
         << result.standardOutput;
-    EXPECT_NE(result.standardOutput.find("[  PASSED  ] 1 test"), std::string::npos) << result.standardOutput;
+    EXPECT_NE(result.standardOutput.find("[  PASSED  ] 1 test"), std::string::npos);
 }
