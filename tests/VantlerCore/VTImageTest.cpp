@@ -84,6 +84,7 @@ std::vector<std::string> archivedKeys(const std::shared_ptr<const NSData>& archi
 
 // A temporary directory of the test's own, where assets put their private media copies.
 struct OwnTemporaryDirectory {
+    const MediaFiles& files = media();  // made first, outside this directory
     test::ScratchDirectory scratch;
     test::ScopedEnvironmentVariable tmpdir{"TMPDIR", scratch.path().string()};
     const fs::path& path() const { return scratch.path(); }
@@ -132,8 +133,8 @@ TEST(VTImage, ImportTakesTheScaleFromTheFileNameWithoutItsExtension) {
 }
 
 TEST(VTImage, ImportOfAnUnreadableFileIsNoneAndCopiesNothing) {
-    OwnTemporaryDirectory temporary;
     test::ScratchDirectory scratch;
+    OwnTemporaryDirectory temporary;
     test::writeFile(scratch.path() / "garbage.png", {1, 2, 3, 4, 5});
     test::writeFile(scratch.path() / "empty.mp4", {});
     for (const char* name : {"garbage.png", "empty.mp4", "missing.png", ""})
