@@ -87,6 +87,13 @@ TEST(VTPrototypeLoading, RefusedFilesGiveTheirReadingError) {
         {"component root 16", document_shapes::make({.root = withComponent(16, 15)}), corrupt,
          "The file is corrupt."},
         // A component that decodes as none cannot be held by its array: an exception's reason.
+        {"a string among the screens",
+         document_shapes::make(
+             {.root = prototypeShape([](NSCoder& coder) {
+                  coder.encodeObject_forKey(
+                      NSArray::arrayWithObjects({NSString::stringWithUTF8String("x")}), "screens");
+              })}),
+         "screens holds an object of class NSString, not VTScreen", kRunning},
         {"component 16", document_shapes::make({.root = withComponent(15, 16)}),
          "keyed archive: element 0 of NS.objects is nil", kRunning},
         {"not a property list", bytes("this is not a property list at all"),
