@@ -1,7 +1,6 @@
 #pragma once
-// Archives written key by key under a model class's name, to build the legacy, damaged or
-// out-of-range archives the model itself never writes, and a look at how an archive stores its
-// entries (kinds, widths, key order, shared objects).
+// Archives written key by key under a model class's name (the legacy, damaged or out-of-range
+// archives the model never writes), and a look at how an archive stores its entries.
 
 #include <functional>
 #include <memory>
@@ -21,14 +20,12 @@ inline std::shared_ptr<NSData> archive(const std::shared_ptr<const NSObject>& ro
     return NSKeyedArchiver::archivedDataWithRootObject(root);
 }
 
-// An object recorded under the model class `className`, writing what `encode` writes.
 inline std::shared_ptr<NSObject> shaped(const char* className,
                                         std::function<void(NSCoder&)> encode) {
     return std::make_shared<document_shapes::Shaped>(className, NSObject::objcClass(),
                                                      std::move(encode));
 }
 
-// The root object of an archive as a T; none when it is none or of another class.
 template <class T>
 std::shared_ptr<T> unarchive(const std::shared_ptr<const NSData>& data) {
     VTRegisterArchivableClasses();
@@ -36,36 +33,22 @@ std::shared_ptr<T> unarchive(const std::shared_ptr<const NSData>& data) {
 }
 
 template <class T>
-std::shared_ptr<T> roundTrip(const std::shared_ptr<const NSObject>& root) {
-    return unarchive<T>(archive(root));
-}
-
-// A T decoded from an archive whose root writes what `encode` writes under `className`.
-template <class T>
 std::shared_ptr<T> decodeShaped(const char* className, std::function<void(NSCoder&)> encode) {
     return unarchive<T>(archive(shaped(className, std::move(encode))));
 }
 
-// The stored form of an archive: object entries and the values of their keys.
 class StoredArchive {
   public:
     explicit StoredArchive(const NSData& data) : archive_(data) {}
-
     const plist::BinaryPropertyList& list() const { return archive_.plist(); }
     const KeyedArchive& keyed() const { return archive_; }
     const plist::ObjectInfo& top() const { return archive_.top(); }
     plist::ObjectInfo root() const { return referencedEntry(top(), "root").value(); }
-    std::string className(const plist::ObjectInfo& entry) const {
-        return archive_.classOf(entry).name;
-    }
-
     std::optional<plist::ObjectInfo> value(const plist::ObjectInfo& entry,
                                            const std::string& key) const {
         const auto ref = list().lookup(entry, key);
-        if (!ref) return std::nullopt;
-        return list().object(*ref);
+        return ref ? std::optional(list().object(*ref)) : std::nullopt;
     }
-    // The entry of $objects that the UID under `key` refers to.
     std::optional<plist::ObjectInfo> referencedEntry(const plist::ObjectInfo& entry,
                                                      const std::string& key) const {
         const auto uid = value(entry, key);
@@ -81,7 +64,6 @@ class StoredArchive {
         }
         return result;
     }
-    bool isNull(const plist::ObjectInfo& entry) const { return archive_.isNullEntry(entry); }
 
   private:
     mutable KeyedArchive archive_;  // classOf caches what it has read

@@ -1,6 +1,5 @@
 #pragma once
-// Helpers of the image asset tests: bitmaps of known pixels, pixel probes, waiting for queued work
-// to let go of an asset, and putting the per-thread settings back.
+// Bitmaps of known pixels, pixel probes, and waiting for queued work to let go of an asset.
 
 #include <algorithm>
 #include <array>
@@ -27,10 +26,8 @@ inline constexpr ARGB kBlue{255, 0, 0, 255};
 inline CGImageRef twoColourBitmap(size_t width, size_t height, ARGB left, ARGB right,
                                   size_t split) {
     std::vector<uint8_t> bytes(width * height * 4);
-    for (size_t i = 0; i < width * height; ++i) {
-        const ARGB& colour = i % width < split ? left : right;
-        std::copy(colour.begin(), colour.end(), bytes.begin() + static_cast<long>(i * 4));
-    }
+    for (size_t i = 0; i < width * height; ++i)
+        std::ranges::copy(i % width < split ? left : right, bytes.begin() + long(i * 4));
     return CGImageCreateFromData(NSData::dataWithVector(std::move(bytes)),
                                  CGSizeMake(double(width), double(height)));
 }
@@ -45,15 +42,12 @@ inline std::shared_ptr<VTImage> assetWithBitmap(const CGImageRef& bitmap) {
     return image;
 }
 
-// The PNG file bytes of a bitmap.
 inline std::vector<uint8_t> pngFileBytes(const CGImageRef& image) {
     const auto data = CGImageConvertToPNGData(image);
-    return data ? std::vector<uint8_t>(data->span().begin(), data->span().end())
-                : std::vector<uint8_t>{};
+    return {data->span().begin(), data->span().end()};
 }
 
-// The pixel at column x, row y (row 0 at the top) as premultiplied device RGB, whatever the
-// image's own format.
+// The pixel at column x, row y (row 0 at the top) as premultiplied device RGB.
 inline ARGB pixelAt(const CGImageRef& image, size_t x, size_t y) {
     const auto decoded = createDecodedCGImage(image);
     const auto bytes = CGImageGetBytes(decoded);
@@ -67,14 +61,12 @@ inline bool near(ARGB a, ARGB b, int tolerance) {
     return true;
 }
 
-// Generous, so that a loaded machine (ctest -j, sanitizers) does not fail correct code; broken code
-// fails by never answering, which this bounds.
+// Generous, so that a loaded machine does not fail correct code; broken code never answers.
 inline std::chrono::steady_clock::time_point deadline() {
     return std::chrono::steady_clock::now() + std::chrono::seconds(30);
 }
 
-// Drains the main queue until nothing else holds the object (queued mipmap work holds its asset
-// until it has run); false when that did not happen in time.
+// Drains the main queue until nothing else holds the object (queued mipmap work holds its asset).
 template <class T>
 bool waitUntilReleased(const std::weak_ptr<T>& object) {
     const auto end = deadline();
@@ -85,17 +77,5 @@ bool waitUntilReleased(const std::weak_ptr<T>& object) {
     }
     return true;
 }
-
-// Puts the calling thread's decoding style and encoding delegate back to their defaults, so that a
-// test that sets them leaves the test thread as it found it.
-struct ThreadSettingsReset {
-    ThreadSettingsReset() = default;
-    ThreadSettingsReset(const ThreadSettingsReset&) = delete;
-    ThreadSettingsReset& operator=(const ThreadSettingsReset&) = delete;
-    ~ThreadSettingsReset() {
-        VTImage::setDecodingStyle(0);
-        VTImage::setEncodingDelegate(nullptr);
-    }
-};
 
 }  // namespace image_assets
