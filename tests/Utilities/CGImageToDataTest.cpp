@@ -4,10 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <thread>
-#include <vector>
-
 #include "../platform/CoreGraphics/ColourTestSupport.h"
 #include "CGImageToData.h"
 #include "NSData.h"

@@ -5,14 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cmath>
-#include <functional>
-#include <limits>
-#include <optional>
-#include <thread>
-#include <vector>
-
 #include "../VantlerCore/ArchiveShapes.h"
 #include "../platform/CoreGraphics/ColourTestSupport.h"
 #include "NSCoder+geometry.h"

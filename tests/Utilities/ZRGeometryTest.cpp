@@ -5,9 +5,6 @@
 
 #include <bit>
 #include <cmath>
-#include <cstdint>
-#include <cstdio>
-#include <limits>
 
 #include "ZRGeometry.h"
 

@@ -2,12 +2,6 @@
 // Archives written key by key under a model class's name (the legacy, damaged or out-of-range
 // archives the model never writes), and a look at how an archive stores its entries.
 
-#include <functional>
-#include <memory>
-#include <optional>
-#include <string>
-#include <vector>
-
 #include "DocumentShapes.h"
 #include "KeyedArchive.h"
 #include "NSKeyedArchiver.h"

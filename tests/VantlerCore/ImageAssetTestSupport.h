@@ -1,15 +1,6 @@
 #pragma once
 // Bitmaps of known pixels, pixel probes, and waiting for queued work to let go of an asset.
 
-#include <algorithm>
-#include <array>
-#include <chrono>
-#include <cstdint>
-#include <cstdlib>
-#include <memory>
-#include <thread>
-#include <vector>
-
 #include "CGImage.h"
 #include "CGImageToData.h"
 #include "DispatchQueue.h"

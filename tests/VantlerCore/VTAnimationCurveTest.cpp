@@ -3,12 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <bit>
-#include <cmath>
-#include <cstdint>
-#include <limits>
-#include <vector>
-
 #include "ArchiveShapes.h"
 #include "NSString.h"
 #include "TestSupport.h"

@@ -4,10 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdint>
-#include <limits>
-#include <thread>
-#include <vector>
 
 #include "ArchiveShapes.h"
 #include "NSString.h"

@@ -3,13 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <thread>
-#include <vector>
 
 #include "ArchiveShapes.h"
 #include "ImageAssetTestSupport.h"

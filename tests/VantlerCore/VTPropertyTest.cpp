@@ -3,12 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <cmath>
-#include <cstdint>
-#include <limits>
-#include <string>
-#include <vector>
 
 #include "CGColor.h"
 #include "CGColorSpace.h"
