@@ -14,42 +14,24 @@ constexpr CGFloat kPi = 3.141592653589793;
 constexpr CGFloat kInf = std::numeric_limits<CGFloat>::infinity();
 const CGFloat kNaN = std::nan("");
 
-// Equal bit patterns (so -0 differs from 0), or both NaN.
-void expectSame(const char* what, CGFloat got, CGFloat want) {
-    char shown[96];
-    std::snprintf(shown, sizeof shown, "%s: %a, expected %a", what, got, want);
-    EXPECT_TRUE(std::isnan(want) ? std::isnan(got)
-                                 : std::bit_cast<uint64_t>(got) == std::bit_cast<uint64_t>(want))
-        << shown;
-}
-
-template <class T>
-struct Case {
-    const char* what;
-    T got, want;
+// A scalar, point, size or rectangle as its members in order.
+struct Members : std::vector<CGFloat> {
+    Members(std::initializer_list<CGFloat> members) : vector(members) {}
+    Members(CGFloat value) : vector{value} {}
+    Members(CGPoint p) : vector{p.x, p.y} {}
+    Members(CGSize s) : vector{s.width, s.height} {}
+    Members(CGRect r) : vector{r.origin.x, r.origin.y, r.size.width, r.size.height} {}
 };
-
-void expectSame(const Case<CGFloat>& c) {
-    expectSame(c.what, c.got, c.want);
-}
-void expectSame(const Case<CGPoint>& c) {
-    expectSame(c.what, c.got.x, c.want.x);
-    expectSame(c.what, c.got.y, c.want.y);
-}
-void expectSame(const Case<CGSize>& c) {
-    expectSame(c.what, c.got.width, c.want.width);
-    expectSame(c.what, c.got.height, c.want.height);
-}
-void expectSame(const Case<CGRect>& c) {
-    expectSame({c.what, c.got.origin, c.want.origin});
-    expectSame({c.what, c.got.size, c.want.size});
-}
 
 }  // namespace
 
-TEST(ZRGeometry, Scalars) {
+// Equal bit patterns (so -0 differs from 0), or both NaN.
+TEST(ZRGeometry, Arithmetic) {
     const CGPoint p = CGPointMake(3, 4);
-    const Case<CGFloat> cases[] = {
+    const struct {
+        const char* what;
+        Members got, want;
+    } cases[] = {
         // clang-format off
         {"radToDeg(3.5)", radToDeg(3.5), 0x1.91120971749bap+7},  // 3.5 / π × 180
         {"degToRad(9.5)", degToRad(9.5), 0x1.53923e0c21ab3p-3},  // 9.5 × π / 180
@@ -70,14 +52,6 @@ TEST(ZRGeometry, Scalars) {
         {"angle to -y", angleBetweenPoints(CGPointMake(0, 0), CGPointMake(0, -1)), kPi},
         {"angle to -x", angleBetweenPoints(CGPointMake(1, 1), CGPointMake(0, 1)), -kPi / 2},
         {"area", CGSizeGetArea(CGSizeMake(3, -4)), -12},
-        // clang-format on
-    };
-    for (const auto& c : cases) expectSame(c);
-}
-
-TEST(ZRGeometry, Points) {
-    const Case<CGPoint> cases[] = {
-        // clang-format off
         {"integral rounds halves away from zero", CGPointIntegral(CGPointMake(1.5, -2.5)), {2, -3}},
         {"scale", CGPointScale(CGPointMake(1.5, -2), 4), {6, -8}},
         {"multiply", CGPointMultiply(CGPointMake(1.5, -2), 4), {6, -8}},
@@ -97,14 +71,6 @@ TEST(ZRGeometry, Points) {
         {"interpolate at 0.1f", CGInterpollateBetweenPoints(0.1f, CGPointMake(1, 1), CGPointMake(2, 1)), {0x1.199999ap+0, 1}},
         {"centre of a negative height", CGRectCenter(CGRectMake(1, 2, 10, -4)), {6, 0}},
         {"size to point", CGSizeToPoint(CGSizeMake(3, -4)), {3, -4}},
-        // clang-format on
-    };
-    for (const auto& c : cases) expectSame(c);
-}
-
-TEST(ZRGeometry, SizesAndRectangles) {
-    const Case<CGSize> sizes[] = {
-        // clang-format off
         {"add point", CGSizeAddPoint(CGSizeMake(3, 4), CGPointMake(1, -5)), {4, -1}},
         {"add size", CGSizeAddSize(CGSizeMake(3, 4), CGSizeMake(0.5, 0.25)), {3.5, 4.25}},
         {"subtract", CGSizeSubtractSize(CGSizeMake(3, 4), CGSizeMake(5, 1)), {-2, 3}},
@@ -114,11 +80,6 @@ TEST(ZRGeometry, SizesAndRectangles) {
         {"scale rounded", CGSizeScaleRounded(CGSizeMake(3, 7), 0.5), {2, 5}},
         {"scale rounded, zero width", CGSizeScaleRounded(CGSizeMake(0, 1.5), 0.5), {0, 0.75}},
         {"scale rounded, -0 width", CGSizeScaleRounded(CGSizeMake(-0.0, 7), 2), {-0.0, 14}},
-        // clang-format on
-    };
-    for (const auto& c : sizes) expectSame(c);
-    const Case<CGRect> rects[] = {
-        // clang-format off
         {"with size", CGRectMakeWithSize(CGSizeMake(3, 4)), {0, 0, 3, 4}},
         {"with origin and size", CGRectMakeWithOriginSize(CGPointMake(1, 2), CGSizeMake(-3, 4)), {1, 2, -3, 4}},
         {"around a centre", CGRectMakeWithSizeCenter(CGSizeMake(-4, 2), CGPointMake(10, 10)), {12, 9, -4, 2}},
@@ -126,7 +87,17 @@ TEST(ZRGeometry, SizesAndRectangles) {
         {"insets", CGRectApplyInsets(CGRectMake(0, 0, 100, 50), NSEdgeInsetsMake(1, 2, 3, 4)), {2, 1, 94, 46}},
         // clang-format on
     };
-    for (const auto& c : rects) expectSame(c);
+    for (const auto& c : cases) {
+        ASSERT_EQ(c.got.size(), c.want.size()) << c.what;
+        for (size_t i = 0; i < c.got.size(); ++i) {
+            char shown[96];
+            std::snprintf(shown, sizeof shown, "%s: %a, expected %a", c.what, c.got[i], c.want[i]);
+            EXPECT_TRUE(std::isnan(c.want[i]) ? std::isnan(c.got[i])
+                                              : std::bit_cast<uint64_t>(c.got[i]) ==
+                                                    std::bit_cast<uint64_t>(c.want[i]))
+                << shown;
+        }
+    }
 }
 
 // Normal: every member finite and not subnormal, and a non-zero size (of either sign).

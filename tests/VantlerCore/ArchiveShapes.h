@@ -35,7 +35,6 @@ class StoredArchive {
   public:
     explicit StoredArchive(const NSData& data) : archive_(data) {}
     const plist::BinaryPropertyList& list() const { return archive_.plist(); }
-    const KeyedArchive& keyed() const { return archive_; }
     const plist::ObjectInfo& top() const { return archive_.top(); }
     plist::ObjectInfo root() const { return referencedEntry(top(), "root").value(); }
     std::optional<plist::ObjectInfo> value(const plist::ObjectInfo& entry,
