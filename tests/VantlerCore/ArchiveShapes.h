@@ -1,6 +1,4 @@
 #pragma once
-// Archives written key by key under a model class's name (the legacy, damaged or out-of-range
-// archives the model never writes), and a look at how an archive stores its entries.
 
 #include "DocumentShapes.h"
 #include "KeyedArchive.h"

@@ -1,5 +1,4 @@
 #pragma once
-// Bitmaps of known pixels, pixel probes, and waiting for queued work to let go of an asset.
 
 #include "CGImage.h"
 #include "CGImageToData.h"
@@ -13,7 +12,6 @@ using ARGB = std::array<uint8_t, 4>;  // premultiplied A, R, G, B
 inline constexpr ARGB kRed{255, 255, 0, 0};
 inline constexpr ARGB kBlue{255, 0, 0, 255};
 
-// A device RGB bitmap whose columns below `split` are `left` and the rest `right`.
 inline CGImageRef twoColourBitmap(size_t width, size_t height, ARGB left, ARGB right,
                                   size_t split) {
     std::vector<uint8_t> bytes(width * height * 4);
@@ -38,7 +36,6 @@ inline std::vector<uint8_t> pngFileBytes(const CGImageRef& image) {
     return {data->span().begin(), data->span().end()};
 }
 
-// The pixel at column x, row y (row 0 at the top) as premultiplied device RGB.
 inline ARGB pixelAt(const CGImageRef& image, size_t x, size_t y) {
     const auto decoded = createDecodedCGImage(image);
     const auto bytes = CGImageGetBytes(decoded);

@@ -1,6 +1,3 @@
-// Animation curves: curve types, control-point edits with their bounds and float narrowing,
-// equality, hash and the archive form.
-
 #include <gtest/gtest.h>
 
 #include "ArchiveShapes.h"

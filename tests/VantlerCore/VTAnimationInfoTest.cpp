@@ -1,6 +1,3 @@
-// Animation infos: times kept in whole hundredths, visible duration, equality within a tolerance,
-// hash, description, copying and the archive form with its legacy "curve" key.
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -27,7 +24,8 @@ std::shared_ptr<VTAnimationInfo> decodeInfo(std::function<void(NSCoder&)> encode
 
 }  // namespace
 
-// round(t × 100) / 100, halves away from zero, never below +0.
+// round(t × 100) / 100, halves away from zero, never below +0; "No Animation" and no curve show
+// no duration.
 TEST(VTAnimationInfo, TimesKeepWholeHundredths) {
     const std::pair<double, double> cases[] = {
         {0.125, 0.13}, {1.005, 1.0}, {-1, 0}, {kInf, kInf}, {std::nan(""), 0}, {-0.004, 0},
@@ -41,15 +39,9 @@ TEST(VTAnimationInfo, TimesKeepWholeHundredths) {
         EXPECT_FALSE(std::signbit(a->duration())) << given;
     }
     EXPECT_EQ(info(7, 0.125, 0.304)->description(), "0.130000s, 0.300000s, Default");
-}
-
-// "No Animation" and no curve show nothing; every other stored type shows the duration.
-TEST(VTAnimationInfo, VisibleDurationAndEndTime) {
     const auto a = info(0, 0.5, 2);
-    EXPECT_EQ(a->visibleDuration(), 0.0);
     EXPECT_EQ(a->estimatedEndTime(), 0.5);
     a->setCurve(VTAnimationCurve::curveWithType(12));
-    EXPECT_EQ(a->visibleDuration(), 2.0);
     EXPECT_EQ(a->estimatedEndTime(), 2.5);
     a->setCurve(nullptr);
     EXPECT_EQ(a->visibleDuration(), 0.0);
@@ -57,7 +49,7 @@ TEST(VTAnimationInfo, VisibleDurationAndEndTime) {
 }
 
 // Times equal within 0.0001 and equal curves; spring values take no part.
-TEST(VTAnimationInfo, EqualityAndHash) {
+TEST(VTAnimationInfo, EqualityHashAndCopy) {
     const auto a = info(4, 0.1, 0.3);
     const auto b = info(5, 0.10005, 0.3);  // a "Spring" curve has the "Linear" points
     b->setSpringConstant(1);
@@ -71,84 +63,72 @@ TEST(VTAnimationInfo, EqualityAndHash) {
     EXPECT_TRUE(bare->isEqual(*VTAnimationInfo::init()));
     EXPECT_FALSE(info(0, 0, 0)->isEqual(*bare));
     // The curve's hash ^ the duration and delay in hundredths, truncated (saturating).
-    const auto curve = VTAnimationCurve::curveWithType(3);
-    EXPECT_EQ(VTAnimationInfo::initWithCurve_delay_duration(curve, 0.25, 0.5)->hash(),
-              curve->hash() ^ 50 ^ 25);
+    EXPECT_EQ(info(3, 0.25, 0.5)->hash(), VTAnimationCurve::curveWithType(3)->hash() ^ 50 ^ 25);
     bare->setDelay(0.25);
     bare->setDuration(kInf);
     EXPECT_EQ(bare->hash(), static_cast<size_t>(INT64_MAX) ^ 25);
-}
-
-TEST(VTAnimationInfo, CopyHasItsOwnCurve) {
-    const auto original = info(7, 0.2, 0.7);
-    original->setSpringFriction(7.5);
-    const auto copy = original->copy();
-    EXPECT_NE(copy->curve(), original->curve());
-    EXPECT_TRUE(copy->isEqual(*original));
+    b->setSpringFriction(7.5);
+    const auto copy = b->copy();
+    EXPECT_NE(copy->curve(), b->curve());
+    EXPECT_TRUE(copy->isEqual(*b));
     EXPECT_EQ(copy->springFriction(), 7.5);
     EXPECT_EQ(VTAnimationInfo::init()->copy()->curve(), nullptr);
 }
 
-TEST(VTAnimationInfo, ArchiveWritesEveryKeyInOrderAndRoundTrips) {
+TEST(VTAnimationInfo, ArchiveWritesEveryKeyAsADoubleAndRoundTrips) {
     const auto original = VTAnimationInfo::initWithCurve_delay_duration(
         VTAnimationCurve::initWithControlPoints(0.3f, -0.5f, 0.7f, 1.5f), 1.25, 0.35);
     original->setSpringConstant(123.456789);
     original->setSpringFriction(-0.1);
     const auto data = archive(original);
     const StoredArchive stored(*data);
-    const auto root = stored.root();
-    EXPECT_EQ(stored.keys(root), (std::vector<std::string>{"customCurve", "duration", "delay",
-                                                           "springConstant", "springFriction"}));
+    EXPECT_EQ(stored.keys(stored.root()),
+              (std::vector<std::string>{"customCurve", "duration", "delay", "springConstant",
+                                        "springFriction"}));
     for (const char* key : {"duration", "delay", "springConstant", "springFriction"})
-        EXPECT_FALSE(stored.list().realValue(*stored.value(root, key)).isFloat32) << key;
+        EXPECT_FALSE(stored.list().realValue(*stored.value(stored.root(), key)).isFloat32) << key;
     const auto decoded = unarchive<VTAnimationInfo>(data);
     EXPECT_TRUE(decoded->isEqual(*original));
-    EXPECT_EQ(decoded->curve()->type(), 6);
     EXPECT_EQ(decoded->springConstant(), 123.456789);
     EXPECT_EQ(decoded->springFriction(), -0.1);
-}
-
-// "customCurve" wins whenever present (even as none); else the legacy "curve" type goes through
-// setType:; with neither the curve is "Ease Both". Absent spring values keep their defaults.
-TEST(VTAnimationInfo, DecodingChoosesTheCurve) {
-    const auto custom = VTAnimationCurve::curveWithType(4);
-    const struct {
-        const char* name;
-        std::function<void(NSCoder&)> encode;
-        int64_t type;
-    } cases[] = {
-        // clang-format off
-        {"legacy 12", [](NSCoder& c) { c.encodeInt64_forKey(12, "curve"); }, 8},
-        {"custom over legacy", [&](NSCoder& c) { c.encodeObject_forKey(custom, "customCurve"); c.encodeInt64_forKey(5, "curve"); }, 4},
-        {"none over legacy", [](NSCoder& c) { c.encodeObject_forKey(nullptr, "customCurve"); c.encodeInt64_forKey(5, "curve"); }, 3},
-        {"neither", [](NSCoder& c) { c.encodeDouble_forKey(10, "springConstant"); }, 3},
-        // clang-format on
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const auto decoded = decodeInfo(c.encode);
-        EXPECT_TRUE(decoded->curve()->isEqual(*VTAnimationCurve::curveWithType(c.type)));
-        EXPECT_EQ(decoded->curve()->type(), c.type);
-        EXPECT_EQ(decoded->springFriction(), 20.165325);
-    }
-    EXPECT_EQ(decodeInfo(cases[3].encode)->springConstant(), 10.0);
-    EXPECT_EQ(decodeInfo(cases[0].encode)->springConstant(), 381.46844315);
-}
-
-// Times go through the setters; spring values are kept as stored.
-TEST(VTAnimationInfo, DecodedValues) {
-    const auto decoded = decodeInfo([](NSCoder& c) {
+    // Times go through the setters; spring values are kept as stored.
+    const auto raw = decodeInfo([](NSCoder& c) {
         c.encodeDouble_forKey(0.304, "duration");
         c.encodeDouble_forKey(-1, "delay");
         c.encodeDouble_forKey(-5, "springConstant");
     });
-    EXPECT_EQ(decoded->duration(), 0.3);
-    EXPECT_EQ(decoded->delay(), 0.0);
-    EXPECT_EQ(decoded->springConstant(), -5.0);
+    EXPECT_EQ(raw->duration(), 0.3);
+    EXPECT_EQ(raw->delay(), 0.0);
+    EXPECT_EQ(raw->springConstant(), -5.0);
+    EXPECT_EQ(raw->springFriction(), 20.165325);
     EXPECT_NE(test::failureOf([] {
                   decodeInfo([](NSCoder& c) {
                       c.encodeObject_forKey(NSString::stringWithUTF8String("x"), "customCurve");
                   });
               }),
               test::kNoFailure);
+}
+
+// "customCurve" wins whenever present (even as none); else the legacy "curve" type goes through
+// setType:; with neither the curve is "Ease Both".
+TEST(VTAnimationInfo, DecodingChoosesTheCurve) {
+    const auto custom = VTAnimationCurve::curveWithType(4);
+    const struct {
+        std::function<void(NSCoder&)> encode;
+        int64_t type;
+    } cases[] = {
+        // clang-format off
+        {[](NSCoder& c) { c.encodeInt64_forKey(12, "curve"); }, 8},
+        {[&](NSCoder& c) { c.encodeObject_forKey(custom, "customCurve"); c.encodeInt64_forKey(5, "curve"); }, 4},
+        {[](NSCoder& c) { c.encodeObject_forKey(nullptr, "customCurve"); c.encodeInt64_forKey(5, "curve"); }, 3},
+        {[](NSCoder&) {}, 3},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        const auto curve = decodeInfo(c.encode)->curve();
+        EXPECT_TRUE(curve->isEqual(*VTAnimationCurve::curveWithType(c.type)));
+        EXPECT_EQ(curve->type(), c.type);
+    }
+    EXPECT_EQ(decodeInfo(cases[3].encode)->springConstant(), 381.46844315);  // absent: the default
 }

@@ -1,6 +1,3 @@
-// The image asset: import, raw pixels, per-thread settings, archive forms, equality, and the
-// private copies of media files in the temporary directory (media made at test time by ffmpeg).
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -71,7 +68,6 @@ Names archivedKeys(const std::shared_ptr<const NSData>& archive) {
     return stored.keys(stored.root());
 }
 
-// Puts the test thread's decoding style and encoding delegate back to their defaults.
 struct ThreadSettingsReset {
     ~ThreadSettingsReset() {
         VTImage::setDecodingStyle(0);
@@ -120,7 +116,6 @@ TEST(VTImage, ImportOfStillsTakesTheScaleFromTheFileNameWithoutItsExtension) {
         EXPECT_EQ(image->temporaryFileURL(), nullptr);
     }
     EXPECT_EQ(importPNG(temporary.path() / "w@2x.png", 101, 51)->pointSize(), CGSizeMake(51, 26));
-    // An unreadable file is none and copies nothing.
     test::writeFile(temporary.path() / "garbage.png", {1, 2, 3, 4, 5});
     test::writeFile(temporary.path() / "empty.mp4", {});
     for (const char* name : {"garbage.png", "empty.mp4", "missing.png"})
@@ -185,22 +180,6 @@ TEST(VTImage, PlatformImagesShareTheBitmapAndPNGDataIsEncodedOnce) {
     EXPECT_TRUE(NSData::dataWithVector(test::readFile(scratch.path() / "out.png"))->isEqual(*png));
 }
 
-TEST(VTImage, SettingsArePerThreadAndAnyNonZeroStyleIsOne) {
-    ThreadSettingsReset reset;
-    VTImage::setDecodingStyle(-5);
-    EXPECT_EQ(VTImage::decodingStyle(), 1);
-    auto delegate = std::make_shared<RecordingDelegate>();
-    const std::weak_ptr<RecordingDelegate> weak = delegate;
-    VTImage::setEncodingDelegate(std::move(delegate));
-    std::thread([] {
-        EXPECT_EQ(VTImage::decodingStyle(), 0);
-        EXPECT_EQ(VTImage::encodingDelegate(), nullptr);
-    }).join();
-    EXPECT_EQ(VTImage::encodingDelegate(), weak.lock());  // kept strongly until removed
-    VTImage::setEncodingDelegate(nullptr);
-    EXPECT_TRUE(weak.expired());
-}
-
 TEST(VTImage, AStillRoundTripsThroughItsPNGBytesOrOnlyItsIdentityWithADelegate) {
     OwnTemporaryDirectory temporary;
     const auto image = importPNG(temporary.path() / "b@3x.png", 10, 6, kBlue);
@@ -214,12 +193,18 @@ TEST(VTImage, AStillRoundTripsThroughItsPNGBytesOrOnlyItsIdentityWithADelegate) 
     EXPECT_EQ(decoded->pointSize(), CGSizeMake(4, 2));
     EXPECT_TRUE(near(pixelAt(decoded->CGImage(), 5, 3), kBlue, 0));
     EXPECT_TRUE(decoded->isEqual(*image));
-    const auto delegate = std::make_shared<RecordingDelegate>();
+    auto delegate = std::make_shared<RecordingDelegate>();
+    const std::weak_ptr<RecordingDelegate> weak = delegate;
     VTImage::setEncodingDelegate(delegate);
+    std::thread([] { EXPECT_EQ(VTImage::encodingDelegate(), nullptr); }).join();  // per thread
     const auto identity = archive(image);
     EXPECT_EQ(archivedKeys(identity), (Names{"uuid", "url", "scale"}));
     EXPECT_EQ(delegate->calls, (decltype(delegate->calls){{image.get(), image->uuid()}}));
     EXPECT_EQ(unarchive<VTImage>(identity)->CGImage(), nullptr);
+    delegate.reset();  // held by the thread until removed
+    EXPECT_FALSE(weak.expired());
+    VTImage::setEncodingDelegate(nullptr);
+    EXPECT_TRUE(weak.expired());
 }
 
 // Raw pixels need exactly four bytes (A R G B, premultiplied) per pixel of the rounded size; sizes
@@ -282,7 +267,8 @@ TEST(VTImage, ArchivedVideos) {
     const auto data = archive(VTImage::imageWithURL(fileURL(media().video)));
     OwnTemporaryDirectory temporary;
     EXPECT_EQ(archivedKeys(data), (Names{"videoData", "jpegData", "uuid", "url", "scale"}));
-    VTImage::setDecodingStyle(1);
+    VTImage::setDecodingStyle(-5);  // any non-zero style is 1
+    EXPECT_EQ(VTImage::decodingStyle(), 1);
     const auto still = unarchive<VTImage>(data);
     EXPECT_FALSE(still->isVideoOrAudio());
     EXPECT_TRUE(near(pixelAt(still->CGImage(), 32, 24), kRed, 12));
@@ -325,9 +311,7 @@ TEST(VTImage, VideoCopiesHaveUniqueNamesInTheTemporaryDirectory) {
     const size_t unique = NSProcessInfo::processInfo()->globallyUniqueString().size();
     const std::pair<std::shared_ptr<NSURL>, std::string> cases[] = {
         {NSURL::fileURLWithPath("/Users/me/Movies/My Clip.mov"), "_My Clip.mov"},
-        {NSURL::URLWithString("https://example.com/a/b.mp4?x=1"), "_b.mp4"},
         {nullptr, "_temp"},
-        {NSURL::fileURLWithPath("/"), "_temp"},
     };
     for (const auto& [url, suffix] : cases) {
         const fs::path path = tempVideoURLForURL(url.get())->path();
@@ -347,7 +331,6 @@ TEST(VTImage, StillsAreEqualByTheirPNGBytesAndVideosByTheirFiles) {
     EXPECT_TRUE(a->isEqual(*b));
     EXPECT_EQ(a->hash(), b->hash());
     EXPECT_FALSE(a->isEqual(*assetWithBitmap(solidBitmap(20, 10, kBlue))));
-    EXPECT_FALSE(a->isEqual(nullptr));
     EXPECT_FALSE(a->isEqual(*NSString::stringWithUTF8String("VTImage")));
     const auto bare = VTImage::init();  // without a bitmap, equal only to itself
     EXPECT_TRUE(bare->isEqual(*bare));
@@ -357,7 +340,6 @@ TEST(VTImage, StillsAreEqualByTheirPNGBytesAndVideosByTheirFiles) {
     EXPECT_FALSE(video->isEqual(*VTImage::imageWithURL(fileURL(media().rotated))));
     // A still of the very same frame, with the same PNG bytes, is not the video.
     const auto frame = assetWithBitmap(video->CGImage());
-    EXPECT_TRUE(frame->pngData()->isEqual(*video->pngData()));
     EXPECT_FALSE(frame->isEqual(*video));
     EXPECT_FALSE(video->isEqual(*frame));
 }

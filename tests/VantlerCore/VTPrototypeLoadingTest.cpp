@@ -1,6 +1,3 @@
-// Loading a document: the error values for every way a file can be refused, and what a loaded
-// prototype holds.
-
 #include <gtest/gtest.h>
 
 #include "DocumentShapes.h"
@@ -29,7 +26,6 @@ std::shared_ptr<NSObject> withComponent(int64_t version, int64_t componentVersio
     });
 }
 
-// A root whose screens hold `element`.
 std::shared_ptr<NSObject> withScreen(std::shared_ptr<NSObject> element) {
     return prototypeShape([=](NSCoder& coder) {
         coder.encodeObject_forKey(NSArray::arrayWithObjects({element}), "screens");
@@ -83,23 +79,21 @@ TEST(VTPrototypeLoading, RefusedFilesGiveTheirReadingError) {
 
 TEST(VTPrototypeLoading, FilesAreReadByPathOrFileURL) {
     test::ScratchDirectory scratch;
-    const auto path = scratch.path() / "a b.vantler";
+    const auto path = scratch.path() / "a b.vantler", empty = scratch.path() / "empty.vantler";
     const auto data = make({.screens = {{{320, 568}}}});
     test::writeFile(path, std::vector<uint8_t>(data->span().begin(), data->span().end()));
-    test::writeFile(scratch.path() / "empty.vantler", {});
-    std::shared_ptr<NSError> error;
-    EXPECT_EQ(VTPrototype::prototypeFromPath_error(path.string(), &error)->entryScreen()->width(),
+    test::writeFile(empty, {});
+    std::shared_ptr<NSError> error, absentError;
+    EXPECT_EQ(VTPrototype::prototypeFromPath_error(path.string(), nullptr)->entryScreen()->width(),
               320);
-    EXPECT_NE(VTPrototype::prototypeFromURL_error(NSURL::fileURLWithPath(path.string()), &error),
+    EXPECT_NE(VTPrototype::prototypeFromURL_error(NSURL::fileURLWithPath(path.string()), nullptr),
               nullptr);
-    EXPECT_EQ(error, nullptr);
-    const auto empty = (scratch.path() / "empty.vantler").string();
-    EXPECT_EQ(VTPrototype::prototypeFromPath_error(empty, &error), nullptr);
+    EXPECT_EQ(VTPrototype::prototypeFromPath_error(empty.string(), &error), nullptr);
+    EXPECT_EQ(VTPrototype::prototypeFromURL_error(
+                  NSURL::fileURLWithPath((scratch.path() / "absent").string()), &absentError),
+              nullptr);
     EXPECT_EQ(error->localizedFailureReason(), "File has no data");
-    error = nullptr;
-    const auto absent = NSURL::fileURLWithPath((scratch.path() / "absent.vantler").string());
-    EXPECT_EQ(VTPrototype::prototypeFromURL_error(absent, &error), nullptr);
-    EXPECT_EQ(error->localizedFailureReason(), "File has no data");
+    EXPECT_EQ(absentError->localizedFailureReason(), "File has no data");
 }
 
 TEST(VTPrototypeLoading, ALoadedPrototypeOwnsItsScreensAndItsComponentsOnce) {
