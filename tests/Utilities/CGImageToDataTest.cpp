@@ -13,9 +13,6 @@ using namespace ColourTestSupport;
 
 namespace {
 
-std::shared_ptr<NSData> dataOf(const std::vector<uint8_t>& bytes) {
-    return NSData::dataWithBytes_length(bytes.data(), bytes.size());
-}
 CGImageRef imageFile(const std::string& name) {
     return CGImageCreateFromPNGData(
         NSData::dataWithVector(test::readFile(test::dataDir() / "images" / name)));
@@ -44,12 +41,12 @@ TEST(ColourSpaceCaches, EqualKeysGiveTheIdenticalSpaceAndRefusedKeysNothing) {
     ASSERT_NE(fromProfile, nullptr);
     EXPECT_TRUE(cachedColorSpaceMapContainsICCData(bytes));
     mutableData->mutableBytes()[100] ^= 0x01;  // changes nothing stored
-    EXPECT_EQ(cachedColorSpaceFromICCData(dataOf(bytes)), fromProfile);
+    EXPECT_EQ(cachedColorSpaceFromICCData(NSData::dataWithVector(bytes)), fromProfile);
     for (int attempt = 0; attempt < 2; ++attempt)
         EXPECT_EQ(cachedColorSpaceFromName("kCGColorSpaceNoSuchSpace"), nullptr);
     EXPECT_FALSE(cachedColorSpaceMapContainsName("kCGColorSpaceNoSuchSpace"));
     for (const auto& refused : {makeCMYKProfile(), std::vector<uint8_t>(300, 0x5a)}) {
-        EXPECT_EQ(cachedColorSpaceFromICCData(dataOf(refused)), nullptr);
+        EXPECT_EQ(cachedColorSpaceFromICCData(NSData::dataWithVector(refused)), nullptr);
         EXPECT_FALSE(cachedColorSpaceMapContainsICCData(refused));
     }
     EXPECT_EQ(cachedColorSpaceFromName(static_cast<const char*>(nullptr)), nullptr);
@@ -64,7 +61,8 @@ TEST(ColourSpaceCaches, ConcurrentLookupsShareOneSpace) {
     std::vector<CGColorSpaceRef> spaces(8);
     std::vector<std::thread> threads;
     for (size_t i = 0; i < 8; ++i)
-        threads.emplace_back([&, i] { spaces[i] = cachedColorSpaceFromICCData(dataOf(bytes)); });
+        threads.emplace_back(
+            [&, i] { spaces[i] = cachedColorSpaceFromICCData(NSData::dataWithVector(bytes)); });
     for (auto& thread : threads) thread.join();
     EXPECT_NE(spaces[0], nullptr);
     EXPECT_EQ(std::vector(8, spaces[0]), spaces);

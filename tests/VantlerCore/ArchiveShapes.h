@@ -12,21 +12,18 @@ inline std::shared_ptr<NSData> archive(const std::shared_ptr<const NSObject>& ro
     return NSKeyedArchiver::archivedDataWithRootObject(root);
 }
 
-inline std::shared_ptr<NSObject> shaped(const char* className,
-                                        std::function<void(NSCoder&)> encode) {
-    return std::make_shared<document_shapes::Shaped>(className, NSObject::objcClass(),
-                                                     std::move(encode));
-}
-
 template <class T>
 std::shared_ptr<T> unarchive(const std::shared_ptr<const NSData>& data) {
     VTRegisterArchivableClasses();
     return std::dynamic_pointer_cast<T>(NSKeyedUnarchiver::unarchiveObjectWithData(data));
 }
 
+// A T decoded from an archive whose root writes what `encode` writes under the class `className`:
+// the legacy, damaged or out-of-range archives the model never writes.
 template <class T>
 std::shared_ptr<T> decodeShaped(const char* className, std::function<void(NSCoder&)> encode) {
-    return unarchive<T>(archive(shaped(className, std::move(encode))));
+    return unarchive<T>(archive(std::make_shared<document_shapes::Shaped>(
+        className, NSObject::objcClass(), std::move(encode))));
 }
 
 class StoredArchive {

@@ -17,38 +17,14 @@ using Names = std::vector<std::string>;
 
 namespace {
 
-void ffmpeg(const std::string& arguments) {
-    std::vector<std::string> argv{"ffmpeg", "-hide_banner", "-loglevel", "error", "-y"};
-    std::istringstream words(arguments);
-    for (std::string word; words >> word;) argv.push_back(word);
-    const auto result = test::run(argv);
-    ASSERT_EQ(result.exitStatus, 0) << "ffmpeg failed: " << result.standardError;
-}
-
-// Made once for the whole test program: a red 64 × 48 video of 1 s, a blue one stored 64 × 32 and
-// turned 90°, and 0.5 s of sound with no video track.
-struct MediaFiles {
-    test::ScratchDirectory folder;
-    fs::path video = folder.path() / "clip.mp4", rotated = folder.path() / "rotated.mp4",
-             audio = folder.path() / "tone.wav";
-    MediaFiles() {
-        const std::string colour = "-f lavfi -i color=c=", h264 = ":r=25:d=1 -c:v libx264 ";
-        const std::string plain = (folder.path() / "plain.mp4").string();
-        ffmpeg(colour + "red:s=64x48" + h264 + "-pix_fmt yuv420p " + video.string());
-        ffmpeg(colour + "blue:s=64x32" + h264 + "-pix_fmt yuv420p " + plain);
-        ffmpeg("-i " + plain + " -c copy -metadata:s:v:0 rotate=90 " + rotated.string());
-        ffmpeg("-f lavfi -i sine=frequency=440:duration=0.5 -c:a pcm_s16le " + audio.string());
-    }
-};
-
-const MediaFiles& media() {
-    static const auto* files = new MediaFiles;
-    return *files;
-}
-
 std::shared_ptr<const NSURL> fileURL(const fs::path& path) {
     return NSURL::fileURLWithPath(path.string());
 }
+
+// 32 × 16 pictures whose left half is red and right half blue, 0.2 s; the rotated one turned a
+// quarter turn clockwise; and 0.1 s of sound.
+const fs::path kMedia = test::dataDir() / "media";
+const fs::path kVideo = kMedia / "split.mp4", kRotated = kMedia / "split-rotated.mp4";
 
 std::shared_ptr<VTImage> importPNG(const fs::path& path, size_t width, size_t height,
                                    ARGB colour = kRed) {
@@ -68,21 +44,16 @@ Names archivedKeys(const std::shared_ptr<const NSData>& archive) {
     return stored.keys(stored.root());
 }
 
-struct ThreadSettingsReset {
-    ~ThreadSettingsReset() {
-        VTImage::setDecodingStyle(0);
-        VTImage::setEncodingDelegate(nullptr);
-    }
-};
-
-// A temporary directory of the test's own, where assets put their private media copies; the
-// media files are made first, outside it.
+// A temporary directory of the test's own, where assets put their private media copies; the test
+// thread's decoding style and encoding delegate are put back to their defaults afterwards.
 struct OwnTemporaryDirectory {
-    const MediaFiles& files = media();
-    ThreadSettingsReset reset;
     test::ScratchDirectory scratch;
     test::ScopedEnvironmentVariable tmpdir{"TMPDIR", scratch.path().string()};
     const fs::path& path() const { return scratch.path(); }
+    ~OwnTemporaryDirectory() {
+        VTImage::setDecodingStyle(0);
+        VTImage::setEncodingDelegate(nullptr);
+    }
 };
 
 struct RecordingDelegate : VTImageEncodingDelegate {
@@ -128,22 +99,22 @@ TEST(VTImage, ImportOfAVideoCopiesItAndTakesTheUprightFirstFrameUntilTheAssetGoe
     OwnTemporaryDirectory temporary;
     std::weak_ptr<VTImage> weak;
     {
-        const auto image = VTImage::imageWithURL(fileURL(media().video));
+        const auto image = VTImage::imageWithURL(fileURL(kVideo));
         weak = image;
         EXPECT_FALSE(image->isAudio());
-        EXPECT_EQ(image->pixelSize(), CGSizeMake(64, 48));
-        EXPECT_TRUE(near(pixelAt(image->CGImage(), 32, 24), kRed, 12));
-        EXPECT_NEAR(image->duration(), 1.0, 0.05);
+        EXPECT_EQ(image->pixelSize(), CGSizeMake(32, 16));
+        EXPECT_TRUE(near(pixelAt(image->CGImage(), 4, 8), kRed, 12));
+        EXPECT_NEAR(image->duration(), 0.2, 0.05);
         EXPECT_EQ(image->videoURL(), image->temporaryFileURL());
         const fs::path copy = image->temporaryFileURL()->path();
         EXPECT_EQ(copy.parent_path(), temporary.path());
-        EXPECT_TRUE(copy.filename().string().ends_with("_clip.mp4")) << copy;
-        EXPECT_EQ(test::readFile(copy), test::readFile(media().video));
-        EXPECT_EQ(image->hash(), size_t{64 ^ 48 ^ 1});
-        const auto rotated = VTImage::imageWithURL(fileURL(media().rotated));
-        EXPECT_EQ(rotated->pixelSize(), CGSizeMake(64, 32));
-        EXPECT_EQ(CGImageGetWidth(rotated->CGImage()), 32u);
-        EXPECT_TRUE(near(pixelAt(rotated->CGImage(), 16, 32), kBlue, 12));
+        EXPECT_TRUE(copy.filename().string().ends_with("_split.mp4")) << copy;
+        EXPECT_EQ(test::readFile(copy), test::readFile(kVideo));
+        EXPECT_EQ(image->hash(), size_t{32 ^ 16 ^ 1});
+        const auto rotated = VTImage::imageWithURL(fileURL(kRotated));
+        EXPECT_EQ(rotated->pixelSize(), CGSizeMake(32, 16));
+        EXPECT_EQ(CGImageGetWidth(rotated->CGImage()), 16u);
+        EXPECT_TRUE(near(pixelAt(rotated->CGImage(), 8, 28), kBlue, 12));
     }
     ASSERT_TRUE(waitUntilReleased(weak));
     EXPECT_TRUE(fs::is_empty(temporary.path()));
@@ -152,10 +123,10 @@ TEST(VTImage, ImportOfAVideoCopiesItAndTakesTheUprightFirstFrameUntilTheAssetGoe
 TEST(VTImage, ImportOfAnAudioFileHasNoBitmapAndLogsTheFailedGrab) {
     OwnTemporaryDirectory temporary;
     test::LogCapture log;
-    const auto image = VTImage::imageWithURL(fileURL(media().audio));
+    const auto image = VTImage::imageWithURL(fileURL(kMedia / "tone.wav"));
     EXPECT_TRUE(image->isAudio());
     EXPECT_EQ(image->pngData(), nullptr);
-    EXPECT_NEAR(image->duration(), 0.5, 0.05);
+    EXPECT_NEAR(image->duration(), 0.1, 0.05);
     EXPECT_EQ(image->hash(), 1u);
     ASSERT_EQ(log.lines().size(), 1u);
     EXPECT_TRUE(log.lines()[0].starts_with(
@@ -253,25 +224,19 @@ TEST(VTImage, ArchivedStillForms) {
     for (const double scale : {0.0, double(NAN)})
         EXPECT_EQ(decodeImage([&](NSCoder& c) { c.encodeDouble_forKey(scale, "scale"); })->scale(),
                   1.0f);
-    EXPECT_EQ(test::failureOf([] {
-                  decodeImage([](NSCoder& c) {
-                      c.encodeObject_forKey(NSString::stringWithUTF8String("x"), "jpegData");
-                  });
-              }).name,
-              NSInvalidUnarchiveOperationException);
 }
 
 // A video's archive holds its bytes; decoding style 1 makes a still and writes nothing, style 0
 // writes the video until the asset goes away, or makes a still when it cannot.
 TEST(VTImage, ArchivedVideos) {
-    const auto data = archive(VTImage::imageWithURL(fileURL(media().video)));
+    const auto data = archive(VTImage::imageWithURL(fileURL(kVideo)));
     OwnTemporaryDirectory temporary;
     EXPECT_EQ(archivedKeys(data), (Names{"videoData", "jpegData", "uuid", "url", "scale"}));
     VTImage::setDecodingStyle(-5);  // any non-zero style is 1
     EXPECT_EQ(VTImage::decodingStyle(), 1);
     const auto still = unarchive<VTImage>(data);
     EXPECT_FALSE(still->isVideoOrAudio());
-    EXPECT_TRUE(near(pixelAt(still->CGImage(), 32, 24), kRed, 12));
+    EXPECT_TRUE(near(pixelAt(still->CGImage(), 4, 8), kRed, 12));
     EXPECT_TRUE(fs::is_empty(temporary.path()));
     VTImage::setDecodingStyle(0);
     std::weak_ptr<VTImage> weak;
@@ -281,11 +246,11 @@ TEST(VTImage, ArchivedVideos) {
         EXPECT_TRUE(decoded->isVideoOrAudio());
         const auto names = namesIn(temporary.path());
         ASSERT_EQ(names.size(), 1u);
-        EXPECT_TRUE(names[0].ends_with("_clip.mp4")) << names[0];  // after the original URL
-        EXPECT_EQ(test::readFile(temporary.path() / names[0]), test::readFile(media().video));
+        EXPECT_TRUE(names[0].ends_with("_split.mp4")) << names[0];  // after the original URL
+        EXPECT_EQ(test::readFile(temporary.path() / names[0]), test::readFile(kVideo));
         EXPECT_EQ(decoded->duration(), 0.0);  // the media asset is made on first use, then kept
         EXPECT_EQ(decoded->mediaAsset(), decoded->mediaAsset());
-        EXPECT_NEAR(decoded->duration(), 1.0, 0.05);
+        EXPECT_NEAR(decoded->duration(), 0.2, 0.05);
     }
     ASSERT_TRUE(waitUntilReleased(weak));
     EXPECT_TRUE(fs::is_empty(temporary.path()));
@@ -335,9 +300,9 @@ TEST(VTImage, StillsAreEqualByTheirPNGBytesAndVideosByTheirFiles) {
     const auto bare = VTImage::init();  // without a bitmap, equal only to itself
     EXPECT_TRUE(bare->isEqual(*bare));
     EXPECT_FALSE(bare->isEqual(*VTImage::init()));
-    const auto video = VTImage::imageWithURL(fileURL(media().video));
-    EXPECT_TRUE(video->isEqual(*VTImage::imageWithURL(fileURL(media().video))));
-    EXPECT_FALSE(video->isEqual(*VTImage::imageWithURL(fileURL(media().rotated))));
+    const auto video = VTImage::imageWithURL(fileURL(kVideo));
+    EXPECT_TRUE(video->isEqual(*VTImage::imageWithURL(fileURL(kVideo))));
+    EXPECT_FALSE(video->isEqual(*VTImage::imageWithURL(fileURL(kRotated))));
     // A still of the very same frame, with the same PNG bytes, is not the video.
     const auto frame = assetWithBitmap(video->CGImage());
     EXPECT_FALSE(frame->isEqual(*video));
