@@ -134,19 +134,3 @@ TEST(VTImageMipmaps, DecodingStartsAGenerationThatTheBarrierOrdersBeforeLaterWor
     ASSERT_EQ(answers.images.size(), 2u);
     EXPECT_EQ(CGImageGetWidth(answers.images[1]), 600u);
 }
-
-TEST(VTImageMipmaps, ExitChild) {
-    if (!std::getenv("VANTLER_MIPMAP_EXIT_CHILD")) GTEST_SKIP() << "runs only as a child process";
-    for (int i = 0; i < 4; ++i)
-        assetWithBitmap(solidBitmap(2000, 1500, kRed))
-            ->mipmapImageAtLevel_callback(1, [](const CGImageRef&) {});
-    VTImage::addRequestBarrier();
-}
-
-TEST(VTImageMipmaps, TheProcessMayExitWhileGenerationsRun) {
-    const auto result = test::run({"env", "VANTLER_MIPMAP_EXIT_CHILD=1",
-                                   std::filesystem::read_symlink("/proc/self/exe").string(),
-                                   "--gtest_filter=VTImageMipmaps.ExitChild"});
-    EXPECT_EQ(result.exitStatus, 0) << result.standardOutput << result.standardError;
-    EXPECT_NE(result.standardOutput.find("[  PASSED  ] 1 test"), std::string::npos);
-}

@@ -42,7 +42,6 @@ TEST(VTPrototypeLoading, RefusedFilesGiveTheirReadingError) {
     const auto stranger = withScreen(std::make_shared<document_shapes::Shaped>(
         "VTNoSuchClass", NSObject::objcClass(), [](NSCoder&) {}));
     const auto x = NSString::stringWithUTF8String("x");
-    const std::string notPlist = "this is not a property list at all";
     const struct {
         const char* name;
         std::shared_ptr<const NSData> data;
@@ -59,7 +58,6 @@ TEST(VTPrototypeLoading, RefusedFilesGiveTheirReadingError) {
         {"component root 16", make({.root = withComponent(16, 15)}), corrupt, isCorrupt},
         {"a string among the screens", make({.root = withScreen(x)}), "screens holds an object of class NSString, not VTScreen", running},
         {"component 16", make({.root = withComponent(15, 16)}), "keyed archive: element 0 of NS.objects is nil", running},
-        {"not a property list", NSData::dataWithBytes_length(notPlist.data(), notPlist.size()), "data is not a property list (neither binary nor XML)", running},
         {"not a keyed archive", NSData::dataWithVector(test::readFile(test::dataDir() / "documents" / "plain-dictionary.bplist")), "keyed archive: no $version entry", running},
         // clang-format on
     };
