@@ -3,11 +3,13 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <mutex>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "NSException.h"
+#include "NSLog.h"
 #include "NSObject.h"
 
 // The class record of a test-only archivable class, as Foundation's own classes declare theirs:
@@ -67,5 +69,27 @@ Failure failureOf(F&& f) {
     }
     return kNoFailure;
 }
+
+// Collects the lines logged (NSLog) while it lives, from any thread.
+class LogCapture {
+public:
+    LogCapture()
+        : previous_(NSLogSetSink([this](const std::string& line) {
+              std::lock_guard lock(mutex_);
+              lines_.push_back(line);
+          })) {}
+    ~LogCapture() { NSLogSetSink(std::move(previous_)); }
+    LogCapture(const LogCapture&) = delete;
+    LogCapture& operator=(const LogCapture&) = delete;
+    std::vector<std::string> lines() {
+        std::lock_guard lock(mutex_);
+        return lines_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<std::string> lines_;
+    NSLogSink previous_;
+};
 
 }  // namespace test
