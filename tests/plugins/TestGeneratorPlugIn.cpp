@@ -1,20 +1,17 @@
-// The plug-in glue of the test generator (Part 1.2's contract, seen from the host): a factory, an
-// instance with its interface table, reference counting, and a log of the calls the host makes.
-// Built several times with TEST_GENERATOR_VARIANT choosing a way to fail (CMakeLists.txt).
+// The test generator's plug-in glue, seen from the host: a factory, an instance with its interface
+// table, reference counting, and a log of the calls the host makes. TEST_GENERATOR_VARIANT picks a
+// way to fail (CMakeLists.txt): 1 no factory, 2 the factory refuses the type, 3 no interface,
+// 4 an instance that is never freed.
 
-#include <cstdlib>
 #include <mutex>
 #include <string>
 
 #include "TestGenerator.h"
 
-#define TEST_GENERATOR_NORMAL 0
-#define TEST_GENERATOR_NO_FACTORY 1
-#define TEST_GENERATOR_REFUSES_TYPE 2
-#define TEST_GENERATOR_NO_INTERFACE 3
-#define TEST_GENERATOR_LEAKS 4
-
 namespace {
+
+constexpr bool kRefusesInterface = TEST_GENERATOR_VARIANT == 3;
+constexpr bool kLeaks = TEST_GENERATOR_VARIANT == 4;
 
 struct Instance {
     QLGeneratorInterfaceStruct* table;
@@ -22,8 +19,8 @@ struct Instance {
     uint32_t refCount;
 };
 
-// Where the leaking variant keeps its instance; volatile, so that the store is never optimised
-// away as unread.
+// Where the leaking variant keeps its instance; volatile, so that the store is never dropped as
+// unread.
 Instance* volatile keptInstance = nullptr;
 
 std::mutex logMutex;
@@ -31,43 +28,11 @@ std::string callLog;
 
 void logCall(const std::string& entry) {
     std::lock_guard lock(logMutex);
-    if (!callLog.empty()) callLog += ' ';
-    callLog += entry;
+    callLog += (callLog.empty() ? "" : " ") + entry;
 }
 
-HRESULT queryInterface(void* thisInstance, REFIID iid, LPVOID* ppv);
-ULONG addRef(void* thisInstance);
-ULONG release(void* thisInstance);
-
-Instance* instanceOf(void* thisInstance) { return static_cast<Instance*>(thisInstance); }
-
-void* makeInstance(CFUUIDRef typeID) {
-    if (!CFEqual(typeID, kQLGeneratorTypeID)) return nullptr;
-    auto* table = new QLGeneratorInterfaceStruct{nullptr, queryInterface, addRef, release,
-                                                 nullptr, nullptr,        nullptr, nullptr};
-    CFUUIDRef factoryID = CFUUIDCreateFromString(kCFAllocatorDefault, CFSTR(TEST_GENERATOR_FACTORY_UUID));
-    CFPlugInAddInstanceForFactory(factoryID);
-    return new Instance{table, factoryID, 1};
-}
-
-HRESULT queryInterface(void* thisInstance, REFIID iid, LPVOID* ppv) {
-    logCall("query");
-    CFUUIDRef interfaceID = CFUUIDCreateFromUUIDBytes(kCFAllocatorDefault, iid);
-    const bool offered = CFEqual(interfaceID, kQLGeneratorCallbacksInterfaceID) &&
-                         TEST_GENERATOR_VARIANT != TEST_GENERATOR_NO_INTERFACE;
-    CFRelease(interfaceID);
-    if (!offered) {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    QLGeneratorInterfaceStruct* table = instanceOf(thisInstance)->table;
-    table->GenerateThumbnailForURL = TestGenerateThumbnail;
-    table->CancelThumbnailGeneration = TestCancelThumbnail;
-    table->GeneratePreviewForURL = TestGeneratePreview;
-    table->CancelPreviewGeneration = TestCancelPreview;
-    table->AddRef(thisInstance);
-    *ppv = thisInstance;
-    return S_OK;
+Instance* instanceOf(void* thisInstance) {
+    return static_cast<Instance*>(thisInstance);
 }
 
 ULONG addRef(void* thisInstance) {
@@ -78,9 +43,9 @@ ULONG addRef(void* thisInstance) {
 
 ULONG release(void* thisInstance) {
     Instance* instance = instanceOf(thisInstance);
-    // The leaking variant never lets its count reach 0, so that its instance stays registered. It
-    // keeps the instance where LeakSanitizer sees it: the leak is the point, not a finding.
-    if (TEST_GENERATOR_VARIANT == TEST_GENERATOR_LEAKS && instance->refCount == 1) {
+    // The leaking variant stays registered, its instance where LeakSanitizer sees it: the leak is
+    // the point, not a finding.
+    if (kLeaks && instance->refCount == 1) {
         keptInstance = instance;
         logCall("release=1");
         return 1;
@@ -96,18 +61,43 @@ ULONG release(void* thisInstance) {
     return count;
 }
 
+HRESULT queryInterface(void* thisInstance, REFIID iid, LPVOID* ppv) {
+    logCall("query");
+    CFUUIDRef interfaceID = CFUUIDCreateFromUUIDBytes(kCFAllocatorDefault, iid);
+    const bool offered =
+        CFEqual(interfaceID, kQLGeneratorCallbacksInterfaceID) && !kRefusesInterface;
+    CFRelease(interfaceID);
+    *ppv = offered ? thisInstance : nullptr;
+    if (!offered) return E_NOINTERFACE;
+    *instanceOf(thisInstance)->table = {nullptr,
+                                        queryInterface,
+                                        addRef,
+                                        release,
+                                        TestGenerateThumbnail,
+                                        TestCancelThumbnail,
+                                        TestGeneratePreview,
+                                        TestCancelPreview};
+    addRef(thisInstance);
+    return S_OK;
+}
+
+[[maybe_unused]] void* makeInstance(CFUUIDRef typeID) {
+    if (TEST_GENERATOR_VARIANT == 2 || !CFEqual(typeID, kQLGeneratorTypeID)) return nullptr;
+    auto* table = new QLGeneratorInterfaceStruct{nullptr, queryInterface, addRef,  release,
+                                                 nullptr, nullptr,        nullptr, nullptr};
+    CFUUIDRef factoryID =
+        CFUUIDCreateFromString(kCFAllocatorDefault, CFSTR(TEST_GENERATOR_FACTORY_UUID));
+    CFPlugInAddInstanceForFactory(factoryID);
+    return new Instance{table, factoryID, 1};
+}
+
 }  // namespace
 
 extern "C" {
 
-#if TEST_GENERATOR_VARIANT == TEST_GENERATOR_NO_FACTORY
-TEST_GENERATOR_EXPORT void* SomeOtherFactory(CFAllocatorRef, CFUUIDRef typeID) {
-    return makeInstance(typeID);
-}
-#else
+#if TEST_GENERATOR_VARIANT != 1
 TEST_GENERATOR_EXPORT void* QuickLookGeneratorPluginFactory(CFAllocatorRef, CFUUIDRef typeID) {
     logCall("factory");
-    if (TEST_GENERATOR_VARIANT == TEST_GENERATOR_REFUSES_TYPE) return nullptr;
     return makeInstance(typeID);
 }
 #endif

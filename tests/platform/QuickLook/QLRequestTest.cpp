@@ -1,9 +1,8 @@
-// The host's side of a request (Part 1.1 "Host operations called"): bytes handed over, contexts
-// asked for, their surfaces, size, scale and orientation, flushing; with the test generator.
+// The host's side of a request, with the test generator: bytes handed over, contexts asked for,
+// their surfaces, size, scale and orientation, flushing.
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <thread>
 
 #include "QLGeneratorHost.h"
@@ -14,7 +13,7 @@ namespace {
 using qltest::kBlue;
 using qltest::kRed;
 
-class Part1_1_HostRequest : public ::testing::Test {
+class QLRequest : public ::testing::Test {
   protected:
     void SetUp() override {
         std::string error;
@@ -32,203 +31,134 @@ class Part1_1_HostRequest : public ::testing::Test {
     std::shared_ptr<QLGeneratorHost> host_;
 };
 
-TEST_F(Part1_1_HostRequest, HandedOverBytesAreCopiedWithTheirType) {
+TEST_F(QLRequest, HandedOverBytesAreCopiedWithTheirType) {
     const std::vector<uint8_t> bytes{1, 2, 3, 4, 5};
-    const auto path = document("bytes.bin", bytes);
-    const auto thumbnail = host_->generateThumbnail(path, {});
+    const auto thumbnail = host_->generateThumbnail(document("bytes", bytes), {});
     EXPECT_EQ(thumbnail.status, 0);
-    ASSERT_NE(thumbnail.data, nullptr);
-    EXPECT_EQ(qltest::bytesOf(*thumbnail.data), bytes);
+    EXPECT_EQ(qltest::bytesOf(thumbnail.data), bytes);
     EXPECT_EQ(thumbnail.contentType, "");
     ASSERT_NE(thumbnail.dataProperties, nullptr);
     EXPECT_EQ(thumbnail.dataProperties->count(), 0u);
-    EXPECT_FALSE(thumbnail.context);
-    EXPECT_FALSE(thumbnail.flushed);
-
-    const auto preview = host_->generatePreview(path, {});
-    ASSERT_NE(preview.data, nullptr);
-    EXPECT_EQ(qltest::bytesOf(*preview.data), bytes);
+    EXPECT_FALSE(thumbnail.context || thumbnail.flushed);
+    const auto preview = host_->generatePreview(document("bytes", bytes), {});
+    EXPECT_EQ(qltest::bytesOf(preview.data), bytes);
     EXPECT_EQ(preview.contentType, "public.image");
 }
 
-TEST_F(Part1_1_HostRequest, ContextIsInPointsWithTheOriginAtTheLowerLeft) {
-    const auto result = thumbnail("draw-40x30");
-    EXPECT_EQ(result.status, 0);
-    ASSERT_TRUE(result.context);
-    EXPECT_EQ(result.context->size, (CGSize{40, 30}));
-    EXPECT_FALSE(result.context->isBitmap);
-    EXPECT_EQ(result.context->properties, nullptr);
-    EXPECT_TRUE(result.context->created);
-    EXPECT_EQ(result.context->pixelsPerPoint, 1);
-    EXPECT_TRUE(result.flushed);
-    EXPECT_EQ(result.vectorData, nullptr);
-    const qltest::Pixels pixels(result.image);
-    ASSERT_EQ(pixels.width(), 40u);
-    ASSERT_EQ(pixels.height(), 30u);
-    // The red square filled at user (0, 0, 10, 10) is the bottom-left corner of the picture.
-    EXPECT_EQ(pixels.at(0, 29), kRed);
-    EXPECT_EQ(pixels.at(9, 20), kRed);
-    EXPECT_EQ(pixels.at(10, 29), kBlue);
-    EXPECT_EQ(pixels.at(0, 19), kBlue);
-    EXPECT_EQ(pixels.at(0, 0), kBlue);
-    EXPECT_EQ(pixels.at(39, 0), kBlue);
+// The context is in points with the origin at the lower left (the red square of user (0, 0, 10,
+// 10) lands at the bottom left of the picture); scale is pixels per point, sides round up, a fit
+// renders at the scale that fits, enlarging too.
+TEST_F(QLRequest, SurfaceSizeScaleAndOrientation) {
+    const struct {
+        const char* name;
+        CGFloat scale, fit;
+        size_t width, height;
+        CGFloat pixelsPerPoint;
+        size_t redX, redRow, blueX, blueRow;
+    } cases[] = {
+        {"draw-40x30", 1, 0, 40, 30, 1, 9, 20, 39, 0},
+        {"draw-40x30", 2, 0, 80, 60, 2, 19, 40, 20, 59},
+        {"draw-11x7", 1.5, 0, 17, 11, 1.5, 14, 10, 15, 5},
+        {"draw-400x200", 1, 100, 100, 50, 0.25, 1, 48, 50, 25},
+        {"draw-20x40", 1, 100, 50, 100, 2.5, 24, 75, 25, 74},
+        // 667 × (256 / 667) is 256.00000000000003: still 256 pixels.
+        {"draw-375x667", 1, 256, 144, 256, 256.0 / 667, 0, 255, 100, 100},
+        {"draw-375x667", 2, 256, 288, 512, 512.0 / 667, 0, 511, 100, 100},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.name << " scale " << c.scale << " fit " << c.fit);
+        QLRequestOptions options;
+        options.scale = c.scale;
+        options.fitSize = c.fit;
+        const auto result = thumbnail(c.name, options);
+        ASSERT_TRUE(result.context);
+        EXPECT_TRUE(result.context->created && result.flushed);
+        EXPECT_FALSE(result.context->isBitmap);
+        EXPECT_EQ(result.context->properties, nullptr);
+        EXPECT_EQ(result.context->pixelsPerPoint, c.pixelsPerPoint);
+        EXPECT_EQ(result.vectorData, nullptr);
+        const qltest::Pixels pixels(result.image);
+        ASSERT_EQ(pixels.width(), c.width);
+        ASSERT_EQ(pixels.height(), c.height);
+        EXPECT_EQ(pixels.at(0, c.height - 1), kRed);
+        EXPECT_EQ(pixels.at(c.redX, c.redRow), kRed);
+        EXPECT_EQ(pixels.at(c.blueX, c.blueRow), kBlue);
+    }
 }
 
-TEST_F(Part1_1_HostRequest, ScaleIsPixelsPerPoint) {
-    QLRequestOptions options;
-    options.scale = 2;
-    const auto result = thumbnail("draw-40x30", options);
-    ASSERT_TRUE(result.context);
-    EXPECT_EQ(result.context->size, (CGSize{40, 30}));
-    EXPECT_EQ(result.context->pixelsPerPoint, 2);
-    const qltest::Pixels pixels(result.image);
-    ASSERT_EQ(pixels.width(), 80u);
-    ASSERT_EQ(pixels.height(), 60u);
-    EXPECT_EQ(pixels.at(19, 40), kRed);
-    EXPECT_EQ(pixels.at(20, 59), kBlue);
-    EXPECT_EQ(pixels.at(0, 39), kBlue);
-}
-
-TEST_F(Part1_1_HostRequest, SurfaceSidesRoundUp) {
-    QLRequestOptions options;
-    options.scale = 1.5;
-    const auto result = thumbnail("draw-11x7", options);  // 16.5 × 10.5 pixels
-    ASSERT_NE(result.image, nullptr);
-    EXPECT_EQ(CGImageGetWidth(result.image), 17u);
-    EXPECT_EQ(CGImageGetHeight(result.image), 11u);
-}
-
-TEST_F(Part1_1_HostRequest, FitRendersAtTheScaleThatFits) {
-    QLRequestOptions options;
-    options.fitSize = 100;
-    const auto wide = thumbnail("draw-400x200", options);
-    ASSERT_TRUE(wide.context);
-    EXPECT_EQ(wide.context->size, (CGSize{400, 200}));  // the handler's size is untouched
-    EXPECT_EQ(wide.context->pixelsPerPoint, 0.25);
-    const qltest::Pixels pixels(wide.image);
-    EXPECT_EQ(pixels.width(), 100u);
-    EXPECT_EQ(pixels.height(), 50u);
-    EXPECT_EQ(pixels.at(0, 49), kRed);  // 10 points are 2.5 pixels
-    EXPECT_EQ(pixels.at(1, 48), kRed);
-    EXPECT_EQ(pixels.at(50, 25), kBlue);
-
-    // Drawn pictures are rendered at the fitting size, larger too; tall ones fit by height.
-    const auto small = thumbnail("draw-20x40", options);
-    EXPECT_EQ(CGImageGetWidth(small.image), 50u);
-    EXPECT_EQ(CGImageGetHeight(small.image), 100u);
-    // 667 × (256 / 667) is 256.00000000000003: still 256 pixels.
-    options.fitSize = 256;
-    const auto phone = thumbnail("draw-375x667", options);
-    EXPECT_EQ(CGImageGetHeight(phone.image), 256u);
-    EXPECT_EQ(CGImageGetWidth(phone.image), 144u);
-    // The scale multiplies: fit into 256 points at 2 pixels per point.
-    options.scale = 2;
-    const auto retina = thumbnail("draw-375x667", options);
-    EXPECT_EQ(CGImageGetHeight(retina.image), 512u);
-}
-
-TEST_F(Part1_1_HostRequest, MaxSizeReachesTheHandler) {
+TEST_F(QLRequest, WhatTheHandlerAskedIsRecorded) {
     QLRequestOptions options;
     options.maxSize = {64, 48};
-    const auto result = thumbnail("maxsize", options);
-    ASSERT_TRUE(result.context);
-    EXPECT_EQ(result.context->size, (CGSize{64, 48}));
+    EXPECT_EQ(thumbnail("maxsize", options).context->size, (CGSize{64, 48}));
+    EXPECT_EQ(host_->generatePreview(document("maxsize"), {}).context->size, (CGSize{100, 100}));
+    const auto props = thumbnail("props");
+    EXPECT_TRUE(props.context->isBitmap);
+    ASSERT_NE(props.context->properties, nullptr);
+    EXPECT_EQ(props.context->properties->count(), 1u);
+    const auto unflushed = thumbnail("noflush");
+    EXPECT_TRUE(unflushed.context->created);
+    EXPECT_FALSE(unflushed.flushed);
+    EXPECT_EQ(unflushed.image, nullptr);
 }
 
-TEST_F(Part1_1_HostRequest, PropertiesAndBitmapFlagAreRecorded) {
-    const auto result = thumbnail("props");
-    ASSERT_TRUE(result.context);
-    EXPECT_TRUE(result.context->isBitmap);
-    ASSERT_NE(result.context->properties, nullptr);
-    EXPECT_EQ(result.context->properties->count(), 1u);
-    EXPECT_TRUE(result.context->created);
-}
-
-TEST_F(Part1_1_HostRequest, UnflushedContextGivesNoPicture) {
-    const auto result = thumbnail("noflush");
-    EXPECT_EQ(result.status, 0);
-    ASSERT_TRUE(result.context);
-    EXPECT_TRUE(result.context->created);
-    EXPECT_FALSE(result.flushed);
-    EXPECT_EQ(result.image, nullptr);
-}
-
-TEST_F(Part1_1_HostRequest, AbsurdSizesGetNoContext) {
-    for (QLOutputFormat format : {QLOutputFormat::PNG, QLOutputFormat::PDF, QLOutputFormat::SVG}) {
-        QLRequestOptions options;
-        options.format = format;
+// Absurd sizes, sizes one past the pixel limits and a host that refuses contexts: the handler gets
+// no context and its answer stands.
+TEST_F(QLRequest, NoContextForAbsurdSizesOrWhenRefused) {
+    for (QLOutputFormat format : {QLOutputFormat::PNG, QLOutputFormat::PDF, QLOutputFormat::SVG})
         for (const char* name : {"absurd-nan", "absurd-zero", "absurd-negative", "absurd-huge"}) {
+            SCOPED_TRACE(testing::Message() << name << " format " << int(format));
+            QLRequestOptions options;
+            options.format = format;
             const auto result = thumbnail(name, options);
-            EXPECT_EQ(result.status, 0) << name;
-            ASSERT_TRUE(result.context) << name;
-            EXPECT_FALSE(result.context->created) << name << " " << int(format);
-            EXPECT_FALSE(result.flushed) << name;
+            EXPECT_EQ(result.status, 0);
+            ASSERT_TRUE(result.context);
+            EXPECT_FALSE(result.context->created || result.flushed);
         }
-    }
-    // One past the pixel limits at a scale that would make a sane size absurd.
     QLRequestOptions options;
     options.scale = 64;
     EXPECT_FALSE(thumbnail("draw-600x600", options).context->created);  // 38400 pixels wide
-    options.scale = 1;
-    EXPECT_TRUE(thumbnail("draw-32767x10", options).context->created);
-    EXPECT_FALSE(thumbnail("draw-32768x10", options).context->created);
-    EXPECT_FALSE(thumbnail("draw-10001x10000", options).context->created);  // 100010000 pixels
-}
-
-TEST_F(Part1_1_HostRequest, RefusedContextsLeaveTheStatusToTheHandler) {
-    QLRequestOptions options;
+    EXPECT_TRUE(thumbnail("draw-32767x10").context->created);
+    EXPECT_FALSE(thumbnail("draw-32768x10").context->created);
+    EXPECT_FALSE(thumbnail("draw-10001x10000").context->created);  // 100010000 pixels
+    options = {};
     options.refuseContexts = true;
-    const auto result = thumbnail("draw-40x30", options);
-    EXPECT_EQ(result.status, 0);
-    ASSERT_TRUE(result.context);
-    EXPECT_EQ(result.context->size, (CGSize{40, 30}));
-    EXPECT_FALSE(result.context->created);
-    EXPECT_FALSE(result.flushed);
+    const auto refused = thumbnail("draw-40x30", options);
+    EXPECT_EQ(refused.status, 0);
+    EXPECT_EQ(refused.context->size, (CGSize{40, 30}));
+    EXPECT_FALSE(refused.context->created || refused.flushed);
 }
 
-TEST_F(Part1_1_HostRequest, VectorSurfacesGiveDocuments) {
+TEST_F(QLRequest, VectorSurfacesGiveDocuments) {
     QLRequestOptions options;
     options.format = QLOutputFormat::PDF;
     const auto pdf = host_->generatePreview(document("draw-40x30"), options);
     EXPECT_TRUE(pdf.flushed);
     EXPECT_EQ(pdf.image, nullptr);
-    ASSERT_NE(pdf.vectorData, nullptr);
-    const auto pdfText = qltest::bytesOf(*pdf.vectorData);
-    EXPECT_EQ(std::string(pdfText.begin(), pdfText.begin() + 5), "%PDF-");
     EXPECT_EQ(pdf.context->pixelsPerPoint, 0);
-
+    EXPECT_TRUE(qltest::textOf(qltest::bytesOf(pdf.vectorData)).starts_with("%PDF-"));
     options.format = QLOutputFormat::SVG;
-    const auto svg = host_->generatePreview(document("draw-40x30"), options);
-    ASSERT_NE(svg.vectorData, nullptr);
-    const auto svgBytes = qltest::bytesOf(*svg.vectorData);
-    const std::string svgText(svgBytes.begin(), svgBytes.end());
-    EXPECT_TRUE(svgText.starts_with("<?xml")) << svgText.substr(0, 40);
-    EXPECT_NE(svgText.find("<svg"), std::string::npos);
+    const auto svg = qltest::textOf(
+        qltest::bytesOf(host_->generatePreview(document("draw-40x30"), options).vectorData));
+    EXPECT_TRUE(svg.starts_with("<?xml") && svg.find("<svg") != std::string::npos) << svg;
 }
 
-TEST_F(Part1_1_HostRequest, TwoThreadsAtOnce) {
-    const auto wide = document("draw-60x20"), tall = document("draw-20x60");
-    std::vector<std::string> failures(2);
-    const auto work = [&](const std::string& path, size_t width, size_t height, std::string* failure) {
+TEST_F(QLRequest, TwoThreadsAtOnce) {
+    const auto work = [this](const std::string& path, size_t width, size_t height) {
         for (int i = 0; i < 25; ++i) {
-            const auto result = host_->generateThumbnail(path, {});
-            const qltest::Pixels pixels(result.image);
+            const qltest::Pixels pixels(host_->generateThumbnail(path, {}).image);
             if (pixels.width() != width || pixels.height() != height ||
                 pixels.at(0, height - 1) != kRed || pixels.at(width - 1, 0) != kBlue)
-                *failure = "request " + std::to_string(i) + " of " + path + " came out wrong";
+                ADD_FAILURE() << "request " << i << " of " << path << " came out wrong";
         }
     };
-    std::thread first(work, wide, 60, 20, &failures[0]);
-    std::thread second(work, tall, 20, 60, &failures[1]);
+    std::thread first(work, document("draw-60x20"), 60, 20);
+    std::thread second(work, document("draw-20x60"), 20, 60);
     first.join();
     second.join();
-    EXPECT_EQ(failures[0], "");
-    EXPECT_EQ(failures[1], "");
 }
 
-TEST_F(Part1_1_HostRequest, FileURLsAndRelativePathsNameTheDocument) {
-    const auto path = document("draw-8x6");
-    EXPECT_TRUE(host_->generateThumbnail("file://" + path, {}).flushed);
+TEST_F(QLRequest, FileURLsAndRelativePathsNameTheDocument) {
+    EXPECT_TRUE(host_->generateThumbnail("file://" + document("draw-8x6"), {}).flushed);
     const auto cwd = std::filesystem::current_path();
     std::filesystem::current_path(scratch_.path());
     const auto relative = host_->generateThumbnail("draw-8x6", {});

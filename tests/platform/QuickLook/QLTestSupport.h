@@ -1,6 +1,6 @@
 #pragma once
-// Helpers of the QuickLook host's tests and of vantler-ql's: the test generator plug-in
-// (tests/plugins), pictures made and probed.
+// Helpers of the QuickLook host's tests and of the programs' tests: documents for the test
+// generator plug-in (tests/plugins), pictures made and probed.
 
 #include <array>
 #include <cstdint>
@@ -19,27 +19,32 @@ namespace qltest {
 using RGBA = std::array<uint8_t, 4>;
 inline constexpr RGBA kRed{255, 0, 0, 255};
 inline constexpr RGBA kBlue{0, 0, 255, 255};
+inline constexpr RGBA kGreen{0, 255, 0, 255};
 inline constexpr RGBA kClear{0, 0, 0, 0};
 
-inline std::vector<uint8_t> bytesOf(const NSData& data) {
-    return {data.bytes(), data.bytes() + data.length()};
+inline std::vector<uint8_t> bytesOf(const std::shared_ptr<const NSData>& data) {
+    return data ? std::vector<uint8_t>(data->bytes(), data->bytes() + data->length())
+                : std::vector<uint8_t>{};
+}
+inline std::string textOf(const std::vector<uint8_t>& bytes) {
+    return {bytes.begin(), bytes.end()};
 }
 
-// A PNG of width × height pixels, opaque blue.
+inline CGContextRef sRGBContext(size_t width, size_t height) {
+    return CGBitmapContextCreate(nullptr, width, height, 8, 0,
+                                 CGColorSpaceCreateWithName(kCGColorSpaceSRGB),
+                                 kCGImageAlphaPremultipliedLast);
+}
+
+// A PNG of width × height opaque blue pixels.
 inline std::vector<uint8_t> bluePNG(size_t width, size_t height) {
-    auto context = CGBitmapContextCreate(nullptr, width, height, 8, 0,
-                                         CGColorSpaceCreateWithName(kCGColorSpaceSRGB),
-                                         kCGImageAlphaPremultipliedLast);
+    const auto context = sRGBContext(width, height);
     auto* pixels = static_cast<uint8_t*>(CGBitmapContextGetData(context));
-    for (size_t i = 0; i < width * height; ++i) {
-        pixels[i * 4 + 2] = 255;
-        pixels[i * 4 + 3] = 255;
-    }
+    for (size_t i = 0; i < width * height; ++i) pixels[i * 4 + 2] = pixels[i * 4 + 3] = 255;
     auto data = NSMutableData::data();
     auto destination = CGImageDestinationCreateWithData(data, kUTTypePNG, 1, nullptr);
     CGImageDestinationAddImage(destination, CGBitmapContextCreateImage(context), nullptr);
-    if (!CGImageDestinationFinalize(destination)) return {};
-    return bytesOf(*data);
+    return CGImageDestinationFinalize(destination) ? bytesOf(data) : std::vector<uint8_t>{};
 }
 
 // The image in encoded bytes, or null.
@@ -48,20 +53,20 @@ inline CGImageRef decode(const std::vector<uint8_t>& bytes) {
         CGImageSourceCreateWithData(NSData::dataWithVector(bytes), nullptr), 0, nullptr);
 }
 
-// A picture's pixels as R G B A, premultiplied, in sRGB: whatever the image's own format.
+// A picture's pixels as premultiplied sRGB R G B A, whatever the image's own format; rows from the
+// top. A missing picture has no pixels.
 class Pixels {
   public:
     explicit Pixels(const CGImageRef& image)
-        : width_(CGImageGetWidth(image)), height_(CGImageGetHeight(image)) {
+        : width_(image ? CGImageGetWidth(image) : 0), height_(image ? CGImageGetHeight(image) : 0) {
         if (!image) return;
-        context_ = CGBitmapContextCreate(nullptr, width_, height_, 8, 0,
-                                         CGColorSpaceCreateWithName(kCGColorSpaceSRGB),
-                                         kCGImageAlphaPremultipliedLast);
+        context_ = sRGBContext(width_, height_);
         CGContextDrawImage(context_, CGRect{{0, 0}, {double(width_), double(height_)}}, image);
     }
+    explicit Pixels(const std::filesystem::path& file)
+        : Pixels(std::filesystem::exists(file) ? decode(test::readFile(file)) : CGImageRef()) {}
     size_t width() const { return width_; }
     size_t height() const { return height_; }
-    // The pixel at column x of row `row` (row 0 at the top).
     RGBA at(size_t x, size_t row) const {
         if (!context_ || x >= width_ || row >= height_) return {1, 2, 3, 4};  // matches no colour
         const auto* p = static_cast<const uint8_t*>(CGBitmapContextGetData(context_)) +
@@ -77,9 +82,8 @@ class Pixels {
 // A file in `folder` named `name` (the test generator's behaviour), holding `bytes`.
 inline std::string documentNamed(const std::filesystem::path& folder, const std::string& name,
                                  const std::vector<uint8_t>& bytes = {'x'}) {
-    const auto path = folder / name;
-    test::writeFile(path, bytes);
-    return path.string();
+    test::writeFile(folder / name, bytes);
+    return (folder / name).string();
 }
 
 }  // namespace qltest
