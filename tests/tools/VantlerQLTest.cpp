@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <sstream>
 
 #include "../platform/QuickLook/QLTestSupport.h"
 #include "NSArray.h"
@@ -24,44 +25,47 @@ test::CommandResult ql(std::vector<std::string> arguments) {
 }
 
 TEST(VantlerQL, WrongUsageExits2WithTheUsage) {
-    const std::vector<std::vector<std::string>> cases{
-        {},
-        {"frobnicate", "f"},
-        {"dump"},
-        {"dump", "a", "b"},
-        {"dump", "a", "--yaml"},
-        {"thumbnail"},
-        {"thumbnail", "f"},
-        {"thumbnail", "f", "-o"},
-        {"thumbnail", "f", "-o", "a.pdf"},
-        {"thumbnail", "f", "-o", "a.png", "--size", "0"},
-        {"thumbnail", "f", "-o", "a.png", "--size", "12.5"},
-        {"thumbnail", "f", "-o", "a.png", "--size", "32768"},
-        {"thumbnail", "f", "-o", "a.png", "--scale", "0"},
-        {"thumbnail", "f", "-o", "a.png", "--scale", "nan"},
-        {"thumbnail", "f", "-o", "a.png", "--scale", "2x"},
-        {"thumbnail", "f", "-o", "a.png", "--bogus"},
-        {"thumbnail", "f", "f", "-o", "a.png"},
-        {"thumbnail", "f", "-o", "a.png", "-d", "dir"},
-        {"thumbnail", "f", "-o", "a.png", "--timeout", "5"},
-        {"thumbnail", "f", "-o", "a.png", "--format", "png"},
-        {"preview", "f", "-o", "a.png", "--size", "10"},
-        {"preview", "f", "-o", "a.jpg"},
-        {"preview", "f", "-o", "png"},
-        {"preview", "-d", "dir", "--format", "gif", "f"},
-        {"preview", "-d", "dir", "--timeout", "-1", "f"},
-        {"preview", "-d", "dir", "--jobs", "0", "f"},
-        {"preview", "-d", "dir"},
+    const std::string thumbnail = "thumbnail f -o a.png ", preview = "preview -d dir ";
+    const std::pair<std::string, std::string> cases[] = {
+        {"", "no command given"},
+        {"frobnicate f", "unknown command frobnicate"},
+        {"dump", "dump needs a FILE"},
+        {"dump a b", "dump takes one FILE"},
+        {"dump a --yaml", "unknown option --yaml"},
+        {"thumbnail", "thumbnail needs a FILE"},
+        {"thumbnail f", "thumbnail needs -o OUT (or -d OUTDIR)"},
+        {"thumbnail f -o", "-o needs a value"},
+        {"thumbnail f -o a.pdf", "a thumbnail is written as PNG: OUT must end in .png"},
+        {thumbnail + "--size 0", "--size needs a whole number from 1 to 32767"},
+        {thumbnail + "--size 32768", "--size needs a whole number from 1 to 32767"},
+        {thumbnail + "--scale nan", "--scale needs a number above 0, at most 64"},
+        {thumbnail + "--scale 2x", "--scale needs a number above 0, at most 64"},
+        {thumbnail + "--bogus", "unknown option --bogus"},
+        {thumbnail + "f", "several FILEs need -d OUTDIR"},
+        {thumbnail + "-d dir", "-o and -d exclude each other"},
+        {thumbnail + "--timeout 5", "--format, --timeout and --jobs are for -d OUTDIR"},
+        {thumbnail + "--format png", "--format is for previews"},
+        {"preview f -o a.png --size 10", "--size is for thumbnails"},
+        {"preview f -o a.jpg", "OUT must end in .png, .pdf or .svg"},
+        {preview + "--format gif f", "--format needs png, pdf or svg"},
+        {preview + "--timeout -1 f", "--timeout needs a number of seconds above 0, at most 86400"},
+        {preview + "--jobs 0 f", "--jobs needs a whole number from 1 to 256"},
+        {preview, "preview needs a FILE"},
     };
-    for (const auto& arguments : cases) {
+    for (const auto& [line, message] : cases) {
+        std::vector<std::string> arguments;
+        std::istringstream words(line);
+        for (std::string word; words >> word;) arguments.push_back(word);
         const auto result = ql(arguments);
-        SCOPED_TRACE(testing::PrintToString(arguments));
+        SCOPED_TRACE(line);
         EXPECT_EQ(result.exitStatus, 2);
-        EXPECT_TRUE(result.standardError.starts_with("vantler-ql: "));
-        EXPECT_NE(result.standardError.find("\nusage: vantler-ql dump FILE [--json]\n"),
-                  std::string::npos);
+        EXPECT_TRUE(result.standardError.starts_with("vantler-ql: " + message +
+                                                     "\nusage: vantler-ql dump FILE [--json]\n"))
+            << result.standardError;
         EXPECT_EQ(result.standardOutput, "");
     }
+    EXPECT_EQ(ql({"thumbnail", "", "-o", "a.png"}).standardError.substr(0, 29),
+              "vantler-ql: a FILE is empty\nu");
     const auto help = ql({"--help"});
     EXPECT_EQ(help.exitStatus, 0);
     for (const char* text :

@@ -122,9 +122,9 @@ TEST(UTType, MediaFilesMadeHere) {
         {"-f", "lavfi", "-i", "nullsrc=s=256x256,geq=random(1)*255:random(2)*255:random(3)*255",
          "-frames:v", "1", "-pix_fmt", "rgb24", cover}));
     ASSERT_GT(std::filesystem::file_size(cover), AVFoundationLimits::kTypeProbeBytes);
-    ASSERT_NO_FATAL_FAILURE(
-        ffmpeg(as(tone("libmp3lame"), {"-i", cover, "-map", "0", "-map", "1", "-c:v", "copy",
-                                       "-disposition:v", "attached_pic", "-f", "mp3", song})));
+    ASSERT_NO_FATAL_FAILURE(ffmpeg({"-f", "lavfi", "-i", "sine=duration=0.3", "-i", cover, "-map",
+                                    "0", "-map", "1", "-c:a", "libmp3lame", "-c:v", "copy",
+                                    "-disposition:v", "attached_pic", "-f", "mp3", song}));
     EXPECT_EQ(typeOf(song), "public.mp3");
 }
 
