@@ -3,8 +3,10 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "QLGeneratorHost.h"
-#include "QLTestSupport.h"
+#include "QuickLook.h"
 
 namespace {
 
@@ -31,25 +33,17 @@ TEST(QLGeneratorHost, LoadsQueriesAndUnloads) {
     ASSERT_NE(host, nullptr);
     // The test's own reference keeps the module mapped to read its log after the hosts are gone.
     void* handle = dlopen(VANTLER_TEST_GENERATOR, RTLD_NOW | RTLD_NOLOAD);
+    const auto logOf =
+        reinterpret_cast<size_t (*)(char*, size_t)>(dlsym(handle, "TestGeneratorCallLog"));
     char log[256] = "";
-    const auto callLog = [&] {
-        reinterpret_cast<size_t (*)(char*, size_t)>(dlsym(handle, "TestGeneratorCallLog"))(log,
-                                                                                           256);
-        return std::string(log);
-    };
+    const auto callLog = [&] { return std::string(log, std::min<size_t>(logOf(log, 256), 255)); };
     // Per host: the factory's reference (1), the query's (2), the factory's released (1).
     EXPECT_EQ(callLog(), "factory query addref=2 release=1 factory query addref=2 release=1");
     CFUUIDRef factory = factoryOfVariant('0');
     EXPECT_TRUE(CFEqual(host->factoryID(), factory));
     EXPECT_EQ(CFPlugInGetInstanceCountForFactory(factory), 2u);
 
-    test::ScratchDirectory scratch;  // the handlers are reached through the queried table
-    EXPECT_EQ(host->generateThumbnail(qltest::documentNamed(scratch.path(), "refuse"), {}).status,
-              1);
-    EXPECT_TRUE(
-        host->generatePreview(qltest::documentNamed(scratch.path(), "draw-8x6"), {}).flushed);
     EXPECT_EQ(host->generateThumbnail("", {}).status, 1);  // no document: no call
-
     host.reset();
     EXPECT_TRUE(isLoaded(VANTLER_TEST_GENERATOR));  // the second host still uses it
     second.reset();
@@ -63,22 +57,21 @@ TEST(QLGeneratorHost, LoadsQueriesAndUnloads) {
 TEST(QLGeneratorHost, FailuresSayWhyAndUnload) {
     const std::string noFactory = VANTLER_TEST_GENERATOR_NO_FACTORY,
                       refuses = VANTLER_TEST_GENERATOR_REFUSES_TYPE,
-                      noInterface = VANTLER_TEST_GENERATOR_NO_INTERFACE;
-    const struct {
-        std::string path, error;
-    } cases[] = {
-        {"/nonexistent/VantlerQuickLook.so",
-         "/nonexistent/VantlerQuickLook.so: cannot open shared object file: No such file or "
-         "directory"},
+                      noInterface = VANTLER_TEST_GENERATOR_NO_INTERFACE,
+                      missing = "/nonexistent/a.so";
+    const std::pair<std::string, std::string> cases[] = {
+        // clang-format off
+        {missing, missing + ": cannot open shared object file: No such file or directory"},
         {noFactory, noFactory + " has no QuickLookGeneratorPluginFactory"},
         {refuses, "the factory of " + refuses + " refused the generator type"},
         {noInterface, noInterface + " does not offer the generator callbacks interface"},
+        // clang-format on
     };
-    for (const auto& c : cases) {
+    for (const auto& [path, expected] : cases) {
         std::string error;
-        EXPECT_EQ(load(c.path.c_str(), &error), nullptr);
-        EXPECT_EQ(error, c.error);
-        EXPECT_FALSE(isLoaded(c.path.c_str())) << c.path;
+        EXPECT_EQ(load(path.c_str(), &error), nullptr);
+        EXPECT_EQ(error, expected);
+        EXPECT_FALSE(isLoaded(path.c_str())) << path;
     }
     // The instance the query was refused by was released.
     CFUUIDRef factory = factoryOfVariant('3');

@@ -17,10 +17,8 @@
 namespace qltest {
 
 using RGBA = std::array<uint8_t, 4>;
-inline constexpr RGBA kRed{255, 0, 0, 255};
-inline constexpr RGBA kBlue{0, 0, 255, 255};
-inline constexpr RGBA kGreen{0, 255, 0, 255};
-inline constexpr RGBA kClear{0, 0, 0, 0};
+inline constexpr RGBA kRed{255, 0, 0, 255}, kBlue{0, 0, 255, 255}, kGreen{0, 255, 0, 255},
+    kClear{0, 0, 0, 0};
 
 inline std::vector<uint8_t> bytesOf(const std::shared_ptr<const NSData>& data) {
     return data ? std::vector<uint8_t>(data->bytes(), data->bytes() + data->length())
@@ -47,13 +45,12 @@ inline std::vector<uint8_t> bluePNG(size_t width, size_t height) {
     return CGImageDestinationFinalize(destination) ? bytesOf(data) : std::vector<uint8_t>{};
 }
 
-// The image in encoded bytes, or null.
 inline CGImageRef decode(const std::vector<uint8_t>& bytes) {
     return CGImageSourceCreateImageAtIndex(
         CGImageSourceCreateWithData(NSData::dataWithVector(bytes), nullptr), 0, nullptr);
 }
 
-// A picture's pixels as premultiplied sRGB R G B A, whatever the image's own format; rows from the
+// A picture's pixels as premultiplied sRGB RGBA, whatever the image's own format; rows from the
 // top. A missing picture has no pixels.
 class Pixels {
   public:
@@ -79,7 +76,7 @@ class Pixels {
     CGContextRef context_;
 };
 
-// A file in `folder` named `name` (the test generator's behaviour), holding `bytes`.
+// A file in `folder` named `name` (which picks the test generator's behaviour), holding `bytes`.
 inline std::string documentNamed(const std::filesystem::path& folder, const std::string& name,
                                  const std::vector<uint8_t>& bytes = {'x'}) {
     test::writeFile(folder / name, bytes);
