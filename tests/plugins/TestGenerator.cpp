@@ -4,7 +4,6 @@
 //   draw-WxH...     a context of W × H points (any numbers), blue, red at (0, 0, 10, 10); flushed
 //                   if one comes
 //   maxsize...      a blue context of the thumbnail's maxSize (previews: 100 × 100); flushed
-//   props...        a 20 × 20 bitmap context asked with properties {"answer": "42"}; flushed
 //   noflush...      a 20 × 20 context, drawn into, never flushed
 //   refuse...       answers 1
 //   crash...        dies of SIGSEGV
@@ -30,24 +29,19 @@ namespace {
 template <class Request>
 constexpr bool kIsThumbnail = std::is_same_v<Request, QLThumbnailRequestRef>;
 
-template <class Request>
-CGContextRef createContext(Request request, CGSize size, Boolean isBitmap, CFDictionaryRef props) {
-    if constexpr (kIsThumbnail<Request>)
-        return QLThumbnailRequestCreateContext(request, size, isBitmap, props);
-    else
-        return QLPreviewRequestCreateContext(request, size, isBitmap, props);
-}
-
 void fill(const CGContextRef& context, CGRect rect, CGFloat red, CGFloat blue) {
-    CGContextSetFillColorWithColor(
-        context, CGColorCreate(CGColorSpaceCreateWithName(kCGColorSpaceSRGB), {red, 0, blue, 1}));
+    const auto sRGB = CGColorSpaceCreateWithName(kCGColorSpaceSRGB);
+    CGContextSetFillColorWithColor(context, CGColorCreate(sRGB, {red, 0, blue, 1}));
     CGContextFillRect(context, rect);
 }
 
 template <class Request>
-OSStatus draw(Request request, CGSize size, bool flushes = true, Boolean isBitmap = false,
-              CFDictionaryRef properties = nullptr) {
-    CGContextRef context = createContext(request, size, isBitmap, properties);
+OSStatus draw(Request request, CGSize size, bool flushes = true) {
+    CGContextRef context;
+    if constexpr (kIsThumbnail<Request>)
+        context = QLThumbnailRequestCreateContext(request, size, false, nullptr);
+    else
+        context = QLPreviewRequestCreateContext(request, size, false, nullptr);
     if (!context) return 0;
     fill(context, CGRect{{0, 0}, size}, 0, 1);
     fill(context, CGRect{{0, 0}, {10, 10}}, 1, 0);
@@ -77,11 +71,6 @@ OSStatus answer(Request request, CFURLRef url, CGSize maxSize) {
     if (std::sscanf(name.c_str(), "draw-%lfx%lf", &width, &height) == 2)
         return draw(request, {width, height});
     if (name.starts_with("maxsize")) return draw(request, maxSize);
-    if (name.starts_with("props")) {
-        const auto properties = NSDictionary::dictionaryWithEntries(
-            {{NSString::stringWithUTF8String("answer"), NSString::stringWithUTF8String("42")}});
-        return draw(request, {20, 20}, true, true, properties.get());
-    }
     if (name.starts_with("noflush")) return draw(request, {20, 20}, false);
     if (name.starts_with("refuse")) return 1;
     if (name.starts_with("crash")) {
@@ -106,19 +95,14 @@ OSStatus TestGeneratePreview(void*, QLPreviewRequestRef preview, CFURLRef url, C
 
 // The plug-in glue: a factory, an instance with its interface table, reference counting, and a
 // log of the calls the host makes. TEST_GENERATOR_VARIANT picks a way to fail (CMakeLists.txt):
-// 1 no factory, 2 the factory refuses the type, 3 no interface, 4 an instance never freed.
+// 1 no factory, 2 the factory refuses the type, 3 no interface.
 constexpr bool kRefusesInterface = TEST_GENERATOR_VARIANT == 3;
-constexpr bool kLeaks = TEST_GENERATOR_VARIANT == 4;
 
 struct Instance {
     QLGeneratorInterfaceStruct* table;
     CFUUIDRef factoryID;
     uint32_t refCount;
 };
-
-// Where the leaking variant keeps its instance; volatile, so that the store is never dropped as
-// unread.
-Instance* volatile keptInstance = nullptr;
 
 std::mutex logMutex;
 std::string callLog;
@@ -128,25 +112,14 @@ void logCall(const std::string& entry) {
     callLog += (callLog.empty() ? "" : " ") + entry;
 }
 
-Instance* instanceOf(void* thisInstance) {
-    return static_cast<Instance*>(thisInstance);
-}
-
 ULONG addRef(void* thisInstance) {
-    const ULONG count = ++instanceOf(thisInstance)->refCount;
+    const ULONG count = ++static_cast<Instance*>(thisInstance)->refCount;
     logCall("addref=" + std::to_string(count));
     return count;
 }
 
 ULONG release(void* thisInstance) {
-    Instance* instance = instanceOf(thisInstance);
-    // The leaking variant stays registered, its instance where LeakSanitizer sees it: the leak is
-    // the point, not a finding.
-    if (kLeaks && instance->refCount == 1) {
-        keptInstance = instance;
-        logCall("release=1");
-        return 1;
-    }
+    auto* instance = static_cast<Instance*>(thisInstance);
     const ULONG count = --instance->refCount;
     logCall("release=" + std::to_string(count));
     if (count == 0) {
@@ -167,7 +140,7 @@ HRESULT queryInterface(void* thisInstance, REFIID iid, LPVOID* ppv) {
     *ppv = offered ? thisInstance : nullptr;
     if (!offered) return E_NOINTERFACE;
     // clang-format off
-    *instanceOf(thisInstance)->table = {nullptr, queryInterface, addRef, release, TestGenerateThumbnail,
+    *static_cast<Instance*>(thisInstance)->table = {nullptr, queryInterface, addRef, release, TestGenerateThumbnail,
                                         [](void*, QLThumbnailRequestRef) {}, TestGeneratePreview,
                                         [](void*, QLPreviewRequestRef) {}};
     // clang-format on

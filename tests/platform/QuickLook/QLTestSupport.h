@@ -1,16 +1,12 @@
 #pragma once
-// Helpers of the QuickLook host's tests and of the programs' tests: documents for the test
-// generator plug-in (tests/plugins), pictures made and probed.
+// Documents for the test generator plug-in (tests/plugins), pictures made and probed.
 
 #include <array>
-#include <cstdint>
-#include <filesystem>
-#include <string>
-#include <vector>
 
+#include "CGColor.h"
 #include "CGContext.h"
-#include "CGImageDestination.h"
 #include "CGImageSource.h"
+#include "CGImageToData.h"
 #include "NSData.h"
 #include "TestSupport.h"
 
@@ -37,12 +33,10 @@ inline CGContextRef sRGBContext(size_t width, size_t height) {
 // A PNG of width × height opaque blue pixels.
 inline std::vector<uint8_t> bluePNG(size_t width, size_t height) {
     const auto context = sRGBContext(width, height);
-    auto* pixels = static_cast<uint8_t*>(CGBitmapContextGetData(context));
-    for (size_t i = 0; i < width * height; ++i) pixels[i * 4 + 2] = pixels[i * 4 + 3] = 255;
-    auto data = NSMutableData::data();
-    auto destination = CGImageDestinationCreateWithData(data, kUTTypePNG, 1, nullptr);
-    CGImageDestinationAddImage(destination, CGBitmapContextCreateImage(context), nullptr);
-    return CGImageDestinationFinalize(destination) ? bytesOf(data) : std::vector<uint8_t>{};
+    CGContextSetFillColorWithColor(
+        context, CGColorCreate(CGColorSpaceCreateWithName(kCGColorSpaceSRGB), {0, 0, 1, 1}));
+    CGContextFillRect(context, CGRect{{0, 0}, {double(width), double(height)}});
+    return bytesOf(CGImageConvertToPNGData(CGBitmapContextCreateImage(context)));
 }
 
 inline CGImageRef decode(const std::vector<uint8_t>& bytes) {
