@@ -71,6 +71,7 @@ TEST(AVAsset, RotatedVideoComesOutUpright) {
         CGAffineTransform transform;
         size_t width, height, redX, redY, blueX, blueY;
     } rotations[] = {{"270", {0, 1, -1, 0, 48, 0}, 48, 64, 24, 16, 24, 48},
+                     {"180", {-1, 0, 0, -1, 64, 48}, 64, 48, 48, 24, 16, 24},
                      {"90", {0, -1, 1, 0, 0, 64}, 48, 64, 24, 48, 24, 16}};
     for (const auto& rotation : rotations) {
         SCOPED_TRACE(rotation.tag);
