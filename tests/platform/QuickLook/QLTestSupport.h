@@ -1,67 +1,63 @@
 #pragma once
-// Helpers of the QuickLook host's tests and of vantler-ql's: the test generator plug-in
-// (tests/plugins), pictures made and probed.
+// Documents for the test generator plug-in (tests/plugins), pictures made and probed.
 
 #include <array>
-#include <cstdint>
-#include <filesystem>
-#include <string>
-#include <vector>
 
+#include "CGColor.h"
 #include "CGContext.h"
-#include "CGImageDestination.h"
 #include "CGImageSource.h"
+#include "CGImageToData.h"
 #include "NSData.h"
 #include "TestSupport.h"
 
 namespace qltest {
 
 using RGBA = std::array<uint8_t, 4>;
-inline constexpr RGBA kRed{255, 0, 0, 255};
-inline constexpr RGBA kBlue{0, 0, 255, 255};
-inline constexpr RGBA kClear{0, 0, 0, 0};
+inline constexpr RGBA kRed{255, 0, 0, 255}, kBlue{0, 0, 255, 255}, kGreen{0, 255, 0, 255},
+    kClear{0, 0, 0, 0};
 
-inline std::vector<uint8_t> bytesOf(const NSData& data) {
-    return {data.bytes(), data.bytes() + data.length()};
+inline std::vector<uint8_t> bytesOf(const std::shared_ptr<const NSData>& data) {
+    return data ? std::vector<uint8_t>(data->bytes(), data->bytes() + data->length())
+                : std::vector<uint8_t>{};
+}
+inline std::string textOf(const std::vector<uint8_t>& bytes) {
+    return {bytes.begin(), bytes.end()};
 }
 
-// A PNG of width × height pixels, opaque blue.
+inline CGContextRef sRGBContext(size_t width, size_t height) {
+    return CGBitmapContextCreate(nullptr, width, height, 8, 0,
+                                 CGColorSpaceCreateWithName(kCGColorSpaceSRGB),
+                                 kCGImageAlphaPremultipliedLast);
+}
+
+// A PNG of width × height opaque blue pixels.
 inline std::vector<uint8_t> bluePNG(size_t width, size_t height) {
-    auto context = CGBitmapContextCreate(nullptr, width, height, 8, 0,
-                                         CGColorSpaceCreateWithName(kCGColorSpaceSRGB),
-                                         kCGImageAlphaPremultipliedLast);
-    auto* pixels = static_cast<uint8_t*>(CGBitmapContextGetData(context));
-    for (size_t i = 0; i < width * height; ++i) {
-        pixels[i * 4 + 2] = 255;
-        pixels[i * 4 + 3] = 255;
-    }
-    auto data = NSMutableData::data();
-    auto destination = CGImageDestinationCreateWithData(data, kUTTypePNG, 1, nullptr);
-    CGImageDestinationAddImage(destination, CGBitmapContextCreateImage(context), nullptr);
-    if (!CGImageDestinationFinalize(destination)) return {};
-    return bytesOf(*data);
+    const auto context = sRGBContext(width, height);
+    CGContextSetFillColorWithColor(
+        context, CGColorCreate(CGColorSpaceCreateWithName(kCGColorSpaceSRGB), {0, 0, 1, 1}));
+    CGContextFillRect(context, CGRect{{0, 0}, {double(width), double(height)}});
+    return bytesOf(CGImageConvertToPNGData(CGBitmapContextCreateImage(context)));
 }
 
-// The image in encoded bytes, or null.
 inline CGImageRef decode(const std::vector<uint8_t>& bytes) {
     return CGImageSourceCreateImageAtIndex(
         CGImageSourceCreateWithData(NSData::dataWithVector(bytes), nullptr), 0, nullptr);
 }
 
-// A picture's pixels as R G B A, premultiplied, in sRGB: whatever the image's own format.
+// A picture's pixels as premultiplied sRGB RGBA, whatever the image's own format; rows from the
+// top. A missing picture has no pixels.
 class Pixels {
   public:
     explicit Pixels(const CGImageRef& image)
-        : width_(CGImageGetWidth(image)), height_(CGImageGetHeight(image)) {
+        : width_(image ? CGImageGetWidth(image) : 0), height_(image ? CGImageGetHeight(image) : 0) {
         if (!image) return;
-        context_ = CGBitmapContextCreate(nullptr, width_, height_, 8, 0,
-                                         CGColorSpaceCreateWithName(kCGColorSpaceSRGB),
-                                         kCGImageAlphaPremultipliedLast);
+        context_ = sRGBContext(width_, height_);
         CGContextDrawImage(context_, CGRect{{0, 0}, {double(width_), double(height_)}}, image);
     }
+    explicit Pixels(const std::filesystem::path& file)
+        : Pixels(std::filesystem::exists(file) ? decode(test::readFile(file)) : CGImageRef()) {}
     size_t width() const { return width_; }
     size_t height() const { return height_; }
-    // The pixel at column x of row `row` (row 0 at the top).
     RGBA at(size_t x, size_t row) const {
         if (!context_ || x >= width_ || row >= height_) return {1, 2, 3, 4};  // matches no colour
         const auto* p = static_cast<const uint8_t*>(CGBitmapContextGetData(context_)) +
@@ -74,12 +70,11 @@ class Pixels {
     CGContextRef context_;
 };
 
-// A file in `folder` named `name` (the test generator's behaviour), holding `bytes`.
+// A file in `folder` named `name` (which picks the test generator's behaviour), holding `bytes`.
 inline std::string documentNamed(const std::filesystem::path& folder, const std::string& name,
                                  const std::vector<uint8_t>& bytes = {'x'}) {
-    const auto path = folder / name;
-    test::writeFile(path, bytes);
-    return path.string();
+    test::writeFile(folder / name, bytes);
+    return (folder / name).string();
 }
 
 }  // namespace qltest

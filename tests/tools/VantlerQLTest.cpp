@@ -1,0 +1,243 @@
+// vantler-ql through its command line, mostly with the test generator (tests/plugins): thumbnail
+// and preview of one FILE or a batch (each FILE in a process of its own), dump of a keyed archive.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <sstream>
+
+#include "../platform/QuickLook/QLTestSupport.h"
+#include "DocumentShapes.h"
+#include "NSArray.h"
+#include "NSKeyedArchiver.h"
+#include "NSString.h"
+
+namespace {
+
+using qltest::kBlue;
+using qltest::kClear;
+using qltest::kRed;
+namespace fs = std::filesystem;
+
+test::CommandResult ql(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), VANTLER_QL);
+    return test::run(arguments);
+}
+
+TEST(VantlerQL, WrongUsageExits2WithTheUsage) {
+    const std::string thumbnail = "thumbnail f -o a.png ", preview = "preview -d dir ";
+    const std::pair<std::string, std::string> cases[] = {
+        // clang-format off
+        {"", "no command given"},
+        {"frobnicate f", "unknown command frobnicate"},
+        {"dump", "dump needs a FILE"},
+        {"dump a b", "dump takes one FILE"},
+        {"dump a --yaml", "unknown option --yaml"},
+        {"thumbnail f -o", "-o needs a value"},
+        {thumbnail + "--scale 2x", "--scale needs a number above 0, at most 64"},
+        {thumbnail + "-d dir", "-o and -d exclude each other"},
+        {"preview f -o a.png --size 10", "--size is for thumbnails"},
+        {preview + "--format gif f", "--format needs png, pdf or svg"},
+        {preview + "--jobs 0 f", "--jobs needs a whole number from 1 to 256"},
+        {"thumbnail f", "thumbnail needs -o OUT (or -d OUTDIR)"},
+        {"thumbnail f -o a.pdf", "a thumbnail is written as PNG: OUT must end in .png"},
+        {thumbnail + "--size 32768", "--size needs a whole number from 1 to 32767"},
+        {thumbnail + "f", "several FILEs need -d OUTDIR"},
+        {thumbnail + "--timeout 5", "--format, --timeout and --jobs are for -d OUTDIR"},
+        {thumbnail + "--format png", "--format is for previews"},
+        {"preview f -o a.jpg", "OUT must end in .png, .pdf or .svg"},
+        {preview + "--timeout -1 f", "--timeout needs a number of seconds above 0, at most 86400"},
+        {preview, "preview needs a FILE"},
+        // clang-format on
+    };
+    for (const auto& [line, message] : cases) {
+        std::vector<std::string> arguments;
+        std::istringstream words(line);
+        for (std::string word; words >> word;) arguments.push_back(word);
+        const auto result = ql(arguments);
+        EXPECT_EQ(result.exitStatus, 2) << line;
+        EXPECT_TRUE(result.standardError.starts_with("vantler-ql: " + message +
+                                                     "\nusage: vantler-ql dump FILE [--json]\n"))
+            << result.standardError;
+    }
+    EXPECT_EQ(ql({"--help"}).exitStatus, 0);
+}
+
+// One FILE: what is written (its size and probes, or the handed-over bytes), or the line that says
+// why. The Vantler generator's thumbnail is the entry screen at its own size, or the picture the
+// document carries even when the model would not load; its preview puts the screens side by side
+// on the bottom edge, 30 points apart, each clipped to its size.
+TEST(VantlerQL, RenderOneFile) {
+    test::ScratchDirectory scratch;
+    const auto folder = scratch.path();
+    const auto doc = [&](const std::string& name, const std::vector<uint8_t>& bytes = {'x'}) {
+        return qltest::documentNamed(folder, name, bytes);
+    };
+    const auto real = [&](const std::string& name, const document_shapes::Document& document) {
+        return doc(name, qltest::bytesOf(document_shapes::make(document)));
+    };
+    const auto blue = qltest::bluePNG(400, 200);
+    auto cut = qltest::bluePNG(40, 20);
+    cut.resize(cut.size() / 2);
+    const auto bytes = doc("bytes", blue), garbage = doc("bytes-bad", {'b', 'a', 'd'}),
+               drawn = doc("draw-40x30"),
+               plain = doc("plain",
+                           test::readFile(test::dataDir() / "documents/plain-dictionary.bplist")),
+               carried = real("carried", {.formatVersion = 16, .thumbnail = blue}),
+               two = real("two",
+                          {.screens = {{{100, 200}, {1, 0, 0, 1}}, {{300, 100}, {0, 0, 1, 1}}}}),
+               entry = real("entry",
+                            {.screens = {{{375, 667}, {0, 0, 1, 1}}, {{100, 100}, {1, 0, 0, 1}}}});
+    const std::string out = folder / "out.png", noFolder = folder / "missing/a.png",
+                      pdf = folder / "a.PDF", page = folder / "page.pdf",
+                      noInterface = VANTLER_TEST_GENERATOR_NO_INTERFACE,
+                      vantler = VANTLER_GENERATOR_PLUGIN;
+    const struct {
+        std::vector<std::string> arguments;
+        std::string error;  // for exit status 1
+        size_t width = 0, height = 0;
+        std::vector<std::tuple<size_t, size_t, qltest::RGBA>> probes = {};
+        std::vector<uint8_t> sameBytes = {};
+    } cases[] = {
+        // clang-format off
+        {{"thumbnail", drawn, "-o", out}, "", 40, 30, {{0, 29, kRed}, {9, 20, kRed}, {10, 29, kBlue}, {39, 0, kBlue}}},
+        {{"thumbnail", doc("draw-11x7"), "-o", out, "--scale", "1.5"}, "", 17, 11, {{14, 10, kRed}, {15, 5, kBlue}}},
+        {{"thumbnail", doc("draw-400x200"), "-o", out, "--size", "100"}, "", 100, 50, {{1, 48, kRed}, {50, 25, kBlue}}},
+        {{"thumbnail", doc("draw-20x40"), "-o", out, "--size", "100"}, "", 50, 100, {{24, 75, kRed}, {25, 74, kBlue}}},
+        {{"thumbnail", doc("draw-375x667"), "-o", out, "--size", "256"}, "", 144, 256, {{0, 255, kRed}, {100, 100, kBlue}}},
+        {{"thumbnail", doc("maxsize"), "-o", out, "--size", "64"}, "", 64, 64, {{32, 32, kBlue}}},
+        {{"thumbnail", bytes, "-o", out, "--size", "100", "--scale", "2"}, "", 200, 100, {{50, 25, kBlue}}},
+        {{"thumbnail", bytes, "-o", out, "--size", "1000"}, "", 400, 200, {}, blue},
+        {{"preview", doc("bytes-page", qltest::bluePNG(40, 20)), "-o", page}, "", 0, 0},
+        {{"thumbnail", garbage, "-o", out}, "", 0, 0, {}, {'b', 'a', 'd'}},
+        {{"preview", drawn, "-o", pdf}, "", 0, 0},
+        {{"thumbnail", carried, "-o", out, "--generator", vantler}, "", 400, 200, {}, blue},
+        {{"preview", carried, "-o", out, "--generator", vantler}, "", 400, 200, {}, blue},
+        {{"thumbnail", entry, "-o", out, "--generator", vantler}, "", 375, 667, {{0, 0, kBlue}, {374, 666, kBlue}}},
+        {{"preview", two, "-o", out, "--generator", vantler}, "", 430, 200, {{50, 0, kRed}, {50, 199, kRed}, {115, 150, kClear}, {129, 199, kClear}, {130, 199, kBlue}, {429, 100, kBlue}, {280, 99, kClear}}},
+        {{"thumbnail", garbage, "-o", out, "--size", "100"}, garbage + ": the handed-over image could not be decoded (no known image format)"},
+        {{"thumbnail", doc("bytes-cut", cut), "-o", out, "--size", "10"}, folder.string() + "/bytes-cut: the handed-over image could not be decoded (a damaged public.png image)"},
+        {{"preview", plain, "-o", out, "--generator", vantler}, plain + ": keyed archive: no $version entry"},
+        {{"thumbnail", real("none", {}), "-o", out, "--generator", vantler}, folder.string() + "/none: the document has no screens"},
+        {{"thumbnail", doc("nothing"), "-o", out}, folder.string() + "/nothing: nothing was drawn"},
+        {{"thumbnail", drawn, "-o", noFolder}, drawn + ": " + noFolder + ": No such file or directory"},
+        {{"thumbnail", drawn, "-o", out, "--generator", noInterface}, "cannot load the generator: " + noInterface + " does not offer the generator callbacks interface"},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        fs::remove(out);
+        auto arguments = c.arguments;
+        if (std::find(arguments.begin(), arguments.end(), "--generator") == arguments.end())
+            arguments.insert(arguments.end(), {"--generator", VANTLER_TEST_GENERATOR});
+        SCOPED_TRACE(testing::PrintToString(arguments));
+        const auto result = ql(arguments);
+        EXPECT_EQ(result.exitStatus, c.error.empty() ? 0 : 1);
+        EXPECT_EQ(result.standardError, c.error.empty() ? "" : "vantler-ql: " + c.error + "\n");
+        EXPECT_EQ(fs::exists(out), c.error.empty() && c.arguments[3] == out);
+        if (!c.sameBytes.empty()) {
+            EXPECT_EQ(test::readFile(out), c.sameBytes);
+        }
+        if (!c.width) continue;
+        const qltest::Pixels pixels{fs::path(out)};
+        EXPECT_EQ(pixels.width(), c.width);
+        EXPECT_EQ(pixels.height(), c.height);
+        for (const auto& [x, row, colour] : c.probes)
+            EXPECT_EQ(pixels.at(x, row), colour) << x << ", " << row;
+    }
+    EXPECT_TRUE(qltest::textOf(test::readFile(pdf)).starts_with("%PDF-"));  // whatever the case
+    EXPECT_NE(qltest::textOf(test::readFile(page)).find("/MediaBox [ 0 0 40 20 ]"),
+              std::string::npos);
+}
+
+std::vector<std::string> filesIn(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A FILE that crashes or hangs fails alone, within its deadline, while the others run: one line
+// per failed FILE, no progress when stderr is not a terminal. Names met again get -2, -3, ...
+TEST(VantlerQLBatch, EachFileAlone) {
+    test::ScratchDirectory scratch;
+    const auto out = scratch.path() / "out";
+    fs::create_directories(scratch.path() / "one");
+    const auto doc = [&](const std::string& name) {
+        return qltest::documentNamed(scratch.path(), name);
+    };
+    const auto batch = [&](std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin() + 1, {"--generator", VANTLER_TEST_GENERATOR, "-d", out});
+        return ql(arguments);
+    };
+    const auto crash = doc("crash.vantler"), hang = doc("hang.vantler");
+    const auto start = std::chrono::steady_clock::now();
+    auto result = batch({"thumbnail", "--timeout", "6", "--jobs", "3", doc("draw-20x10.vantler"),
+                         crash, doc("one/draw-20x10.vantler"), hang, doc("draw-20x10-2.vantler"),
+                         doc("refuse.vantler")});
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_EQ(filesIn(out), (std::vector<std::string>{"draw-20x10-2-2.png", "draw-20x10-2.png",
+                                                      "draw-20x10.png"}));
+    const auto& errors = result.standardError;
+    EXPECT_NE(errors.find("vantler-ql: " + crash + ": crashed (signal 11)\n"), std::string::npos)
+        << errors;
+    EXPECT_NE(errors.find("vantler-ql: " + hang + ": timed out after 6 s\n"), std::string::npos)
+        << errors;
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 3) << errors;
+    EXPECT_EQ(errors.find("["), std::string::npos) << errors;
+}
+
+// An object that refers to another one, so that two of them make a cycle.
+class Link : public NSObject {
+  public:
+    TEST_CLASS("Link", NSObject::objcClass())
+    std::weak_ptr<NSObject> next;
+    void encodeWithCoder(NSCoder& coder) const override {
+        coder.encodeObject_forKey(next.lock(), "next");
+    }
+};
+
+// dump prints each object once (shared objects and cycles by reference), or valid JSON; a file
+// that is no archive exits 1 with the reader's reason.
+TEST(VantlerQLDump, ObjectGraph) {
+    test::ScratchDirectory scratch;
+    auto a = std::make_shared<Link>(), b = std::make_shared<Link>();
+    a->next = b;
+    b->next = a;
+    auto shared = NSString::stringWithUTF8String("quote \" and \\ and \n");
+    const auto path =
+        qltest::documentNamed(scratch.path(), "archive.plist",
+                              qltest::bytesOf(NSKeyedArchiver::archivedDataWithRootObject(
+                                  NSArray::arrayWithObjects({a, b, a, shared, shared}))));
+    EXPECT_EQ(ql({"dump", path}).standardOutput,
+              "archiver: NSKeyedArchiver\nversion: 100000\ntop:\n  root = @1 NSArray\n"
+              "@1 NSArray (NSArray : NSObject)\n"
+              "  NS.objects = [@2 Link, @3 Link, @2 Link, \"quote \\\" and \\\\ and \\n\", \"quote "
+              "\\\" and \\\\ and \\n\"]\n"
+              "@2 Link (Link : NSObject)\n  next = @3 Link\n"
+              "@3 Link (Link : NSObject)\n  next = @2 Link\n");
+    EXPECT_EQ(test::run({"sh", "-c", "\"$0\" dump \"$1\" --json | \"$2\" -m json.tool", VANTLER_QL,
+                         path, VANTLER_PYTHON})
+                  .exitStatus,
+              0);  // valid JSON, escapes and all
+    const auto bad = qltest::documentNamed(scratch.path(), "bad.plist",
+                                           {'b', 'p', 'l', 'i', 's', 't', '0', '0', 1, 2, 3});
+    EXPECT_EQ(
+        ql({"dump", bad}).standardError,
+        "vantler-ql: " + bad + ": binary property list: file is too short to hold a trailer\n");
+}
+
+TEST(Examples, CommittedExamplesAreWhatTheGeneratorWrites) {
+    test::ScratchDirectory scratch;
+    ASSERT_EQ(test::run({VANTLER_MAKE_EXAMPLES, scratch.path().string()}).exitStatus, 0);
+    const auto names = filesIn(scratch.path());
+    EXPECT_EQ(names.size(), 3u);
+    for (const auto& name : names) {
+        const auto committed = test::sourceDir() / "examples" / name;
+        EXPECT_EQ(test::readFile(scratch.path() / name), test::readFile(committed)) << committed;
+        EXPECT_EQ(ql({"dump", committed.string()}).exitStatus, 0);
+    }
+}
+
+}  // namespace
