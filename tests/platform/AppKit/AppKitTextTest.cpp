@@ -1,6 +1,5 @@
-// Part 4.2 "Text drawing" steps 1-3: the AppKit classes the text drawing hands to CoreText (the
-// font, a mutable copy of the default paragraph style, the colour, an attributed string with
-// exactly three attributes) and what CoreText reads from them.
+// The AppKit classes the text drawing hands to CoreText (the font, a mutable copy of the default
+// paragraph style, the colour, an attributed string of runs) and what CoreText reads from them.
 
 #include <gtest/gtest.h>
 
@@ -19,67 +18,43 @@ CGColorRef red() {
 
 }  // namespace
 
-TEST(Part4_2_AppKitText, EnumerationsHaveAppKitsValues) {
-    EXPECT_EQ(NSTextAlignmentLeft, 0);
-    EXPECT_EQ(NSTextAlignmentRight, 1);
-    EXPECT_EQ(NSTextAlignmentCenter, 2);
-    EXPECT_EQ(NSTextAlignmentJustified, 3);
-    EXPECT_EQ(NSTextAlignmentNatural, 4);
-    EXPECT_EQ(NSLineBreakByWordWrapping, 0);
-    EXPECT_EQ(NSLineBreakByCharWrapping, 1);
-    EXPECT_EQ(NSLineBreakByClipping, 2);
-    EXPECT_EQ(NSLineBreakByTruncatingHead, 3);
-    EXPECT_EQ(NSLineBreakByTruncatingTail, 4);
-    EXPECT_EQ(NSLineBreakByTruncatingMiddle, 5);
-    EXPECT_EQ(NSFontAttributeName->UTF8String(), "NSFont");
-    EXPECT_EQ(NSForegroundColorAttributeName->UTF8String(), "NSColor");
-    EXPECT_EQ(NSParagraphStyleAttributeName->UTF8String(), "NSParagraphStyle");
-}
-
-TEST(Part4_2_AppKitText, MutableCopyOfTheDefaultParagraphStyle) {
+TEST(NSParagraphStyle, MutableCopyOfTheSharedDefault) {
     const auto defaults = NSParagraphStyle::defaultParagraphStyle();
-    EXPECT_EQ(defaults, NSParagraphStyle::defaultParagraphStyle());  // shared
+    EXPECT_EQ(defaults, NSParagraphStyle::defaultParagraphStyle());
     EXPECT_EQ(defaults->alignment(), NSTextAlignmentNatural);
     EXPECT_EQ(defaults->lineBreakMode(), NSLineBreakByWordWrapping);
     const auto style = defaults->mutableCopy();
-    style->setLineBreakMode(NSLineBreakByWordWrapping);
     style->setAlignment(NSTextAlignmentCenter);
-    EXPECT_EQ(style->alignment(), NSTextAlignmentCenter);
     EXPECT_EQ(defaults->alignment(), NSTextAlignmentNatural);  // the copy is its own
     EXPECT_EQ(style->mutableCopy()->alignment(), NSTextAlignmentCenter);
-    EXPECT_STREQ(style->className().c_str(), "NSMutableParagraphStyle");
-}
-
-TEST(Part4_2_AppKitText, ColourWrapsItsCGColor) {
+    EXPECT_EQ(style->className(), "NSMutableParagraphStyle");
     const CGColorRef color = red();
-    const auto wrapped = NSColor::colorWithCGColor(color);
-    ASSERT_NE(wrapped, nullptr);
-    EXPECT_EQ(wrapped->CGColor(), color);
+    EXPECT_EQ(NSColor::colorWithCGColor(color)->CGColor(), color);
     EXPECT_EQ(NSColor::colorWithCGColor(nullptr), nullptr);
 }
 
-TEST(Part4_2_AppKitText, AttributedStringIsRunsOfAttributes) {
+// Attributes are runs over UTF-16 units; CoreText reads the font's CTFont, the colour's CGColor
+// and the style's alignment, with defaults where an attribute is absent.
+TEST(NSAttributedString, RunsOfAttributes) {
     const auto font = NSFont::fontWithName_size("Times", 30);
     const auto attributes = NSDictionary::dictionaryWithEntries(
-        {{NSFontAttributeName, font}, {NSForegroundColorAttributeName, NSColor::colorWithCGColor(red())}});
-    const auto string = NSMutableAttributedString::initWithString_attributes("h\u00E9\U0001F600 yo", attributes);
-    EXPECT_EQ(string->length(), 7u);  // UTF-16: h, é, a surrogate pair, space, y, o
+        {{NSFontAttributeName, font},
+         {NSForegroundColorAttributeName, NSColor::colorWithCGColor(red())}});
+    const auto string =
+        NSMutableAttributedString::initWithString_attributes("h\u00E9\U0001F600 yo", attributes);
+    EXPECT_EQ(string->length(), 7u);  // h, é, a surrogate pair, space, y, o
     EXPECT_EQ(string->string()->UTF8String(), "h\u00E9\U0001F600 yo");
     NSRange range;
     EXPECT_EQ(string->attributesAtIndex_effectiveRange(3, &range), attributes);
     EXPECT_EQ(range, NSMakeRange(0, 7));
     EXPECT_EQ(string->attributesAtIndex_effectiveRange(7, &range), nullptr);
-
-    // One run replaced in the middle: three runs.
-    string->setAttributes_range(nullptr, NSMakeRange(4, 2));
+    string->setAttributes_range(nullptr, NSMakeRange(4, 2));  // three runs
     string->attributesAtIndex_effectiveRange(0, &range);
     EXPECT_EQ(range, NSMakeRange(0, 4));
     EXPECT_EQ(string->attributesAtIndex_effectiveRange(4, &range)->count(), 0u);
     EXPECT_EQ(range, NSMakeRange(4, 2));
     EXPECT_EQ(string->attributesAtIndex_effectiveRange(6, &range), attributes);
     EXPECT_EQ(range, NSMakeRange(6, 1));
-
-    // What CoreText reads: the font's CTFont, the colour's CGColor, defaults where absent.
     const auto runs = string->styleRuns();
     ASSERT_EQ(runs.size(), 3u);
     EXPECT_EQ(runs[0].length, 4);
@@ -91,25 +66,25 @@ TEST(Part4_2_AppKitText, AttributedStringIsRunsOfAttributes) {
     EXPECT_EQ(runs[2].length, 1);
 }
 
-TEST(Part4_2_AppKitText, CoreTextReadsOnlyValuesOfTheRightClass) {
+// Only values of the right class are read, and values outside the enumerations read as CoreText's
+// defaults.
+TEST(NSAttributedString, CoreTextReadsOnlyValuesOfTheRightClass) {
     auto style = NSParagraphStyle::defaultParagraphStyle()->mutableCopy();
     style->setAlignment(NSTextAlignmentRight);
     style->setLineBreakMode(NSLineBreakByClipping);
     const auto color = NSColor::colorWithCGColor(red());
-    const auto string = NSAttributedString::initWithString_attributes(
-        "abc", NSDictionary::dictionaryWithEntries({
-                   {NSFontAttributeName, NSString::stringWithUTF8String("Helvetica")},  // not a font
-                   {NSForegroundColorAttributeName, color},
-                   {NSParagraphStyleAttributeName, style},
-               }));
-    const auto runs = string->styleRuns();
+    const auto runs = NSAttributedString::initWithString_attributes(
+                          "abc", NSDictionary::dictionaryWithEntries({
+                                     {NSFontAttributeName, NSString::stringWithUTF8String("Arial")},
+                                     {NSForegroundColorAttributeName, color},
+                                     {NSParagraphStyleAttributeName, style},
+                                 }))
+                          ->styleRuns();
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_EQ(runs[0].font, nullptr);
     EXPECT_EQ(runs[0].foregroundColor, color->CGColor());
     EXPECT_EQ(runs[0].alignment, kCTTextAlignmentRight);
     EXPECT_EQ(runs[0].lineBreakMode, kCTLineBreakByClipping);
-
-    // Values outside the enumerations read as CoreText's defaults.
     style->setAlignment(static_cast<NSTextAlignment>(-1));
     style->setLineBreakMode(static_cast<NSLineBreakMode>(9));
     const auto odd = NSAttributedString::initWithString_attributes(
@@ -118,10 +93,15 @@ TEST(Part4_2_AppKitText, CoreTextReadsOnlyValuesOfTheRightClass) {
     EXPECT_EQ(odd->styleRuns().at(0).lineBreakMode, kCTLineBreakByWordWrapping);
 }
 
-TEST(Part4_2_AppKitText, TextIsKeptAsValidUTF8) {
-    const auto string = NSAttributedString::initWithString(std::string("a\xC0\xAF" "b\0c", 6));
-    EXPECT_EQ(string->textUTF8(), "a\uFFFD\uFFFD" "b\uFFFD" "c");
+TEST(NSAttributedString, TextIsKeptAsValidUTF8) {
+    const auto string =
+        NSAttributedString::initWithString(std::string("a\xC0\xAF"
+                                                       "b\0c",
+                                                       6));
+    EXPECT_EQ(string->textUTF8(),
+              "a\uFFFD\uFFFD"
+              "b\uFFFD"
+              "c");
     EXPECT_EQ(string->length(), 6u);
     EXPECT_TRUE(NSAttributedString::initWithString("")->styleRuns().empty());
-    EXPECT_EQ(NSAttributedString::initWithString("")->length(), 0u);
 }

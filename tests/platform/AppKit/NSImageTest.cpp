@@ -1,5 +1,5 @@
 // NSImage: images read from files through ImageIO, images wrapping a bitmap, and the bitmap handed
-// back (Part 3.1's imageWithOSImage:, osImage and the NSImage extension CGImage).
+// back.
 
 #include "NSImage.h"
 
@@ -15,63 +15,62 @@
 
 namespace {
 
-// A bitmap of the test data's RGBA PNG, in device RGB.
-CGImageRef deviceBitmap() {
-    return createDecodedCGImage(CGImageCreateFromPNGData(
-        NSData::dataWithVector(test::readFile(test::dataDir() / "images" / "rgba-8.png"))));
-}
-
 std::shared_ptr<NSURL> fileURL(const std::filesystem::path& path) {
     return NSURL::fileURLWithPath(path.string());
 }
 
-}  // namespace
-
-TEST(Part3_1_NSImage, ContentsOfAnImageFile) {
-    const auto expected = CGImageCreateFromPNGData(
+CGImageRef readPNG() {
+    return CGImageCreateFromPNGData(
         NSData::dataWithVector(test::readFile(test::dataDir() / "images" / "rgba-8.png")));
-    ASSERT_NE(expected, nullptr);
-    const auto image = NSImage::initWithContentsOfURL(*fileURL(test::dataDir() / "images" / "rgba-8.png"));
-    ASSERT_NE(image, nullptr);
-    EXPECT_EQ(image->size(), CGSizeMake(double(CGImageGetWidth(expected)), double(CGImageGetHeight(expected))));
-    const auto read = image->CGImageForProposedRect_context_hints(nullptr, nullptr, nullptr);
-    ASSERT_NE(read, nullptr);
-    EXPECT_EQ(CGImageGetWidth(read), CGImageGetWidth(expected));
-    const auto a = CGImageGetBytes(read), b = CGImageGetBytes(expected);
-    EXPECT_TRUE(std::equal(a.begin(), a.end(), b.begin(), b.end()));
-    // Other formats the reader takes.
-    EXPECT_NE(NSImage::initWithContentsOfURL(*fileURL(test::dataDir() / "images" / "jpeg-rgb.jpg")), nullptr);
-    EXPECT_NE(NSImage::initWithContentsOfURL(*fileURL(test::dataDir() / "images" / "gif-transparent.gif")), nullptr);
 }
 
-TEST(Part3_1_NSImage, ContentsOfAnythingElseIsNone) {
+}  // namespace
+
+// An image file's contents are its decoded bitmap; anything that is not a readable image is none.
+TEST(NSImage, ContentsOfAFile) {
+    const auto images = test::dataDir() / "images";
+    const auto expected = readPNG();
+    ASSERT_NE(expected, nullptr);
+    const auto image = NSImage::initWithContentsOfURL(*fileURL(images / "rgba-8.png"));
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->size(),
+              CGSizeMake(double(CGImageGetWidth(expected)), double(CGImageGetHeight(expected))));
+    const auto a =
+        CGImageGetBytes(image->CGImageForProposedRect_context_hints(nullptr, nullptr, nullptr));
+    const auto b = CGImageGetBytes(expected);
+    EXPECT_TRUE(std::equal(a.begin(), a.end(), b.begin(), b.end()));
     test::ScratchDirectory scratch;
     test::writeFile(scratch.path() / "garbage.png", {0x89, 'P', 'N', 'G', 1, 2, 3});
     test::writeFile(scratch.path() / "empty.png", {});
-    EXPECT_EQ(NSImage::initWithContentsOfURL(*fileURL(scratch.path() / "garbage.png")), nullptr);
-    EXPECT_EQ(NSImage::initWithContentsOfURL(*fileURL(scratch.path() / "empty.png")), nullptr);
-    EXPECT_EQ(NSImage::initWithContentsOfURL(*fileURL(scratch.path() / "missing.png")), nullptr);
-    EXPECT_EQ(NSImage::initWithContentsOfURL(*fileURL(scratch.path())), nullptr);
-    EXPECT_EQ(NSImage::initWithContentsOfURL(*NSURL::URLWithString("https://example.com/a.png")), nullptr);
-    EXPECT_EQ(NSImage::initWithContentsOfURL(*fileURL(test::dataDir() / "images" / "limit-width-32768.png")),
-              nullptr);
+    const std::pair<std::shared_ptr<NSURL>, bool> cases[] = {
+        {fileURL(images / "jpeg-rgb.jpg"), true},
+        {fileURL(images / "gif-transparent.gif"), true},
+        {fileURL(scratch.path() / "garbage.png"), false},
+        {fileURL(scratch.path() / "empty.png"), false},
+        {fileURL(scratch.path() / "missing.png"), false},
+        {fileURL(scratch.path()), false},
+        {NSURL::URLWithString("https://example.com/a.png"), false},
+        {fileURL(images / "limit-width-32768.png"), false},
+    };
+    for (const auto& [url, readable] : cases)
+        EXPECT_EQ(NSImage::initWithContentsOfURL(*url) != nullptr, readable)
+            << url->absoluteString();
 }
 
-TEST(Part3_1_NSImage, WrappingABitmap) {
-    const auto image = deviceBitmap();
-    const auto width = double(CGImageGetWidth(image)), height = double(CGImageGetHeight(image));
+// A wrapped bitmap is handed back as it is (not copied, the proposed rectangle untouched); the zero
+// size takes the pixel size.
+TEST(NSImage, WrappingABitmap) {
+    const auto image = createDecodedCGImage(readPNG());
+    const double width = double(CGImageGetWidth(image)), height = double(CGImageGetHeight(image));
     const auto natural = NSImage::initWithCGImage_size(image, CGSizeZero);
     ASSERT_NE(natural, nullptr);
-    EXPECT_EQ(natural->size(), CGSizeMake(width, height));  // the zero size takes the pixel size
+    EXPECT_EQ(natural->size(), CGSizeMake(width, height));
     CGRect proposed = CGRectMake(1, 2, 3, 4);
-    EXPECT_EQ(natural->CGImageForProposedRect_context_hints(&proposed, nullptr, nullptr), image);  // not copied
+    EXPECT_EQ(natural->CGImageForProposedRect_context_hints(&proposed, nullptr, nullptr), image);
     EXPECT_EQ(proposed, CGRectMake(1, 2, 3, 4));
-
     const auto sized = NSImage::initWithCGImage_size(image, CGSizeMake(width / 2, 7));
-    ASSERT_NE(sized, nullptr);
     EXPECT_EQ(sized->size(), CGSizeMake(width / 2, 7));
     EXPECT_EQ(sized->CGImageForProposedRect_context_hints(nullptr, nullptr, nullptr), image);
-
     EXPECT_EQ(NSImage::initWithCGImage_size(nullptr, CGSizeMake(3, 3)), nullptr);
     EXPECT_EQ(natural->className(), "NSImage");
 }

@@ -1,5 +1,6 @@
 #pragma once
-// Helpers of the context tests: native bitmap contexts, pixel probes, small images and colours.
+// Helpers of the drawing and text tests: native bitmap contexts, pixel probes, small images and
+// colours.
 
 #include <cmath>
 #include <cstdint>
@@ -50,12 +51,8 @@ inline RGBA pixelUp(const CGContextRef& context, size_t x, size_t y) {
 inline CGImageRef imageRGBA(size_t width, size_t height, const std::vector<RGBA>& pixels,
                             CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB()) {
     std::vector<uint8_t> bytes;
-    for (const auto& p : pixels) {
-        bytes.push_back(uint8_t(p.r));
-        bytes.push_back(uint8_t(p.g));
-        bytes.push_back(uint8_t(p.b));
-        bytes.push_back(uint8_t(p.a));
-    }
+    for (const auto& p : pixels)
+        bytes.insert(bytes.end(), {uint8_t(p.r), uint8_t(p.g), uint8_t(p.b), uint8_t(p.a)});
     return CGImageCreate(width, height, 8, 32, width * 4, std::move(space), kCGImageAlphaLast,
                          NSData::dataWithVector(std::move(bytes)));
 }
@@ -82,6 +79,15 @@ inline double coverage(const CGContextRef& context, size_t left, size_t top, siz
     for (size_t row = top; row < bottom; ++row)
         for (size_t x = left; x < right; ++x) sum += pixelAt(context, x, row).a;
     return sum / 255;
+}
+
+// How many pixels of columns [left, right) and memory rows [top, bottom) hold any ink.
+inline size_t inkIn(const CGContextRef& context, size_t left, size_t top, size_t right,
+                    size_t bottom) {
+    size_t count = 0;
+    for (size_t row = top; row < bottom; ++row)
+        for (size_t x = left; x < right; ++x) count += pixelAt(context, x, row).a > 0;
+    return count;
 }
 
 }  // namespace ContextTestSupport
