@@ -1,6 +1,5 @@
 #pragma once
-// Helpers of the image codec tests: the test images, decoding, and pixels read back as straight
-// components.
+// The test images, decoding, and pixels read back as straight components.
 
 #include <string>
 #include <vector>
