@@ -90,3 +90,35 @@ TEST(CGContextPaint, AlphaReplacesAndColoursAreMatched) {
              CGColorCreate(CGColorSpaceCreateWithName(kCGColorSpaceSRGB), {1.0, 0.0, 0.0, 1.0}));
     EXPECT_TRUE(near(pixelUp(p3, 0, 0), {234, 51, 35, 255}, 2)) << pixelUp(p3, 0, 0);
 }
+
+// Every function takes a null context and does nothing, answering the "none" values.
+TEST(CGContextNull, DoesNothing) {
+    const CGContextRef none;
+    const CGColorRef red = deviceColor(1, 0, 0);
+    const CGRect r = CGRectMake(0, 0, 1, 1);
+    // clang-format off
+    CGContextSetFillColorWithColor(none, red); CGContextSetStrokeColorWithColor(none, red); CGContextSetLineWidth(none, 2); CGContextSetAlpha(none, 0.5);
+    CGContextSetShadowWithColor(none, CGSizeMake(1, 1), 2, red); CGContextSetShadow(none, CGSizeMake(1, 1), 2); CGContextBeginPath(none); CGContextAddRect(none, r);
+    CGContextAddPath(none, CGPathCreateWithRect(r, nullptr)); CGContextFillPath(none); CGContextStrokePath(none); CGContextFillRect(none, r); CGContextClip(none);
+    CGContextClipToRect(none, r); CGContextBeginTransparencyLayer(none, nullptr); CGContextBeginTransparencyLayerWithRect(none, r, nullptr); CGContextEndTransparencyLayer(none);
+    CGContextSetTextMatrix(none, CGAffineTransformMakeScale(2, 2)); CGContextSetTextPosition(none, 1, 1); CGContextFlush(none); CGPDFContextClose(none); CGContextSaveGState(none);
+    CGContextRestoreGState(none); CGContextTranslateCTM(none, 1, 1); CGContextScaleCTM(none, 2, 2); CGContextRotateCTM(none, 1); CGContextConcatCTM(none, CGAffineTransformIdentity);
+    CGContextSetInterpolationQuality(none, kCGInterpolationNone); CGContextDrawImage(none, r, imageRGBA(1, 1, {kRed}));
+    // clang-format on
+    EXPECT_EQ(CGContextGetClipBoundingBox(none), CGRectNull);
+    EXPECT_EQ(CGContextGetTextMatrix(none), CGAffineTransformIdentity);
+    EXPECT_EQ(CGContextGetTextPosition(none), CGPointZero);
+    EXPECT_EQ(CGContextConvertSizeToDeviceSpace(none, CGSizeMake(1, 2)), CGSizeMake(1, 2));
+    EXPECT_EQ(CGContextConvertRectToDeviceSpace(none, r), r);
+    EXPECT_EQ(CGContextGetGStateDepth(none), 0u);
+    EXPECT_EQ(CGBitmapContextCreateImage(none), nullptr);
+    const CGContextRef context = nativeContext(4, 4);  // and one that converts
+    CGContextTranslateCTM(context, 10, 20);
+    CGContextScaleCTM(context, 2, -2);
+    EXPECT_EQ(CGContextConvertSizeToDeviceSpace(context, CGSizeMake(3, 4)), CGSizeMake(6, -8));
+    EXPECT_EQ(CGContextConvertRectToDeviceSpace(context, CGRectMake(1, 1, 3, 4)),
+              CGRectMake(12, 10, 6, 8));
+    CGContextSetTextMatrix(context, CGAffineTransformMakeScale(2, 2));
+    CGContextSetTextPosition(context, 7, 8);
+    EXPECT_EQ(CGContextGetTextMatrix(context), CGAffineTransformMake(2, 0, 0, 2, 7, 8));
+}

@@ -97,6 +97,16 @@ TEST(CTFrame, LineBreaksAndStringRanges) {
     EXPECT_EQ(rangesOf(frameOf("aaa bbb", CGRectMake(0, 0, 60, 500))),
               (std::vector<CFRange>{{0, 4}, {4, 3}}));
     EXPECT_GT(rangesOf(frameOf("abcdefghijklmnop", CGRectMake(0, 0, 60, 500))).size(), 2u);
+    for (auto mode :
+         {NSLineBreakByClipping, NSLineBreakByTruncatingTail, NSLineBreakByTruncatingHead,
+          NSLineBreakByTruncatingMiddle, NSLineBreakByCharWrapping}) {  // clang-format off
+        auto style = NSParagraphStyle::defaultParagraphStyle()->mutableCopy();
+        style->setLineBreakMode(mode);
+        const auto string = NSAttributedString::initWithString_attributes("aaa bbb ccc ddd", NSDictionary::dictionaryWithEntries({{NSFontAttributeName, NSFont::fontWithName_size("Helvetica", 20)}, {NSParagraphStyleAttributeName, style}}));
+        const auto lines = CTFrameGetLines(frameOf(string, CGRectMake(0, 0, 60, 500)));
+        EXPECT_EQ(lines.size() == 1, mode != NSLineBreakByCharWrapping) << mode;
+        EXPECT_EQ(widthOf(lines.at(0)) > 60, mode == NSLineBreakByClipping) << mode;
+    }  // clang-format on
     const std::pair<std::string_view, std::vector<CFRange>> cases[] = {
         // clang-format off
         {"a\r\nb\rc\u2029d", {{0, 3}, {3, 2}, {5, 2}, {7, 1}}}, {"\U0001F600 x\ny", {{0, 5}, {5, 1}}},
