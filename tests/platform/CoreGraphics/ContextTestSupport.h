@@ -1,6 +1,7 @@
 #pragma once
-// Helpers of the context tests: native bitmap contexts, pixel probes, small images and colours.
+// Native bitmap contexts and pixel probes for the drawing and text tests.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -33,7 +34,7 @@ inline CGContextRef nativeContext(size_t width, size_t height,
     return CGBitmapContextCreate(nullptr, width, height, 8, 0, std::move(space), kNative);
 }
 
-// The premultiplied pixel at column x of memory row `row` (row 0 = top) of a native context.
+// The premultiplied pixel at column x of memory row `row` (row 0 = top); pixelUp counts y up.
 inline RGBA pixelAt(const CGContextRef& context, size_t x, size_t row) {
     const auto* data = static_cast<const uint8_t*>(CGBitmapContextGetData(context));
     uint32_t word;
@@ -41,28 +42,22 @@ inline RGBA pixelAt(const CGContextRef& context, size_t x, size_t row) {
     return {int(word >> 16 & 255), int(word >> 8 & 255), int(word & 255), int(word >> 24)};
 }
 
-// The pixel whose lower-left corner is device point (x, y) (y up, as user space starts).
 inline RGBA pixelUp(const CGContextRef& context, size_t x, size_t y) {
     return pixelAt(context, x, CGBitmapContextGetHeight(context) - 1 - y);
 }
 
-// An RGBA (straight, alpha last) image from rows of pixels in the given space.
 inline CGImageRef imageRGBA(size_t width, size_t height, const std::vector<RGBA>& pixels,
                             CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB()) {
     std::vector<uint8_t> bytes;
-    for (const auto& p : pixels) {
-        bytes.push_back(uint8_t(p.r));
-        bytes.push_back(uint8_t(p.g));
-        bytes.push_back(uint8_t(p.b));
-        bytes.push_back(uint8_t(p.a));
-    }
+    for (const auto& p : pixels)
+        bytes.insert(bytes.end(), {uint8_t(p.r), uint8_t(p.g), uint8_t(p.b), uint8_t(p.a)});
     return CGImageCreate(width, height, 8, 32, width * 4, std::move(space), kCGImageAlphaLast,
                          NSData::dataWithVector(std::move(bytes)));
 }
 
 inline bool near(const RGBA& a, const RGBA& b, int tolerance) {
-    return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance &&
-           std::abs(a.b - b.b) <= tolerance && std::abs(a.a - b.a) <= tolerance;
+    return std::max({std::abs(a.r - b.r), std::abs(a.g - b.g), std::abs(a.b - b.b),
+                     std::abs(a.a - b.a)}) <= tolerance;
 }
 
 inline CGColorRef deviceColor(CGFloat r, CGFloat g, CGFloat b, CGFloat a = 1) {
@@ -74,14 +69,21 @@ inline void fillRect(const CGContextRef& context, CGRect rect, const CGColorRef&
     CGContextFillRect(context, rect);
 }
 
-// The sum of the alpha of the pixels in memory rows [top, bottom) and columns [left, right), in
-// units of one opaque pixel.
+// Over columns [left, right) and memory rows [top, bottom): the summed alpha in opaque pixels, and
+// the count of pixels holding any ink.
 inline double coverage(const CGContextRef& context, size_t left, size_t top, size_t right,
                        size_t bottom) {
     double sum = 0;
     for (size_t row = top; row < bottom; ++row)
         for (size_t x = left; x < right; ++x) sum += pixelAt(context, x, row).a;
     return sum / 255;
+}
+inline size_t inkIn(const CGContextRef& context, size_t left, size_t top, size_t right,
+                    size_t bottom) {
+    size_t count = 0;
+    for (size_t row = top; row < bottom; ++row)
+        for (size_t x = left; x < right; ++x) count += pixelAt(context, x, row).a > 0;
+    return count;
 }
 
 }  // namespace ContextTestSupport

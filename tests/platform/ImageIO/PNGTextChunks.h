@@ -1,8 +1,6 @@
 #pragma once
-// Reads the text chunks of a PNG file independently of libpng: the chunk list after the signature,
-// each chunk's CRC checked, tEXt and uncompressed iTXt decoded into keyword and text.
+// The text chunks of a PNG file read independently of libpng, each chunk's CRC checked.
 
-#include <array>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -18,18 +16,13 @@ struct Chunk {
     bool operator==(const Chunk&) const = default;
 };
 
+// Bit by bit, as the PNG standard's sample code defines it.
 inline uint32_t crc32(const uint8_t* bytes, size_t length) {
-    static const auto table = [] {
-        std::array<uint32_t, 256> t{};
-        for (uint32_t n = 0; n < 256; ++n) {
-            uint32_t c = n;
-            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            t[n] = c;
-        }
-        return t;
-    }();
     uint32_t c = 0xFFFFFFFFu;
-    for (size_t i = 0; i < length; ++i) c = table[(c ^ bytes[i]) & 0xFF] ^ (c >> 8);
+    for (size_t i = 0; i < length; ++i) {
+        c ^= bytes[i];
+        for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+    }
     return c ^ 0xFFFFFFFFu;
 }
 
