@@ -1,12 +1,13 @@
-// Benchmarks of the keyed archive (Google Benchmark). bench/run builds them in Release and runs them
-// beside Python's plistlib; see that script for the figures it reports.
+// Benchmarks of the keyed archive (Google Benchmark). bench/run builds them in Release and runs
+// them beside Python's plistlib; see that script for the figures it reports.
 //
 //  a. OpenReadThumbnail/<size>: what the thumbnailer does for every file: map it, open the keyed
-//     archive, read the thumbnail bytes under "kVantlerThumbnailKey" and copy them out. Documents of
-//     about 10 KiB, 1 MiB and 100 MiB are written with our NSKeyedArchiver into a temporary folder;
-//     the time must not grow with the size. MapOnly/<size> is the floor: map the file and touch its
-//     first and last page, nothing else.
-//  b. DecodeProcessList/<decoder>: one archive of 20 000 NSMutableDictionary (a process list: strings,
+//     archive, read the thumbnail bytes under "kVantlerThumbnailKey" and copy them out. Documents
+//     of about 10 KiB, 1 MiB and 100 MiB are written with our NSKeyedArchiver into a temporary
+//     folder; the time must not grow with the size. MapOnly/<size> is the floor: map the file and
+//     touch its first and last page, nothing else.
+//  b. DecodeProcessList/<decoder>: one archive of 20 000 NSMutableDictionary (a process list:
+//  strings,
 //     integers, a double, a bool, an NSDate per entry), decoded from bytes in memory by our
 //     NSKeyedUnarchiver::unarchiveObjectWithData and by libplist's plist_from_bin (+ plist_free).
 //     Both include freeing what they built. plistlib's figure comes from bench/plistlib_bench.py.
@@ -19,10 +20,12 @@
 //   --vantler_archive_out=PATH  write the process-list archive to PATH (for plistlib_bench.py)
 //   --vantler_processes=N       processes in the process list (default 20000)
 //   --vantler_generate_only     write the documents and the archive, run nothing
-//   --vantler_once=MODE FILE    no benchmark: do one operation on FILE and print the process's memory
-//                               (for /usr/bin/time -v); MODE is baseline (nothing), decode (read FILE
-//                               into memory, unarchiveObjectWithData), libplist (read FILE into
-//                               memory, plist_from_bin) or thumbnail (map FILE, read the thumbnail).
+//   --vantler_once=MODE FILE    no benchmark: do one operation on FILE and print the process's
+//   memory
+//                               (for /usr/bin/time -v); MODE is baseline (nothing), decode (read
+//                               FILE into memory, unarchiveObjectWithData), libplist (read FILE
+//                               into memory, plist_from_bin) or thumbnail (map FILE, read the
+//                               thumbnail).
 //   --vantler_repeat=N          with --vantler_once: do the operation N times (for a profiler)
 
 #include <benchmark/benchmark.h>
@@ -75,7 +78,8 @@ struct Options {
 };
 Options gOptions;
 
-// --- deterministic filler -------------------------------------------------------------------------
+// --- deterministic filler
+// -------------------------------------------------------------------------
 
 struct XorShift {
     uint64_t state;
@@ -100,7 +104,8 @@ void fillPseudoRandom(uint8_t* out, size_t n, uint64_t seed) {
 
 void writeFile(const fs::path& path, std::span<const uint8_t> bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 
@@ -111,13 +116,15 @@ std::string sizeLabel(size_t bytes) {
 
 // --- a. documents with a thumbnail --------------------------------------------------------------
 
-// A PNG-looking 4 KiB: signature, an IHDR of 128x128 RGBA, an IDAT of noise, IEND (CRCs are not real).
+// A PNG-looking 4 KiB: signature, an IHDR of 128x128 RGBA, an IDAT of noise, IEND (CRCs are not
+// real).
 std::vector<uint8_t> fakePNG() {
     std::vector<uint8_t> png(kThumbnailBytes);
     fillPseudoRandom(png.data(), png.size(), 0x504E47);
-    const uint8_t head[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n',       // signature
-                            0, 0, 0, 13, 'I', 'H', 'D', 'R', 0, 0, 0, 128,      // IHDR, width
-                            0, 0, 0, 128, 8, 6, 0, 0, 0};                        // height, RGBA8
+    const uint8_t head[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n',  // signature
+                            0,    0,   0,   13,  'I',  'H',  'D',  'R',  0,
+                            0,    0,   128,                                   // IHDR, width
+                            0,    0,   0,   128, 8,    6,    0,    0,    0};  // height, RGBA8
     std::memcpy(png.data(), head, sizeof head);
     const uint8_t tail[] = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
     std::memcpy(png.data() + png.size() - sizeof tail, tail, sizeof tail);
@@ -134,7 +141,8 @@ std::shared_ptr<NSData> makeDocument(size_t blobBytes) {
         blobs.push_back(NSData::dataWithVector(std::move(bytes)));
     }
     auto root = NSDictionary::dictionaryWithEntries({
-        {NSString::stringWithUTF8String("title"), NSString::stringWithUTF8String("Benchmark document")},
+        {NSString::stringWithUTF8String("title"),
+         NSString::stringWithUTF8String("Benchmark document")},
         {NSString::stringWithUTF8String("assets"), NSArray::arrayWithObjects(std::move(blobs))},
     });
     const auto png = fakePNG();
@@ -152,7 +160,8 @@ const std::string& thumbnailDocument(size_t targetBytes) {
     static std::map<size_t, std::string> paths;
     if (auto it = paths.find(targetBytes); it != paths.end()) return it->second;
     // Two passes: measure what the archive adds around the blobs, then size the blobs to fit.
-    const size_t guess = targetBytes > kThumbnailBytes + 1024 ? targetBytes - kThumbnailBytes - 1024 : 0;
+    const size_t guess =
+        targetBytes > kThumbnailBytes + 1024 ? targetBytes - kThumbnailBytes - 1024 : 0;
     const size_t first = makeDocument(guess)->length();
     const size_t blobBytes = first > targetBytes ? guess - std::min(guess, first - targetBytes)
                                                  : guess + (targetBytes - first);
@@ -178,7 +187,8 @@ void BM_OpenReadThumbnail(benchmark::State& state, size_t targetBytes) {
         const auto thumbnail = readThumbnail(path);
         auto unarchiver = NSKeyedUnarchiver::initForReadingWithData(
             NSData::dataWithContentsOfFile_options(path, NSDataReadingMappedIfSafe));
-        if (thumbnail != fakePNG() || unarchiver->decodeInt64ForKey(kFormatVersionKey) != kFormatVersion) {
+        if (thumbnail != fakePNG() ||
+            unarchiver->decodeInt64ForKey(kFormatVersionKey) != kFormatVersion) {
             state.SkipWithError("the document does not read back as written");
             return;
         }
@@ -192,8 +202,9 @@ void BM_OpenReadThumbnail(benchmark::State& state, size_t targetBytes) {
         benchmark::DoNotOptimize(copy.data());
         benchmark::ClobberMemory();
     }
-    state.counters["file_bytes"] = benchmark::Counter(static_cast<double>(fs::file_size(path)),
-                                                      benchmark::Counter::kDefaults, benchmark::Counter::kIs1024);
+    state.counters["file_bytes"] =
+        benchmark::Counter(static_cast<double>(fs::file_size(path)), benchmark::Counter::kDefaults,
+                           benchmark::Counter::kIs1024);
 }
 
 // The floor under OpenReadThumbnail: the mapping alone, with one read of the first and last page.
@@ -210,12 +221,38 @@ void BM_MapOnly(benchmark::State& state, size_t targetBytes) {
 
 // A process list as Apple's tools archive one: an array of dictionaries with the same few keys.
 std::shared_ptr<NSMutableArray> makeProcessList(size_t count) {
-    static const char* const names[] = {
-        "WindowServer", "kernel_task", "launchd", "Finder", "Dock", "SystemUIServer", "Safari",
-        "com.apple.WebKit.WebContent", "com.apple.WebKit.Networking", "mds_stores", "mdworker_shared",
-        "Spotlight", "loginwindow", "cfprefsd", "distnoted", "trustd", "Vantler", "Vantler Helper",
-        "Café Helper", "Übersicht", "日本語入力", "Xcode", "SourceKitService", "clang", "swift-frontend",
-        "Terminal", "zsh", "ssh-agent", "coreaudiod", "bluetoothd", "airportd", "UserEventAgent"};
+    static const char* const names[] = {"WindowServer",
+                                        "kernel_task",
+                                        "launchd",
+                                        "Finder",
+                                        "Dock",
+                                        "SystemUIServer",
+                                        "Safari",
+                                        "com.apple.WebKit.WebContent",
+                                        "com.apple.WebKit.Networking",
+                                        "mds_stores",
+                                        "mdworker_shared",
+                                        "Spotlight",
+                                        "loginwindow",
+                                        "cfprefsd",
+                                        "distnoted",
+                                        "trustd",
+                                        "Vantler",
+                                        "Vantler Helper",
+                                        "Café Helper",
+                                        "Übersicht",
+                                        "日本語入力",
+                                        "Xcode",
+                                        "SourceKitService",
+                                        "clang",
+                                        "swift-frontend",
+                                        "Terminal",
+                                        "zsh",
+                                        "ssh-agent",
+                                        "coreaudiod",
+                                        "bluetoothd",
+                                        "airportd",
+                                        "UserEventAgent"};
     constexpr size_t nameCount = sizeof names / sizeof names[0];
     // One key object per key, as constant strings are in Objective-C; two shared booleans, as
     // kCFBooleanTrue/False are.
@@ -234,12 +271,15 @@ std::shared_ptr<NSMutableArray> makeProcessList(size_t count) {
         const std::string name = names[i % nameCount];
         auto process = NSMutableDictionary::dictionary();
         process->setObject_forKey(NSString::stringWithUTF8String(name), keyName);
-        process->setObject_forKey(NSString::stringWithUTF8String("com.example.process" + std::to_string(i)), keyBundle);
-        process->setObject_forKey(NSNumber::numberWithInteger(static_cast<int64_t>(100 + 3 * i)), keyPid);
+        process->setObject_forKey(
+            NSString::stringWithUTF8String("com.example.process" + std::to_string(i)), keyBundle);
+        process->setObject_forKey(NSNumber::numberWithInteger(static_cast<int64_t>(100 + 3 * i)),
+                                  keyPid);
         process->setObject_forKey(NSNumber::numberWithDouble(100.0 * rng.unit()), keyCPU);
         process->setObject_forKey(rng.next() % 4 == 0 ? yes : no, keyActive);
-        process->setObject_forKey(NSDate::dateWithTimeIntervalSinceReferenceDate(7.0e8 + 37.25 * static_cast<double>(i)),
-                                  keyLaunch);
+        process->setObject_forKey(
+            NSDate::dateWithTimeIntervalSinceReferenceDate(7.0e8 + 37.25 * static_cast<double>(i)),
+            keyLaunch);
         list->addObject(process);
     }
     return list;
@@ -249,7 +289,8 @@ const std::string& processListArchive() {
     static const std::string path = [] {
         const fs::path out = gOptions.archiveOut.empty() ? gOptions.workdir / "process-list.archive"
                                                          : fs::path(gOptions.archiveOut);
-        const auto data = NSKeyedArchiver::archivedDataWithRootObject(makeProcessList(gOptions.processes));
+        const auto data =
+            NSKeyedArchiver::archivedDataWithRootObject(makeProcessList(gOptions.processes));
         writeFile(out, data->span());
         return out.string();
     }();
@@ -269,18 +310,21 @@ std::shared_ptr<NSData> processListBytes() {
 void setArchiveCounters(benchmark::State& state, const NSData& data) {
     const KeyedArchive archive(data);
     state.counters["objects"] = static_cast<double>(archive.objectCount());
-    state.counters["file_bytes"] = benchmark::Counter(static_cast<double>(data.length()),
-                                                      benchmark::Counter::kDefaults, benchmark::Counter::kIs1024);
+    state.counters["file_bytes"] =
+        benchmark::Counter(static_cast<double>(data.length()), benchmark::Counter::kDefaults,
+                           benchmark::Counter::kIs1024);
 }
 
 void setBytesProcessed(benchmark::State& state, const NSData& data) {
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(data.length()));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(data.length()));
 }
 
 void BM_DecodeProcessList_Ours(benchmark::State& state) {
     const auto data = processListBytes();
     {
-        const auto root = std::dynamic_pointer_cast<NSArray>(NSKeyedUnarchiver::unarchiveObjectWithData(data));
+        const auto root =
+            std::dynamic_pointer_cast<NSArray>(NSKeyedUnarchiver::unarchiveObjectWithData(data));
         if (!root || root->count() != gOptions.processes) {
             state.SkipWithError("the process list does not decode as written");
             return;
@@ -337,7 +381,8 @@ long statusKiB(const char* field) {
     std::string line;
     const size_t n = std::strlen(field);
     while (std::getline(status, line))
-        if (line.compare(0, n, field) == 0 && line.size() > n && line[n] == ':') return std::stol(line.substr(n + 1));
+        if (line.compare(0, n, field) == 0 && line.size() > n && line[n] == ':')
+            return std::stol(line.substr(n + 1));
     return -1;
 }
 
@@ -361,7 +406,8 @@ int runOnce(const std::string& mode, const std::string& file) {
         rssLoaded = statusKiB("VmRSS");
         for (size_t i = 0; i < gOptions.repeat; ++i) {
             plist_t root = nullptr;
-            plist_from_bin(reinterpret_cast<const char*>(data->bytes()), static_cast<uint32_t>(data->length()), &root);
+            plist_from_bin(reinterpret_cast<const char*>(data->bytes()),
+                           static_cast<uint32_t>(data->length()), &root);
             detail = root ? "parsed" : "failed";
             if (root) plist_free(root);
         }
@@ -374,24 +420,28 @@ int runOnce(const std::string& mode, const std::string& file) {
             auto data = NSData::dataWithContentsOfFile_options(file, NSDataReadingMappedIfSafe);
             auto unarchiver = NSKeyedUnarchiver::initForReadingWithData(data);
             size_t length = 0;
-            const uint8_t* bytes = unarchiver->decodeBytesForKey_returnedLength(kThumbnailKey, &length);
+            const uint8_t* bytes =
+                unarchiver->decodeBytesForKey_returnedLength(kThumbnailKey, &length);
             thumbnail.assign(bytes, bytes + length);
             anon = statusKiB("RssAnon");
             fileBacked = statusKiB("RssFile");
         }
         detail = "thumbnail " + std::to_string(thumbnail.size()) + " bytes of a " +
-                 std::to_string(fs::file_size(file)) + "-byte file; while mapped: RssAnon " + std::to_string(anon) +
-                 " KiB, RssFile " + std::to_string(fileBacked) + " KiB (page cache, shared)";
+                 std::to_string(fs::file_size(file)) + "-byte file; while mapped: RssAnon " +
+                 std::to_string(anon) + " KiB, RssFile " + std::to_string(fileBacked) +
+                 " KiB (page cache, shared)";
     } else {
         std::fprintf(stderr, "keyed_archive_bench: unknown --vantler_once mode %s\n", mode.c_str());
         return 2;
     }
-    std::printf("%s: %s; VmRSS at start %ld KiB, after reading the input %ld KiB, peak (VmHWM) %ld KiB\n",
-                mode.c_str(), detail.c_str(), rssBefore, rssLoaded, statusKiB("VmHWM"));
+    std::printf(
+        "%s: %s; VmRSS at start %ld KiB, after reading the input %ld KiB, peak (VmHWM) %ld KiB\n",
+        mode.c_str(), detail.c_str(), rssBefore, rssLoaded, statusKiB("VmHWM"));
     return 0;
 }
 
-// --- flags -----------------------------------------------------------------------------------------
+// --- flags
+// -----------------------------------------------------------------------------------------
 
 bool takeFlag(std::string_view arg, std::string_view name, std::string* value) {
     if (!arg.starts_with(name)) return false;
@@ -424,10 +474,13 @@ bool parseOptions(int& argc, char** argv) {
             if (i + 1 < argc) gOptions.onceFile = argv[++i];
         } else {
             if (arg == "--help" || arg == "-h")
-                std::printf("keyed_archive_bench [--vantler_workdir=DIR] [--vantler_archive_out=PATH] "
-                            "[--vantler_processes=N] [--vantler_generate_only]\n"
-                            "keyed_archive_bench --vantler_once=baseline|decode|libplist|thumbnail FILE [--vantler_repeat=N]\n"
-                            "(see the top of bench/keyed_archive_bench.cpp; Google Benchmark's flags follow)\n\n");
+                std::printf(
+                    "keyed_archive_bench [--vantler_workdir=DIR] [--vantler_archive_out=PATH] "
+                    "[--vantler_processes=N] [--vantler_generate_only]\n"
+                    "keyed_archive_bench --vantler_once=baseline|decode|libplist|thumbnail FILE "
+                    "[--vantler_repeat=N]\n"
+                    "(see the top of bench/keyed_archive_bench.cpp; Google Benchmark's flags "
+                    "follow)\n\n");
             argv[kept++] = argv[i];
         }
     }
@@ -451,7 +504,8 @@ int main(int argc, char** argv) {
 
         if (gOptions.workdir.empty()) {
             std::string pattern = (fs::temp_directory_path() / "vantler-bench.XXXXXX").string();
-            if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary folder");
+            if (!mkdtemp(pattern.data()))
+                throw std::runtime_error("cannot make a temporary folder");
             gOptions.workdir = pattern;
             gOptions.ownWorkdir = true;
         } else {
@@ -465,15 +519,19 @@ int main(int argc, char** argv) {
             std::printf("%s\n", processListArchive().c_str());
         } else {
             for (size_t size : sizes)
-                benchmark::RegisterBenchmark(("OpenReadThumbnail/" + sizeLabel(size)).c_str(), BM_OpenReadThumbnail, size)
+                benchmark::RegisterBenchmark(("OpenReadThumbnail/" + sizeLabel(size)).c_str(),
+                                             BM_OpenReadThumbnail, size)
                     ->Unit(benchmark::kMicrosecond);
             for (size_t size : sizes)
-                benchmark::RegisterBenchmark(("MapOnly/" + sizeLabel(size)).c_str(), BM_MapOnly, size)
+                benchmark::RegisterBenchmark(("MapOnly/" + sizeLabel(size)).c_str(), BM_MapOnly,
+                                             size)
                     ->Unit(benchmark::kMicrosecond);
-            benchmark::RegisterBenchmark("OpenArchive/process_list", BM_OpenArchive)->Unit(benchmark::kMicrosecond);
+            benchmark::RegisterBenchmark("OpenArchive/process_list", BM_OpenArchive)
+                ->Unit(benchmark::kMicrosecond);
             benchmark::RegisterBenchmark("DecodeProcessList/ours", BM_DecodeProcessList_Ours)
                 ->Unit(benchmark::kMillisecond);
-            benchmark::RegisterBenchmark("DecodeProcessList/libplist", BM_DecodeProcessList_Libplist)
+            benchmark::RegisterBenchmark("DecodeProcessList/libplist",
+                                         BM_DecodeProcessList_Libplist)
                 ->Unit(benchmark::kMillisecond);
             benchmark::RunSpecifiedBenchmarks();
             benchmark::Shutdown();

@@ -1,5 +1,5 @@
-// Runs a fuzz function over files without libFuzzer, so that each fuzzer's seed corpus is replayed by
-// CTest in every build, sanitized builds included. Linked with one fuzzer source per program:
+// Runs a fuzz function over files without libFuzzer, so that each fuzzer's seed corpus is replayed
+// by CTest in every build, sanitized builds included. Linked with one fuzzer source per program:
 //   keyed_archive_replay FILE|DIRECTORY...     image_source_replay FILE|DIRECTORY...
 // Every regular file named, and every regular file directly inside a directory named, is one input.
 // Exit status: 0 when every input ran, 2 on wrong usage or an unreadable input; a bug aborts.
@@ -32,7 +32,8 @@ int main(int argc, char** argv) {
             inputs.push_back(path);
         }
         if (error) {
-            std::fprintf(stderr, "%s: %s: %s\n", program.c_str(), path.c_str(), error.message().c_str());
+            std::fprintf(stderr, "%s: %s: %s\n", program.c_str(), path.c_str(),
+                         error.message().c_str());
             return 2;
         }
     }
@@ -43,7 +44,8 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "%s: %s: cannot be read\n", program.c_str(), path.c_str());
             return 2;
         }
-        const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+        const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(file),
+                                         std::istreambuf_iterator<char>()};
         LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
     }
     std::printf("%s: %zu inputs\n", program.c_str(), inputs.size());

@@ -28,7 +28,7 @@ std::string stringForAnimationType(VTAnimationType type);
 VTControlPoints controlPointsForAnimationType(VTAnimationType type);
 
 class VTAnimationCurve : public NSObject {
-public:
+  public:
     NS_CLASS_RECORD("VTAnimationCurve", NSObject::objcClass())
 
     // The bare initialiser: type 0 and all four floats 0. Curves for use come from the factories

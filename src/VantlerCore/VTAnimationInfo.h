@@ -10,7 +10,7 @@
 #include "VTAnimationCurve.h"
 
 class VTAnimationInfo : public NSObject {
-public:
+  public:
     NS_CLASS_RECORD("VTAnimationInfo", NSObject::objcClass())
 
     static constexpr double kDefaultSpringConstant = 381.46844315;

@@ -54,7 +54,7 @@ using VTMipmapLevels = std::vector<CGImageRef>;
 using VTMipmapCallback = std::function<void(const CGImageRef& image)>;
 
 class VTImage : public NSObject {
-public:
+  public:
     NS_CLASS_RECORD("VTImage", NSObject::objcClass())
 
     // An empty asset as the unarchiver makes it before initWithCoder; model code uses init().

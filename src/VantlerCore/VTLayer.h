@@ -10,7 +10,7 @@
 #include "NSObject.h"
 
 class VTLayer : public NSObject {
-public:
+  public:
     NS_CLASS_RECORD("VTLayer", NSObject::objcClass())
 
     // Size 44 × 44, a new transparent sRGB background (0, 0, 0, 0).

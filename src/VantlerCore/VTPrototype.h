@@ -24,7 +24,7 @@ inline constexpr int64_t kVantlerDocumentFormatVersion = 15;
 inline constexpr int64_t kVantlerFirstUnreadableFormatVersion = 16;
 
 class VTPrototype : public NSObject {
-public:
+  public:
     NS_CLASS_RECORD("VTPrototype", NSObject::objcClass())
 
     // Empty screens, no component set, prefersMouseCursor false.

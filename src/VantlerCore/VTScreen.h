@@ -10,7 +10,7 @@
 class VTPrototype;
 
 class VTScreen : public VTLayer {
-public:
+  public:
     NS_CLASS_RECORD("VTScreen", VTLayer::objcClass())
 
     static std::shared_ptr<VTScreen> init();

@@ -15,14 +15,21 @@ extern char** environ;
 
 namespace test {
 
-std::filesystem::path sourceDir() { return VANTLER_SOURCE_DIR; }
-std::filesystem::path fixturesDir() { return dataDir() / "apple-keyed-archives"; }
-std::filesystem::path dataDir() { return sourceDir() / "tests" / "data"; }
+std::filesystem::path sourceDir() {
+    return VANTLER_SOURCE_DIR;
+}
+std::filesystem::path fixturesDir() {
+    return dataDir() / "apple-keyed-archives";
+}
+std::filesystem::path dataDir() {
+    return sourceDir() / "tests" / "data";
+}
 
 std::vector<std::string> appleFixtureNames() {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(fixturesDir()))
-        if (entry.path().filename() != "SOURCES.md") names.push_back(entry.path().filename().string());
+        if (entry.path().filename() != "SOURCES.md")
+            names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -35,7 +42,8 @@ std::vector<uint8_t> readFile(const std::filesystem::path& path) {
 
 void writeFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 
@@ -66,8 +74,10 @@ CommandResult run(const std::vector<std::string>& argv) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
     std::vector<char*> args;
     for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
@@ -76,7 +86,8 @@ CommandResult run(const std::vector<std::string>& argv) {
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) throw std::runtime_error("cannot run " + argv[0]);
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {}
+    while (waitpid(pid, &status, 0) < 0) {
+    }
     CommandResult result;
     result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     const auto text = [](const std::filesystem::path& p) {

@@ -22,7 +22,8 @@ std::filesystem::path sourceDir();
 std::filesystem::path fixturesDir();  // tests/data/apple-keyed-archives
 std::filesystem::path dataDir();      // tests/data
 
-// The names of the Apple-written fixture archives (every file of fixturesDir() but SOURCES.md), sorted.
+// The names of the Apple-written fixture archives (every file of fixturesDir() but SOURCES.md),
+// sorted.
 std::vector<std::string> appleFixtureNames();
 
 std::vector<uint8_t> readFile(const std::filesystem::path& path);
@@ -30,14 +31,14 @@ void writeFile(const std::filesystem::path& path, const std::vector<uint8_t>& by
 
 // A fresh directory under the system's temporary directory, removed when the object goes away.
 class ScratchDirectory {
-public:
+  public:
     ScratchDirectory();
     ~ScratchDirectory();
     ScratchDirectory(const ScratchDirectory&) = delete;
     ScratchDirectory& operator=(const ScratchDirectory&) = delete;
     const std::filesystem::path& path() const { return path_; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
@@ -72,7 +73,7 @@ Failure failureOf(F&& f) {
 
 // Collects the lines logged (NSLog) while it lives, from any thread.
 class LogCapture {
-public:
+  public:
     LogCapture()
         : previous_(NSLogSetSink([this](const std::string& line) {
               std::lock_guard lock(mutex_);
@@ -86,7 +87,7 @@ public:
         return lines_;
     }
 
-private:
+  private:
     std::mutex mutex_;
     std::vector<std::string> lines_;
     NSLogSink previous_;

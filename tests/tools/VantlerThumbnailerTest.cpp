@@ -195,3 +195,25 @@ TEST(Thumbnailer, FailuresSayWhyInOneLine) {
 }
 
 }  // namespace
+
+// An installed tree runs wherever it is unpacked: the programs find their libraries and the
+// plug-in relative to themselves, never in the build tree.
+TEST(ThumbnailerInstall, InstalledTreeRunsFromDestdir) {
+    test::ScratchDirectory scratch;
+    const fs::path usr = scratch.path() / "usr";
+    auto result = test::run({"env", "DESTDIR=" + scratch.path().string(), VANTLER_CMAKE,
+                             "--install", VANTLER_BUILD_DIR, "--prefix", "/usr"});
+    ASSERT_EQ(result.exitStatus, 0) << result.standardError;
+    EXPECT_TRUE(fs::exists(usr / "share/thumbnailers/vantler.thumbnailer"));
+    EXPECT_EQ(test::readFile(usr / "share/mime/packages/vantler.xml"),
+              test::readFile(test::sourceDir() / "data/vantler-mime.xml"));
+    const auto program = (usr / "bin/vantler-thumbnailer").string();
+    result = test::run({"readelf", "-d", program});
+    EXPECT_EQ(result.standardOutput.find(VANTLER_BUILD_DIR), std::string::npos);
+    const auto output = scratch.path() / "thumbnail.png";
+    result =
+        test::run({"env", "-u", "LD_LIBRARY_PATH", "-u", "VANTLER_GENERATOR", program, "-s", "128",
+                   (test::sourceDir() / "examples/screens.vantler").string(), output.string()});
+    EXPECT_EQ(result.exitStatus, 0) << result.standardError;
+    EXPECT_TRUE(fs::exists(output));
+}

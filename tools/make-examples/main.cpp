@@ -1,6 +1,6 @@
 // make-examples: writes the bundled example documents into a folder (examples/ in the source tree).
-// The examples are made by the project's own archiver, so they show what it writes; a test checks that
-// the committed files are what this program writes.
+// The examples are made by the project's own archiver, so they show what it writes; a test checks
+// that the committed files are what this program writes.
 
 #include <cstdio>
 #include <fstream>
@@ -22,12 +22,15 @@
 
 namespace {
 
-std::shared_ptr<NSString> string(const char* text) { return NSString::stringWithUTF8String(text); }
+std::shared_ptr<NSString> string(const char* text) {
+    return NSString::stringWithUTF8String(text);
+}
 
 // A keyed archive shaped like a small document: a root holding screens, a shared object referred to
 // twice, a conditional reference, non-ASCII text, and top-level scalars and bytes.
 std::shared_ptr<NSData> sampleArchive() {
-    auto palette = NSArray::arrayWithObjects({string("#FF3B30"), string("#34C759"), string("#007AFF")});
+    auto palette =
+        NSArray::arrayWithObjects({string("#FF3B30"), string("#34C759"), string("#007AFF")});
     auto screens = NSMutableArray::array();
     for (const char* name : {"Home", "Détails", "設定"}) {
         auto screen = NSMutableDictionary::dictionary();
@@ -39,11 +42,15 @@ std::shared_ptr<NSData> sampleArchive() {
     }
     auto root = NSMutableDictionary::dictionary();
     root->setObject_forKey(screens, string("screens"));
-    root->setObject_forKey(NSUUID::initWithUUIDString("E621E1F8-C36C-495A-93FC-0C247A3E6E5F"), string("identifier"));
-    root->setObject_forKey(NSURL::URLWithString_relativeToURL("assets/icon.png", NSURL::URLWithString("file:///Users/demo/")),
+    root->setObject_forKey(NSUUID::initWithUUIDString("E621E1F8-C36C-495A-93FC-0C247A3E6E5F"),
+                           string("identifier"));
+    root->setObject_forKey(NSURL::URLWithString_relativeToURL(
+                               "assets/icon.png", NSURL::URLWithString("file:///Users/demo/")),
                            string("asset"));
-    root->setObject_forKey(NSDate::dateWithTimeIntervalSinceReferenceDate(786240000), string("modified"));
-    root->setObject_forKey(NSOrderedSet::orderedSetWithObjects({string("tap"), string("swipe")}), string("events"));
+    root->setObject_forKey(NSDate::dateWithTimeIntervalSinceReferenceDate(786240000),
+                           string("modified"));
+    root->setObject_forKey(NSOrderedSet::orderedSetWithObjects({string("tap"), string("swipe")}),
+                           string("events"));
     root->setObject_forKey(NSNull::null(), string("nothing"));
 
     auto data = NSMutableData::data();
@@ -70,8 +77,9 @@ std::shared_ptr<NSData> screensDocument() {
 // hand over unchanged.
 std::shared_ptr<NSData> embeddedThumbnailDocument() {
     constexpr size_t kWidth = 200, kHeight = 120;
-    auto context = CGBitmapContextCreate(nullptr, kWidth, kHeight, 8, 0, CGColorSpaceCreateDeviceRGB(),
-                                         kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little);
+    auto context =
+        CGBitmapContextCreate(nullptr, kWidth, kHeight, 8, 0, CGColorSpaceCreateDeviceRGB(),
+                              kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little);
     auto* pixels = static_cast<uint8_t*>(CGBitmapContextGetData(context));
     for (size_t row = 0; row < kHeight; ++row) {
         for (size_t x = 0; x < kWidth; ++x) {
@@ -84,13 +92,15 @@ std::shared_ptr<NSData> embeddedThumbnailDocument() {
         }
     }
     auto png = CGImageConvertToPNGData(CGBitmapContextCreateImage(context));
-    return document_shapes::make({.screens = {{{kWidth, kHeight}, {0.5, 0.5, 0.5, 1}}},
-                                  .thumbnail = std::vector<uint8_t>(png->bytes(), png->bytes() + png->length())});
+    return document_shapes::make(
+        {.screens = {{{kWidth, kHeight}, {0.5, 0.5, 0.5, 1}}},
+         .thumbnail = std::vector<uint8_t>(png->bytes(), png->bytes() + png->length())});
 }
 
 bool write(const std::string& path, const NSData& data) {
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(data.bytes()), static_cast<std::streamsize>(data.length()));
+    out.write(reinterpret_cast<const char*>(data.bytes()),
+              static_cast<std::streamsize>(data.length()));
     return static_cast<bool>(out);
 }
 
@@ -98,7 +108,8 @@ bool write(const std::string& path, const NSData& data) {
 
 int main(int argc, char** argv) {
     if (argc != 2 || std::string(argv[1]) == "--help") {
-        std::fputs("usage: make-examples OUTDIR\n  writes the example documents into OUTDIR\n", argc == 2 ? stdout : stderr);
+        std::fputs("usage: make-examples OUTDIR\n  writes the example documents into OUTDIR\n",
+                   argc == 2 ? stdout : stderr);
         return argc == 2 ? 0 : 2;
     }
     const std::string folder = argv[1];

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <string>
 #include <unordered_set>
 #include <variant>
 #include <vector>
@@ -29,8 +30,8 @@ struct Reference {
     const std::string* className;  // kept by the archive
 };
 struct DumpValue {
-    std::variant<std::monostate, bool, plist::Integer, plist::Real, std::string, DataSummary, double /*date*/,
-                 Reference, std::vector<DumpValue>, DumpEntries>
+    std::variant<std::monostate, bool, plist::Integer, plist::Real, std::string, DataSummary,
+                 double /*date*/, Reference, std::vector<DumpValue>, DumpEntries>
         value;
 };
 struct DumpEntry {
@@ -47,10 +48,10 @@ struct DumpObject {
 constexpr size_t kDataPrefixBytes = 32;
 
 class Walker {
-public:
+  public:
     explicit Walker(const NSData& data) : archive_(data), list_(archive_.plist()) {
-        // Inline values are never shared in real archives; a crafted list that shares them (a DAG) or
-        // loops could make printing explode, so printing visits at most this many values.
+        // Inline values are never shared in real archives; a crafted list that shares them (a DAG)
+        // or loops could make printing explode, so printing visits at most this many values.
         budget_ = 4 * list_.objectCount() + 1024;
     }
 
@@ -62,7 +63,8 @@ public:
             const auto entry = archive_.entry(uid);
             const auto& cls = archive_.classOf(entry, uid);
             // Each object's listing repeats its class chain: charged per object, like the memory of
-            // its values, so that many objects of a class with a long chain cannot blow up the output.
+            // its values, so that many objects of a class with a long chain cannot blow up the
+            // output.
             uint64_t chain = cls.name.size();
             for (const auto& name : cls.classes) chain += name.size() + 3;
             archive_.charge(ArchiveLimits::kDecodedObjectOverhead + chain);
@@ -74,7 +76,7 @@ public:
     const DumpEntries& topEntries() const { return topEntries_; }
     const std::vector<DumpObject>& objects() const { return objects_; }
 
-private:
+  private:
     DumpEntries entriesOf(const plist::ObjectInfo& dictionary, unsigned depth) {
         DumpEntries entries;
         for (uint64_t i = 0; i < dictionary.count; ++i) {
@@ -96,11 +98,16 @@ private:
 
     DumpValue scalar(const plist::ObjectInfo& object) {
         switch (object.kind) {
-            case plist::Kind::Boolean: return {list_.booleanValue(object)};
-            case plist::Kind::Integer: return {list_.integerValue(object)};
-            case plist::Kind::Real: return {list_.realValue(object)};
-            case plist::Kind::String: return {text(object)};
-            case plist::Kind::Date: return {list_.dateValue(object)};
+            case plist::Kind::Boolean:
+                return {list_.booleanValue(object)};
+            case plist::Kind::Integer:
+                return {list_.integerValue(object)};
+            case plist::Kind::Real:
+                return {list_.realValue(object)};
+            case plist::Kind::String:
+                return {text(object)};
+            case plist::Kind::Date:
+                return {list_.dateValue(object)};
             case plist::Kind::Data: {
                 const auto bytes = list_.dataValue(object).bytes;
                 static const char* digits = "0123456789abcdef";
@@ -111,26 +118,35 @@ private:
                 }
                 return {DataSummary{bytes.size(), hex}};
             }
-            default: return {};
+            default:
+                return {};
         }
     }
 
     DumpValue valueOf(const plist::ObjectInfo& object, unsigned depth) {
         if (depth > ArchiveLimits::kMaxNestingDepth)
-            NSException::raise(NSInvalidArgumentException, "keyed archive: values nest deeper than 512 levels");
-        if (budget_-- == 0) NSException::raise(NSInvalidArgumentException, "keyed archive: values are shared too often to print");
+            NSException::raise(NSInvalidArgumentException,
+                               "keyed archive: values nest deeper than " +
+                                   std::to_string(ArchiveLimits::kMaxNestingDepth) + " levels");
+        if (budget_-- == 0)
+            NSException::raise(NSInvalidArgumentException,
+                               "keyed archive: values are shared too often to print");
         archive_.charge(ArchiveLimits::kDecodedElementOverhead);
         switch (object.kind) {
-            case plist::Kind::UID: return reference(list_.uidValue(object));
+            case plist::Kind::UID:
+                return reference(list_.uidValue(object));
             case plist::Kind::Array:
             case plist::Kind::Set: {
                 std::vector<DumpValue> elements;
                 for (uint64_t i = 0; i < object.count; ++i)
-                    elements.push_back(valueOf(list_.object(list_.elementRef(object, i)), depth + 1));
+                    elements.push_back(
+                        valueOf(list_.object(list_.elementRef(object, i)), depth + 1));
                 return {std::move(elements)};
             }
-            case plist::Kind::Dictionary: return {entriesOf(object, depth)};
-            default: return scalar(object);
+            case plist::Kind::Dictionary:
+                return {entriesOf(object, depth)};
+            default:
+                return scalar(object);
         }
     }
 
@@ -139,12 +155,16 @@ private:
         if (uid == 0) return {};
         const auto entry = archive_.entry(uid);
         if (archive_.isNullEntry(entry)) return {};
-        // As NSKeyedUnarchiver refuses them: only values and object dictionaries can be archived objects.
-        if (entry.kind == plist::Kind::Array || entry.kind == plist::Kind::Set || entry.kind == plist::Kind::UID)
+        // As NSKeyedUnarchiver refuses them: only values and object dictionaries can be archived
+        // objects.
+        if (entry.kind == plist::Kind::Array || entry.kind == plist::Kind::Set ||
+            entry.kind == plist::Kind::UID)
             NSException::raise(NSInvalidUnarchiveOperationException,
-                               "keyed archive: the $objects entry of UID " + std::to_string(uid) + " is " +
-                                   (entry.kind == plist::Kind::UID ? "an object reference" :
-                                    entry.kind == plist::Kind::Set ? "a set" : "an array") +
+                               "keyed archive: the $objects entry of UID " + std::to_string(uid) +
+                                   " is " +
+                                   (entry.kind == plist::Kind::UID   ? "an object reference"
+                                    : entry.kind == plist::Kind::Set ? "a set"
+                                                                     : "an array") +
                                    ", which no archived object can be");
         if (entry.kind != plist::Kind::Dictionary) return scalar(entry);
         const auto& cls = archive_.classOf(entry, uid);
@@ -167,11 +187,21 @@ std::string quoted(const std::string& s) {
     std::string out = "\"";
     for (unsigned char c : s) {
         switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
             default:
                 if (c < 0x20) {
                     char escape[8];
@@ -208,7 +238,8 @@ struct Spelling {
     virtual std::string date(double seconds) const = 0;
     virtual std::string reference(const Reference& r) const = 0;
     virtual std::string array(const std::vector<std::string>& elements) const = 0;
-    virtual std::string dictionary(const std::vector<std::pair<std::string, std::string>>& entries) const = 0;
+    virtual std::string dictionary(
+        const std::vector<std::pair<std::string, std::string>>& entries) const = 0;
 };
 
 std::string render(const DumpEntries& entries, const Spelling& spelling);
@@ -229,7 +260,9 @@ std::string render(const DumpValue& v, const Spelling& spelling) {
             for (const auto& e : elements) parts.push_back(render(e, spelling));
             return spelling.array(parts);
         }
-        std::string operator()(const DumpEntries& entries) const { return render(entries, spelling); }
+        std::string operator()(const DumpEntries& entries) const {
+            return render(entries, spelling);
+        }
     };
     return std::visit(Visitor{spelling}, v.value);
 }
@@ -249,15 +282,22 @@ std::string joined(const std::vector<std::string>& parts, const char* separator)
 
 struct TextSpelling final : Spelling {
     std::string none() const override { return "nil"; }
-    std::string real(plist::Real r) const override { return realText(r.value) + (r.isFloat32 ? "f" : ""); }
+    std::string real(plist::Real r) const override {
+        return realText(r.value) + (r.isFloat32 ? "f" : "");
+    }
     std::string data(const DataSummary& d) const override {
         return "<" + std::to_string(d.length) + " bytes" + (d.length ? ": " + d.prefixHex : "") +
                (d.length > kDataPrefixBytes ? "…" : "") + ">";
     }
     std::string date(double seconds) const override { return "date(" + realText(seconds) + ")"; }
-    std::string reference(const Reference& r) const override { return "@" + std::to_string(r.uid) + " " + *r.className; }
-    std::string array(const std::vector<std::string>& elements) const override { return "[" + joined(elements, ", ") + "]"; }
-    std::string dictionary(const std::vector<std::pair<std::string, std::string>>& entries) const override {
+    std::string reference(const Reference& r) const override {
+        return "@" + std::to_string(r.uid) + " " + *r.className;
+    }
+    std::string array(const std::vector<std::string>& elements) const override {
+        return "[" + joined(elements, ", ") + "]";
+    }
+    std::string dictionary(
+        const std::vector<std::pair<std::string, std::string>>& entries) const override {
         std::vector<std::string> parts;
         for (const auto& [k, v] : entries) parts.push_back(quoted(k) + ": " + v);
         return "{" + joined(parts, ", ") + "}";
@@ -270,12 +310,20 @@ struct JSONSpelling final : Spelling {
         return std::isfinite(r.value) ? realText(r.value) : quoted(realText(r.value));
     }
     std::string data(const DataSummary& d) const override {
-        return "{\"$data\": {\"length\": " + std::to_string(d.length) + ", \"prefix\": " + quoted(d.prefixHex) + "}}";
+        return "{\"$data\": {\"length\": " + std::to_string(d.length) +
+               ", \"prefix\": " + quoted(d.prefixHex) + "}}";
     }
-    std::string date(double seconds) const override { return "{\"$date\": " + real({seconds, false}) + "}"; }
-    std::string reference(const Reference& r) const override { return "{\"$ref\": " + std::to_string(r.uid) + "}"; }
-    std::string array(const std::vector<std::string>& elements) const override { return "[" + joined(elements, ", ") + "]"; }
-    std::string dictionary(const std::vector<std::pair<std::string, std::string>>& entries) const override {
+    std::string date(double seconds) const override {
+        return "{\"$date\": " + real({seconds, false}) + "}";
+    }
+    std::string reference(const Reference& r) const override {
+        return "{\"$ref\": " + std::to_string(r.uid) + "}";
+    }
+    std::string array(const std::vector<std::string>& elements) const override {
+        return "[" + joined(elements, ", ") + "]";
+    }
+    std::string dictionary(
+        const std::vector<std::pair<std::string, std::string>>& entries) const override {
         std::vector<std::string> parts;
         for (const auto& [k, v] : entries) parts.push_back(quoted(k) + ": " + v);
         return "{" + joined(parts, ", ") + "}";
@@ -285,27 +333,31 @@ struct JSONSpelling final : Spelling {
 std::string renderText(const Walker& walker) {
     const TextSpelling spelling;
     std::string out = "archiver: " + walker.archiverName() + "\nversion: 100000\ntop:\n";
-    for (const auto& [key, value] : walker.topEntries()) out += "  " + key + " = " + render(value, spelling) + "\n";
+    for (const auto& [key, value] : walker.topEntries())
+        out += "  " + key + " = " + render(value, spelling) + "\n";
     for (const auto& object : walker.objects()) {
         out += "@" + std::to_string(object.uid) + " " + object.cls->name;
         if (!object.cls->classes.empty()) out += " (" + joined(object.cls->classes, " : ") + ")";
         out += "\n";
-        for (const auto& [key, value] : object.entries) out += "  " + key + " = " + render(value, spelling) + "\n";
+        for (const auto& [key, value] : object.entries)
+            out += "  " + key + " = " + render(value, spelling) + "\n";
     }
     return out;
 }
 
 std::string renderJSON(const Walker& walker) {
     const JSONSpelling spelling;
-    std::string out = "{\"archiver\": " + quoted(walker.archiverName()) + ", \"version\": 100000,\n \"top\": " +
-                      render(walker.topEntries(), spelling) + ",\n \"objects\": [";
+    std::string out = "{\"archiver\": " + quoted(walker.archiverName()) +
+                      ", \"version\": 100000,\n \"top\": " + render(walker.topEntries(), spelling) +
+                      ",\n \"objects\": [";
     const auto& objects = walker.objects();
     for (size_t i = 0; i < objects.size(); ++i) {
         const auto& object = objects[i];
         std::vector<std::string> classes;
         for (const auto& c : object.cls->classes) classes.push_back(quoted(c));
         out += std::string(i ? ",\n  " : "\n  ") + "{\"uid\": " + std::to_string(object.uid) +
-               ", \"class\": " + quoted(object.cls->name) + ", \"classes\": " + spelling.array(classes) +
+               ", \"class\": " + quoted(object.cls->name) +
+               ", \"classes\": " + spelling.array(classes) +
                ", \"values\": " + render(object.entries, spelling) + "}";
     }
     return out + "]}\n";

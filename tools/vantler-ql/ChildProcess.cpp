@@ -30,7 +30,8 @@ std::unique_ptr<ChildProcess> ChildProcess::spawn(const std::string& program,
     for (const auto& argument : argv) arguments.push_back(const_cast<char*>(argument.c_str()));
     arguments.push_back(nullptr);
     pid_t pid = 0;
-    const int failed = posix_spawn(&pid, program.c_str(), &actions, nullptr, arguments.data(), environ);
+    const int failed =
+        posix_spawn(&pid, program.c_str(), &actions, nullptr, arguments.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(pipeEnds[1]);
     if (failed != 0) {

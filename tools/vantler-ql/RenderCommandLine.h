@@ -12,15 +12,15 @@ enum class RequestKind { Thumbnail, Preview };
 
 struct RenderCommandLine {
     RequestKind kind = RequestKind::Thumbnail;
-    std::vector<std::string> files;   // one without -d
-    std::string output;               // -o
-    std::string outputDirectory;      // -d
-    std::optional<int> size;          // --size: thumbnails only
-    double scale = 1;                 // --scale
+    std::vector<std::string> files;               // one without -d
+    std::string output;                           // -o
+    std::string outputDirectory;                  // -d
+    std::optional<int> size;                      // --size: thumbnails only
+    double scale = 1;                             // --scale
     QLOutputFormat format = QLOutputFormat::PNG;  // from -o's extension, or --format with -d
-    double timeoutSeconds = 10;       // --timeout: batch only
-    int jobs = 0;                     // --jobs: batch only; 0: the default
-    std::string generator;            // --generator, as given (may be empty)
+    double timeoutSeconds = 10;                   // --timeout: batch only
+    int jobs = 0;                                 // --jobs: batch only; 0: the default
+    std::string generator;                        // --generator, as given (may be empty)
 
     bool isBatch() const { return !outputDirectory.empty(); }
     // What the host is asked for (QLGeneratorHost.h).

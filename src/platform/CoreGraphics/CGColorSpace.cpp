@@ -525,8 +525,11 @@ CGColorSpaceRef CGColorSpaceCreateWithICCData(std::span<const uint8_t> bytes) {
     Profile profile = openProfile(context.get(), *profileBytes);
     if (!profile) return nullptr;
 
+    // lcms2 hands the header's signatures back typed as its enumerations, but they are the file's
+    // bytes, any 32-bit value; held in an enumeration, one outside it is undefined. They are taken
+    // as plain integers straight from the call and compared as such.
     CGColorSpaceModel model;
-    switch (cmsGetColorSpace(profile.get())) {
+    switch (static_cast<uint32_t>(cmsGetColorSpace(profile.get()))) {
         case cmsSigRgbData:
             model = kCGColorSpaceModelRGB;
             break;
@@ -536,7 +539,7 @@ CGColorSpaceRef CGColorSpaceCreateWithICCData(std::span<const uint8_t> bytes) {
         default:
             return nullptr;  // CMYK, Lab, XYZ, n-colour: not a space colours here can use
     }
-    switch (cmsGetDeviceClass(profile.get())) {
+    switch (static_cast<uint32_t>(cmsGetDeviceClass(profile.get()))) {
         case cmsSigInputClass:
         case cmsSigDisplayClass:
         case cmsSigOutputClass:
@@ -545,7 +548,7 @@ CGColorSpaceRef CGColorSpaceCreateWithICCData(std::span<const uint8_t> bytes) {
         default:
             return nullptr;  // device links, abstract and named-colour profiles describe no space
     }
-    const cmsColorSpaceSignature pcs = cmsGetPCS(profile.get());
+    const auto pcs = static_cast<uint32_t>(cmsGetPCS(profile.get()));
     if (pcs != cmsSigXYZData && pcs != cmsSigLabData) return nullptr;
     profile.reset();
 

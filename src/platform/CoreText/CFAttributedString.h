@@ -31,8 +31,8 @@ constexpr CFRange CFRangeMake(CFIndex location, CFIndex length) {
 
 class CFAttributedString : public NSObject {
   public:
-    // What CoreText reads from one run of attributes. None stands for an absent attribute, for which
-    // CoreText uses its defaults: Helvetica 12 (CTFontCreateWithName), opaque black, natural
+    // What CoreText reads from one run of attributes. None stands for an absent attribute, for
+    // which CoreText uses its defaults: Helvetica 12 (CTFontCreateWithName), opaque black, natural
     // alignment and word wrapping.
     struct StyleRun {
         CFIndex length = 0;  // UTF-16 code units; the runs cover the text in order

@@ -70,7 +70,7 @@ class FontCatalog {
     std::recursive_mutex lock_;
     FcConfig* config_ = nullptr;
     PangoContext* context_ = nullptr;
-    std::vector<FontFace> faces_;  // never changes after construction
+    std::vector<FontFace> faces_;                          // never changes after construction
     std::unordered_map<std::string, size_t> facesByFile_;  // "path:index" -> faces_ index
     // Lower-case names -> requests.
     std::unordered_map<std::string, FontRequest> byPostScriptName_, byFullName_, byFamily_;

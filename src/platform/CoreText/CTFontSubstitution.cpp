@@ -38,8 +38,9 @@ constexpr auto kSubstitutions = [] {
         {"San Francisco", "Inter"},
         {"System Font", "Inter"},
     }};
-    std::sort(table.begin(), table.end(),
-              [](const Substitution& a, const Substitution& b) { return a.base.size() > b.base.size(); });
+    std::sort(table.begin(), table.end(), [](const Substitution& a, const Substitution& b) {
+        return a.base.size() > b.base.size();
+    });
     return table;
 }();
 
@@ -50,14 +51,15 @@ struct StyleWord {
 };
 
 constexpr std::array<StyleWord, 22> kStyleWords{{
-    {"Thin", 100, false},       {"ExtraLight", 200, false}, {"UltraLight", 200, false},
-    {"Light", 300, false},      {"Regular", 400, false},    {"Roman", 400, false},
-    {"Book", 400, false},       {"Normal", 400, false},     {"Plain", 400, false},
-    {"Medium", 500, false},     {"SemiBold", 600, false},   {"DemiBold", 600, false},
-    {"Bold", 700, false},       {"ExtraBold", 800, false},  {"UltraBold", 800, false},
-    {"Heavy", 800, false},      {"Black", 900, false},      {"Italic", 0, true},
-    {"Oblique", 0, true},       {"Condensed", 0, false},    {"Narrow", 0, false},
-    {"MT", 0, false},  // Monotype's tag closing Apple's Arial, Times New Roman and Courier New names
+    {"Thin", 100, false},   {"ExtraLight", 200, false}, {"UltraLight", 200, false},
+    {"Light", 300, false},  {"Regular", 400, false},    {"Roman", 400, false},
+    {"Book", 400, false},   {"Normal", 400, false},     {"Plain", 400, false},
+    {"Medium", 500, false}, {"SemiBold", 600, false},   {"DemiBold", 600, false},
+    {"Bold", 700, false},   {"ExtraBold", 800, false},  {"UltraBold", 800, false},
+    {"Heavy", 800, false},  {"Black", 900, false},      {"Italic", 0, true},
+    {"Oblique", 0, true},   {"Condensed", 0, false},    {"Narrow", 0, false},
+    {"MT", 0, false},  // Monotype's tag closing Apple's Arial, Times New Roman and Courier New
+                       // names
 }};
 
 char lower(char c) {

@@ -48,21 +48,23 @@ CTFrameRef CTFramesetterCreateFrame(const CTFramesetterRef& framesetter, CFRange
     auto frame = std::make_shared<CTFrame>();
     frame->path = path;
     frame->box = box;
-    frame->stringRange = CFRangeMake(text.utf16Offset(start), text.utf16Offset(end) - text.utf16Offset(start));
+    frame->stringRange =
+        CFRangeMake(text.utf16Offset(start), text.utf16Offset(end) - text.utf16Offset(start));
     frame->visibleRange = CFRangeMake(frame->stringRange.location, 0);
     const double width = std::min(box.size.width, CoreTextLimits::kMaxLayoutWidth);
     double baseline = 0, below = 0;  // the last line's baseline, and its descent and leading
     std::lock_guard guard(FontCatalog::shared().lock());
     typeset(framesetter->text, start, end, width, [&](const TypesetLine& line) {
         if (frame->lines.size() >= CoreTextLimits::kMaxFrameLines) return false;
-        const double y = frame->lines.empty() ? box.size.height - line.ascent
-                                              : baseline - below - line.ascent;
+        const double y =
+            frame->lines.empty() ? box.size.height - line.ascent : baseline - below - line.ascent;
         if (y - line.descent < -kFitTolerance) return false;  // only whole lines
         baseline = y;
         below = line.descent + line.leading;
         frame->origins.push_back({line.offsetInWidth(width), y});
         frame->lines.push_back(std::make_shared<const CTLine>(line));
-        frame->visibleRange.length = line.range.location + line.range.length - frame->visibleRange.location;
+        frame->visibleRange.length =
+            line.range.location + line.range.length - frame->visibleRange.location;
         return true;
     });
     return frame;

@@ -13,7 +13,8 @@ enum CTTextAlignment : uint8_t {
 };
 
 enum CTLineBreakMode : uint8_t {
-    kCTLineBreakByWordWrapping = 0,  // at word boundaries; a word wider than the line at a character
+    kCTLineBreakByWordWrapping =
+        0,  // at word boundaries; a word wider than the line at a character
     kCTLineBreakByCharWrapping = 1,
     kCTLineBreakByClipping = 2,  // no wrapping: each paragraph is one line, cut at the frame's edge
     kCTLineBreakByTruncatingHead = 3,  // no wrapping: each paragraph one line, "…" at its start

@@ -65,8 +65,9 @@ void setAttributes(PangoLayout* layout, const StyledText& text, size_t start, si
         const auto rgba = CGColorGetSRGBComponentsForDrawing(run.color);
         const auto channel = [](double v) { return static_cast<guint16>(std::lround(v * 65535)); };
         PangoAttribute* colour =
-            run.color ? pango_attr_foreground_new(channel(rgba[0]), channel(rgba[1]), channel(rgba[2]))
-                      : pango_attr_foreground_new(0, 0, 0);
+            run.color
+                ? pango_attr_foreground_new(channel(rgba[0]), channel(rgba[1]), channel(rgba[2]))
+                : pango_attr_foreground_new(0, 0, 0);
         colour->start_index = first;
         colour->end_index = last;
         pango_attr_list_insert(list, colour);
@@ -138,9 +139,10 @@ void typesetParagraph(const std::shared_ptr<const StyledText>& text, size_t star
         case kCTLineBreakByTruncatingMiddle:
             // With a width and an ellipsis mode, pango makes each paragraph one shortened line.
             if (width > 0) pango_layout_set_width(raw, pangoWidth);
-            pango_layout_set_ellipsize(raw, mode == kCTLineBreakByTruncatingHead   ? PANGO_ELLIPSIZE_START
-                                            : mode == kCTLineBreakByTruncatingTail ? PANGO_ELLIPSIZE_END
-                                                                                   : PANGO_ELLIPSIZE_MIDDLE);
+            pango_layout_set_ellipsize(
+                raw, mode == kCTLineBreakByTruncatingHead   ? PANGO_ELLIPSIZE_START
+                     : mode == kCTLineBreakByTruncatingTail ? PANGO_ELLIPSIZE_END
+                                                            : PANGO_ELLIPSIZE_MIDDLE);
             break;
     }
     pango_layout_set_justify(raw, alignment == kCTTextAlignmentJustified);
@@ -211,8 +213,9 @@ StyledText::StyledText(const CFAttributedString& string) {
 
 const StyledText::Run* StyledText::runAt(size_t offset) const {
     if (runs_.empty()) return nullptr;
-    const auto found = std::upper_bound(runs_.begin(), runs_.end(), offset,
-                                        [](size_t value, const Run& run) { return value < run.end; });
+    const auto found =
+        std::upper_bound(runs_.begin(), runs_.end(), offset,
+                         [](size_t value, const Run& run) { return value < run.end; });
     return found == runs_.end() ? &runs_.back() : &*found;
 }
 

@@ -27,8 +27,8 @@ class StyledText {
     struct Run {
         size_t start = 0;  // bytes
         size_t end = 0;
-        CTFontRef font;         // never null when a face is installed
-        CGColorRef color;       // null: opaque black
+        CTFontRef font;    // never null when a face is installed
+        CGColorRef color;  // null: opaque black
         CTTextAlignment alignment = kCTTextAlignmentNatural;
         CTLineBreakMode lineBreakMode = kCTLineBreakByWordWrapping;
     };

@@ -25,14 +25,15 @@ inline constexpr uint64_t kDecodedObjectOverhead = 64;
 inline constexpr uint64_t kDecodedElementOverhead = 16;
 
 // Dictionaries with more keys than this are indexed once instead of scanned for every key read,
-// so that decoding an object with many keys (an ordered set keeps one key per element) stays linear.
+// so that decoding an object with many keys (an ordered set keeps one key per element) stays
+// linear.
 inline constexpr uint64_t kLinearKeyScanLimit = 16;
 
 // An XML property list is parsed whole into memory; refuse absurd inputs before parsing.
 inline constexpr uint64_t kMaxXMLPropertyListBytes = 256ull << 20;  // 256 MiB
 // Parsing turns each tag of an XML list into a libxml2 node and then a value, a few hundred bytes
-// (measured: 14 MB of "<true/>" took 600 MB), so the tags are counted before parsing: this many keep
-// the parse near the decoding budget, while 256 MiB of tags would take gigabytes.
+// (measured: 14 MB of "<true/>" took 600 MB), so the tags are counted before parsing: this many
+// keep the parse near the decoding budget, while 256 MiB of tags would take gigabytes.
 inline constexpr uint64_t kMaxXMLTags = 2'000'000;
 
 }  // namespace ArchiveLimits

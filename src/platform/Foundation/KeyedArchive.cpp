@@ -12,12 +12,14 @@ namespace {
 
 }  // namespace
 
-std::vector<std::string> KeyedArchive::stringArray(const plist::ObjectInfo& array, const char* what) {
+std::vector<std::string> KeyedArchive::stringArray(const plist::ObjectInfo& array,
+                                                   const char* what) {
     if (array.kind != plist::Kind::Array) fail(std::string(what) + " is not an array");
     std::vector<std::string> strings;
     for (uint64_t i = 0; i < array.count; ++i) {
         const auto element = plist_->object(plist_->elementRef(array, i));
-        if (element.kind != plist::Kind::String) fail(std::string(what) + " holds something other than a string");
+        if (element.kind != plist::Kind::String)
+            fail(std::string(what) + " holds something other than a string");
         charge(ArchiveLimits::kDecodedElementOverhead + element.count);
         strings.push_back(plist_->stringValue(element));
     }
@@ -43,8 +45,10 @@ KeyedArchive::KeyedArchive(const NSData& data) : plist_(plist::openPropertyList(
         return value;
     };
     const auto version = member("$version", plist::Kind::Integer, "an integer");
-    if (const auto value = plist_->integerValue(version); value.bits != kVersion || value.isUnsigned)
-        fail("$version is " + (value.isUnsigned ? std::to_string(value.bits) : std::to_string(value.signedValue())) +
+    if (const auto value = plist_->integerValue(version);
+        value.bits != kVersion || value.isUnsigned)
+        fail("$version is " +
+             (value.isUnsigned ? std::to_string(value.bits) : std::to_string(value.signedValue())) +
              ", not 100000");
     // Foundation writes its own class name; a subclass of the archiver may write another.
     archiverName_ = plist_->stringValue(member("$archiver", plist::Kind::String, "a string"));
@@ -54,7 +58,8 @@ KeyedArchive::KeyedArchive(const NSData& data) : plist_(plist::openPropertyList(
 
 plist::ObjectInfo KeyedArchive::entry(uint64_t uid) const {
     if (uid >= objects_.count)
-        fail("UID " + std::to_string(uid) + " lies outside $objects (" + std::to_string(objects_.count) + " entries)");
+        fail("UID " + std::to_string(uid) + " lies outside $objects (" +
+             std::to_string(objects_.count) + " entries)");
     return plist_->object(plist_->elementRef(objects_, uid));
 }
 
@@ -62,11 +67,13 @@ bool KeyedArchive::isNullEntry(const plist::ObjectInfo& entry) const {
     return plist_->stringEquals(entry, kNullEntry);
 }
 
-const KeyedArchiveClass& KeyedArchive::classOf(const plist::ObjectInfo& objectEntry, std::optional<uint64_t> objectUID) {
+const KeyedArchiveClass& KeyedArchive::classOf(const plist::ObjectInfo& objectEntry,
+                                               std::optional<uint64_t> objectUID) {
     uint64_t uid;
     // Only a dictionary of many keys is costly to scan again; the others are not remembered.
     const bool remembered = objectEntry.count > ArchiveLimits::kLinearKeyScanLimit;
-    if (auto it = remembered ? classUIDs_.find(objectEntry.ref) : classUIDs_.end(); it != classUIDs_.end()) {
+    if (auto it = remembered ? classUIDs_.find(objectEntry.ref) : classUIDs_.end();
+        it != classUIDs_.end()) {
         uid = it->second;
     } else {
         // Reasons name the entry by its UID, which is what a reader of $objects sees.
@@ -84,12 +91,14 @@ const KeyedArchiveClass& KeyedArchive::classOf(const plist::ObjectInfo& objectEn
     if (auto it = classes_.find(uid); it != classes_.end()) return it->second;
 
     const auto dictionary = entry(uid);
-    if (dictionary.kind != plist::Kind::Dictionary) fail("class UID " + std::to_string(uid) + " is not a dictionary");
+    if (dictionary.kind != plist::Kind::Dictionary)
+        fail("class UID " + std::to_string(uid) + " is not a dictionary");
     KeyedArchiveClass cls;
     const auto name = plist_->lookup(dictionary, "$classname");
     if (!name) fail("class UID " + std::to_string(uid) + " has no $classname");
     const auto nameObject = plist_->object(*name);
-    if (nameObject.kind != plist::Kind::String) fail("$classname of class UID " + std::to_string(uid) + " is not a string");
+    if (nameObject.kind != plist::Kind::String)
+        fail("$classname of class UID " + std::to_string(uid) + " is not a string");
     charge(ArchiveLimits::kDecodedObjectOverhead + nameObject.count);
     cls.name = plist_->stringValue(nameObject);
     if (const auto classes = plist_->lookup(dictionary, "$classes"))

@@ -22,14 +22,18 @@ bool NSArray::isEqual(const NSObject& other) const {
     return array && objectListsAreEqual(objects_, array->objects_);
 }
 
-void NSArray::encodeWithCoder(NSCoder& coder) const { coder.encodeArrayOfObjects_forKey(objects_, "NS.objects"); }
+void NSArray::encodeWithCoder(NSCoder& coder) const {
+    coder.encodeArrayOfObjects_forKey(objects_, "NS.objects");
+}
 
 bool NSArray::initWithCoder(NSCoder& coder) {
     objects_ = coder.decodeArrayOfObjectsForKey("NS.objects");
     return true;
 }
 
-void NSMutableArray::addObject(std::shared_ptr<NSObject> object) { insertObject_atIndex(std::move(object), objects_.size()); }
+void NSMutableArray::addObject(std::shared_ptr<NSObject> object) {
+    insertObject_atIndex(std::move(object), objects_.size());
+}
 
 void NSMutableArray::insertObject_atIndex(std::shared_ptr<NSObject> object, size_t index) {
     if (!object) NSException::raise(NSInvalidArgumentException, "attempt to insert nil object");

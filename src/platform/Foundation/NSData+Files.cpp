@@ -47,7 +47,8 @@ bool NSData::writeToFile_atomically(const std::string& path, bool useAuxiliaryFi
     if (path.empty()) return false;
     if (!useAuxiliaryFile) return writeFile(path, span(), false);
     const size_t slash = path.rfind('/');
-    const std::string directory = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    const std::string directory =
+        slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     // A hidden name of bounded length, whatever the length of the final name.
     const std::string auxiliary =
         directory + "." + NSProcessInfo::processInfo()->globallyUniqueString() + ".tmp";

@@ -22,14 +22,14 @@ struct FileMapping {
 };
 
 class FileDescriptor {
-public:
+  public:
     explicit FileDescriptor(int fd) : fd_(fd) {}
     ~FileDescriptor() {
         if (fd_ >= 0) close(fd_);
     }
     int get() const { return fd_; }
 
-private:
+  private:
     int fd_;
 };
 
@@ -95,7 +95,8 @@ bool NSData::isEqual(const NSObject& other) const {
 }
 
 size_t NSData::hash() const {
-    // Foundation hashes at most the first 80 bytes; so do we, which keeps hashing large images cheap.
+    // Foundation hashes at most the first 80 bytes; so do we, which keeps hashing large images
+    // cheap.
     const auto bytes = span();
     size_t h = bytes.size();
     for (size_t i = 0; i < bytes.size() && i < 80; ++i) h = h * 31 + bytes[i];

@@ -5,12 +5,15 @@
 
 std::shared_ptr<NSDictionary> NSDictionary::dictionaryWithEntries(std::vector<Entry> entries) {
     auto dictionary = std::make_shared<NSDictionary>();
-    for (auto& [key, value] : entries) dictionary->setObject_forKey(std::move(value), std::move(key));
+    for (auto& [key, value] : entries)
+        dictionary->setObject_forKey(std::move(value), std::move(key));
     return dictionary;
 }
 
-void NSDictionary::setObject_forKey(std::shared_ptr<NSObject> object, std::shared_ptr<NSObject> key) {
-    if (!object || !key) NSException::raise(NSInvalidArgumentException, "attempt to insert nil key or value");
+void NSDictionary::setObject_forKey(std::shared_ptr<NSObject> object,
+                                    std::shared_ptr<NSObject> key) {
+    if (!object || !key)
+        NSException::raise(NSInvalidArgumentException, "attempt to insert nil key or value");
     if (const size_t* position = index_.find(*key)) {
         entries_[*position].second = std::move(object);
         return;
@@ -51,10 +54,12 @@ bool NSDictionary::initWithCoder(NSCoder& coder) {
     auto values = coder.decodeArrayOfObjectsForKey("NS.objects");
     if (keys.size() != values.size())
         NSException::raise(NSInvalidUnarchiveOperationException,
-                           "keyed archive: NSDictionary has " + std::to_string(keys.size()) + " keys (NS.keys) but " +
-                               std::to_string(values.size()) + " values (NS.objects)");
+                           "keyed archive: NSDictionary has " + std::to_string(keys.size()) +
+                               " keys (NS.keys) but " + std::to_string(values.size()) +
+                               " values (NS.objects)");
     entries_.reserve(keys.size());
     index_.reserve(keys.size());
-    for (size_t i = 0; i < keys.size(); ++i) setObject_forKey(std::move(values[i]), std::move(keys[i]));
+    for (size_t i = 0; i < keys.size(); ++i)
+        setObject_forKey(std::move(values[i]), std::move(keys[i]));
     return true;
 }

@@ -44,7 +44,7 @@ int64_t writeErrorCode(const std::error_code& cause) {
 }
 
 class FileDescriptor {
-public:
+  public:
     explicit FileDescriptor(int fd) : fd_(fd) {}
     ~FileDescriptor() {
         if (fd_ >= 0) close(fd_);
@@ -53,7 +53,7 @@ public:
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     int get() const { return fd_; }
 
-private:
+  private:
     int fd_;
 };
 
@@ -71,8 +71,8 @@ ssize_t readFully(int fd, std::span<uint8_t> buffer) {
 }
 
 bool regularFilesEqual(const std::string& path1, const std::string& path2, off_t length) {
-    // O_NONBLOCK: the files were regular when looked at; should one be swapped for a FIFO meanwhile,
-    // opening it must not wait for a writer.
+    // O_NONBLOCK: the files were regular when looked at; should one be swapped for a FIFO
+    // meanwhile, opening it must not wait for a writer.
     FileDescriptor a(open(path1.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     FileDescriptor b(open(path2.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (a.get() < 0 || b.get() < 0) return false;
@@ -100,7 +100,8 @@ std::vector<std::string> sortedEntryNames(const std::string& directory, bool* ok
 }
 
 bool contentsEqual(const std::string& path1, const std::string& path2) {
-    struct stat a {}, b {};
+    struct stat a {
+    }, b{};
     if (lstat(path1.c_str(), &a) != 0 || lstat(path2.c_str(), &b) != 0) return false;
     if (a.st_dev == b.st_dev && a.st_ino == b.st_ino) return true;
     if ((a.st_mode & S_IFMT) != (b.st_mode & S_IFMT)) return false;
@@ -114,8 +115,8 @@ bool contentsEqual(const std::string& path1, const std::string& path2) {
             return !ec1 && !ec2 && target1 == target2;
         }
         case S_IFDIR: {
-            // Links inside are compared as links, never followed, so the walk cannot loop; its depth
-            // is bounded by the longest path the system accepts.
+            // Links inside are compared as links, never followed, so the walk cannot loop; its
+            // depth is bounded by the longest path the system accepts.
             bool ok1 = false, ok2 = false;
             const auto names1 = sortedEntryNames(path1, &ok1);
             const auto names2 = sortedEntryNames(path2, &ok2);
@@ -132,7 +133,8 @@ bool contentsEqual(const std::string& path1, const std::string& path2) {
 }  // namespace
 
 const std::shared_ptr<NSFileManager>& NSFileManager::defaultManager() {
-    static const auto& manager = *new std::shared_ptr<NSFileManager>(std::make_shared<NSFileManager>());
+    static const auto& manager =
+        *new std::shared_ptr<NSFileManager>(std::make_shared<NSFileManager>());
     return manager;
 }
 
@@ -141,11 +143,13 @@ bool NSFileManager::fileExistsAtPath(const std::string& path) const {
     return stat(path.c_str(), &info) == 0;
 }
 
-bool NSFileManager::contentsEqualAtPath_andPath(const std::string& path1, const std::string& path2) const {
+bool NSFileManager::contentsEqualAtPath_andPath(const std::string& path1,
+                                                const std::string& path2) const {
     return contentsEqual(path1, path2);
 }
 
-bool NSFileManager::copyItemAtPath_toPath_error(const std::string& source, const std::string& destination,
+bool NSFileManager::copyItemAtPath_toPath_error(const std::string& source,
+                                                const std::string& destination,
                                                 std::shared_ptr<NSError>* error) const {
     std::error_code ec;
     if (!fs::exists(fs::symlink_status(source, ec))) {
@@ -156,7 +160,8 @@ bool NSFileManager::copyItemAtPath_toPath_error(const std::string& source, const
         setError(error, NSFileWriteFileExistsError, destination, {});
         return false;
     }
-    fs::copy(source, destination, fs::copy_options::recursive | fs::copy_options::copy_symlinks, ec);
+    fs::copy(source, destination, fs::copy_options::recursive | fs::copy_options::copy_symlinks,
+             ec);
     if (ec) {
         std::error_code ignored;
         fs::remove_all(destination, ignored);
@@ -179,7 +184,8 @@ bool NSFileManager::copyItemAtURL_toURL_error(const NSURL& source, const NSURL& 
     return copyItemAtPath_toPath_error(source.path(), destination.path(), error);
 }
 
-bool NSFileManager::removeItemAtPath_error(const std::string& path, std::shared_ptr<NSError>* error) const {
+bool NSFileManager::removeItemAtPath_error(const std::string& path,
+                                           std::shared_ptr<NSError>* error) const {
     std::error_code ec;
     if (!fs::exists(fs::symlink_status(path, ec))) {
         setError(error, NSFileNoSuchFileError, path, ec);

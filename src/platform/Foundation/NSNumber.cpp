@@ -19,7 +19,8 @@ std::shared_ptr<NSNumber> NSNumber::numberWithInteger(int64_t value) {
 
 std::shared_ptr<NSNumber> NSNumber::numberWithUnsignedLongLong(uint64_t value) {
     auto number = std::make_shared<NSNumber>();
-    number->type_ = value > static_cast<uint64_t>(INT64_MAX) ? Type::UnsignedInteger : Type::Integer;
+    number->type_ =
+        value > static_cast<uint64_t>(INT64_MAX) ? Type::UnsignedInteger : Type::Integer;
     number->bits_ = value;
     return number;
 }
@@ -38,7 +39,9 @@ std::shared_ptr<NSNumber> NSNumber::numberWithDouble(double value) {
     return number;
 }
 
-bool NSNumber::boolValue() const { return isReal() ? real_ != 0 : bits_ != 0; }
+bool NSNumber::boolValue() const {
+    return isReal() ? real_ != 0 : bits_ != 0;
+}
 
 int64_t NSNumber::integerValue() const {
     if (!isReal()) return static_cast<int64_t>(bits_);
@@ -56,9 +59,12 @@ uint64_t NSNumber::unsignedLongLongValue() const {
 double NSNumber::doubleValue() const {
     switch (type_) {
         case Type::Float:
-        case Type::Double: return real_;
-        case Type::UnsignedInteger: return static_cast<double>(bits_);
-        default: return static_cast<double>(static_cast<int64_t>(bits_));
+        case Type::Double:
+            return real_;
+        case Type::UnsignedInteger:
+            return static_cast<double>(bits_);
+        default:
+            return static_cast<double>(static_cast<int64_t>(bits_));
     }
 }
 
@@ -66,7 +72,8 @@ bool NSNumber::isEqual(const NSObject& other) const {
     const auto* number = dynamic_cast<const NSNumber*>(&other);
     if (!number) return false;
     if (!isReal() && !number->isReal())
-        return bits_ == number->bits_ && (type_ == Type::UnsignedInteger) == (number->type_ == Type::UnsignedInteger);
+        return bits_ == number->bits_ &&
+               (type_ == Type::UnsignedInteger) == (number->type_ == Type::UnsignedInteger);
     return doubleValue() == number->doubleValue();
 }
 
@@ -74,6 +81,7 @@ size_t NSNumber::hash() const {
     // Equal numbers hash alike across kinds: integral reals hash as their integer.
     const double d = doubleValue();
     if (!isReal() || (std::trunc(d) == d && std::fabs(d) < 9.2e18))
-        return std::hash<int64_t>()(isReal() ? static_cast<int64_t>(d) : static_cast<int64_t>(bits_));
+        return std::hash<int64_t>()(isReal() ? static_cast<int64_t>(d)
+                                             : static_cast<int64_t>(bits_));
     return std::hash<double>()(d);
 }

@@ -9,7 +9,8 @@
 #include "NSUUID.h"
 
 const std::shared_ptr<NSProcessInfo>& NSProcessInfo::processInfo() {
-    static const auto& info = *new std::shared_ptr<NSProcessInfo>(std::make_shared<NSProcessInfo>());
+    static const auto& info =
+        *new std::shared_ptr<NSProcessInfo>(std::make_shared<NSProcessInfo>());
     return info;
 }
 

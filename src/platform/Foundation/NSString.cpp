@@ -16,7 +16,9 @@ bool NSString::isEqual(const NSObject& other) const {
     return string && string->value_ == value_;
 }
 
-void NSString::encodeWithCoder(NSCoder& coder) const { coder.encodeString_forKey(value_, "NS.string"); }
+void NSString::encodeWithCoder(NSCoder& coder) const {
+    coder.encodeString_forKey(value_, "NS.string");
+}
 
 bool NSString::initWithCoder(NSCoder& coder) {
     value_ = coder.decodeStringForKey("NS.string").value_or(std::string());

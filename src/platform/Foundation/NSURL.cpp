@@ -17,7 +17,8 @@ std::string schemeOf(std::string_view url) {
     for (size_t i = 0; i < colon; ++i) {
         const char c = url[i];
         const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-        if (!letter && (i == 0 || !((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.'))) return {};
+        if (!letter && (i == 0 || !((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.')))
+            return {};
     }
     return std::string(url.substr(0, colon));
 }
@@ -26,15 +27,20 @@ std::string schemeOf(std::string_view url) {
 std::string removeDotSegments(std::string_view path) {
     std::string out;
     while (!path.empty()) {
-        if (path.starts_with("../")) path.remove_prefix(3);
-        else if (path.starts_with("./")) path.remove_prefix(2);
-        else if (path.starts_with("/./")) path.remove_prefix(2);
-        else if (path == "/.") path = "/";
+        if (path.starts_with("../"))
+            path.remove_prefix(3);
+        else if (path.starts_with("./"))
+            path.remove_prefix(2);
+        else if (path.starts_with("/./"))
+            path.remove_prefix(2);
+        else if (path == "/.")
+            path = "/";
         else if (path.starts_with("/../") || path == "/..") {
             path = path.size() == 3 ? std::string_view("/") : path.substr(3);
             const size_t slash = out.rfind('/');
             out.erase(slash == std::string::npos ? 0 : slash);
-        } else if (path == "." || path == "..") path = {};
+        } else if (path == "." || path == "..")
+            path = {};
         else {
             const size_t next = path.find('/', 1);
             const size_t take = next == std::string_view::npos ? path.size() : next;
@@ -46,7 +52,10 @@ std::string removeDotSegments(std::string_view path) {
 }
 
 int hexValue(char c) {
-    return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    return c >= '0' && c <= '9'   ? c - '0'
+           : c >= 'a' && c <= 'f' ? c - 'a' + 10
+           : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                  : -1;
 }
 
 }  // namespace
@@ -68,10 +77,11 @@ std::shared_ptr<NSURL> NSURL::fileURLWithPath(std::string_view path) {
     static const char* digits = "0123456789ABCDEF";
     std::string url = "file://";
     for (unsigned char c : absolute) {
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                           c == '/' || c == '-' || c == '_' || c == '.' || c == '~' || c == '!' ||
-                           c == '$' || c == '&' || c == '\'' || c == '(' || c == ')' || c == '*' ||
-                           c == '+' || c == ',' || c == ';' || c == '=' || c == ':' || c == '@';
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                           (c >= '0' && c <= '9') || c == '/' || c == '-' || c == '_' || c == '.' ||
+                           c == '~' || c == '!' || c == '$' || c == '&' || c == '\'' || c == '(' ||
+                           c == ')' || c == '*' || c == '+' || c == ',' || c == ';' || c == '=' ||
+                           c == ':' || c == '@';
         if (plain) {
             url.push_back(static_cast<char>(c));
         } else {
@@ -102,19 +112,25 @@ std::string NSURL::absoluteString() const {
     if (relative.empty()) return prefix + std::string(basePath);
     if (relative.starts_with("//")) return (scheme.empty() ? "" : scheme + ":") + relative_;
     if (relative.starts_with('/')) return prefix + removeDotSegments(relative);
-    if (relative.starts_with('?') || relative.starts_with('#')) return prefix + std::string(basePath) + relative_;
+    if (relative.starts_with('?') || relative.starts_with('#'))
+        return prefix + std::string(basePath) + relative_;
     const size_t slash = basePath.rfind('/');
-    std::string merged = (slash == std::string_view::npos ? (authority.empty() ? "" : "/")
-                                                         : std::string(basePath.substr(0, slash + 1))) + relative_;
+    std::string merged =
+        (slash == std::string_view::npos ? (authority.empty() ? "" : "/")
+                                         : std::string(basePath.substr(0, slash + 1))) +
+        relative_;
     return prefix + removeDotSegments(merged);
 }
 
-std::string NSURL::scheme() const { return schemeOf(absoluteString()); }
+std::string NSURL::scheme() const {
+    return schemeOf(absoluteString());
+}
 
 std::string NSURL::path() const {
     const std::string absolute = absoluteString();
     const std::string scheme = schemeOf(absolute);
-    std::string_view rest = std::string_view(absolute).substr(scheme.empty() ? 0 : scheme.size() + 1);
+    std::string_view rest =
+        std::string_view(absolute).substr(scheme.empty() ? 0 : scheme.size() + 1);
     if (rest.starts_with("//")) {
         const size_t end = rest.find('/', 2);
         rest = end == std::string_view::npos ? std::string_view() : rest.substr(end);
@@ -122,8 +138,10 @@ std::string NSURL::path() const {
     rest = rest.substr(0, rest.find_first_of("?#"));
     std::string decoded;
     for (size_t i = 0; i < rest.size(); ++i) {
-        if (rest[i] == '%' && i + 2 < rest.size() + 0 && hexValue(rest[i + 1]) >= 0 && hexValue(rest[i + 2]) >= 0) {
-            decoded.push_back(static_cast<char>(hexValue(rest[i + 1]) * 16 + hexValue(rest[i + 2])));
+        if (rest[i] == '%' && i + 2 < rest.size() + 0 && hexValue(rest[i + 1]) >= 0 &&
+            hexValue(rest[i + 2]) >= 0) {
+            decoded.push_back(
+                static_cast<char>(hexValue(rest[i + 1]) * 16 + hexValue(rest[i + 2])));
             i += 2;
         } else {
             decoded.push_back(rest[i]);
@@ -147,7 +165,8 @@ void NSURL::encodeWithCoder(NSCoder& coder) const {
 bool NSURL::initWithCoder(NSCoder& coder) {
     base_ = coder.decodeObjectOfClass_forKey<NSURL>("NS.base");
     auto relative = coder.decodeObjectOfClass_forKey<NSString>("NS.relative");
-    if (!relative) NSException::raise(NSInvalidUnarchiveOperationException, "URL has no NS.relative string");
+    if (!relative)
+        NSException::raise(NSInvalidUnarchiveOperationException, "URL has no NS.relative string");
     relative_ = relative->UTF8String();
     return true;
 }

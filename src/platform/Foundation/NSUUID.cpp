@@ -34,10 +34,13 @@ std::shared_ptr<NSUUID> NSUUID::initWithUUIDString(std::string_view text) {
             if (c != '-') return nullptr;
             continue;
         }
-        int value = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                  : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+        int value = c >= '0' && c <= '9'   ? c - '0'
+                    : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                    : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                           : -1;
         if (value < 0) return nullptr;
-        bytes[nibble / 2] = static_cast<uint8_t>(bytes[nibble / 2] | (nibble % 2 ? value : value << 4));
+        bytes[nibble / 2] =
+            static_cast<uint8_t>(bytes[nibble / 2] | (nibble % 2 ? value : value << 4));
         ++nibble;
     }
     return initWithUUIDBytes(bytes);

@@ -7,16 +7,18 @@
 #include <array>
 #include <cstddef>
 #include <memory>
-#include <unordered_map>
 #include <stdexcept>
+#include <unordered_map>
 #include <utility>
 
 #include "NSObject.h"
 
 class ObjectKeyedTable {
-public:
+  public:
     // The position stored for an object equal to `key`, or none.
-    const size_t* find(const NSObject& key) const { return const_cast<ObjectKeyedTable*>(this)->findMutable(key); }
+    const size_t* find(const NSObject& key) const {
+        return const_cast<ObjectKeyedTable*>(this)->findMutable(key);
+    }
     // Stores `position` for `key` unless an equal key is there; returns whether it was stored.
     bool insert(const std::shared_ptr<NSObject>& key, size_t position) {
         if (!hashed_) {
@@ -27,7 +29,8 @@ public:
                 return true;
             }
             table_.reserve(2 * kSmallCount);
-            for (size_t i = 0; i < smallCount_; ++i) table_.emplace(Probe{small_[i].object}, small_[i].position);
+            for (size_t i = 0; i < smallCount_; ++i)
+                table_.emplace(Probe{small_[i].object}, small_[i].position);
             hashed_ = true;
         }
         return table_.emplace(Probe{key.get()}, position).second;
@@ -46,7 +49,7 @@ public:
         if (count > kSmallCount) table_.reserve(count);
     }
 
-private:
+  private:
     static constexpr size_t kSmallCount = 8;
 
     size_t* findMutable(const NSObject& key) {
@@ -55,10 +58,12 @@ private:
         return it == table_.end() ? nullptr : &it->second;
     }
 
-    // Equal objects hash alike: hashes are compared first, and isEqual is called only when they match.
+    // Equal objects hash alike: hashes are compared first, and isEqual is called only when they
+    // match.
     size_t* findSmall(const NSObject& key, size_t hash) {
         for (size_t i = 0; i < smallCount_; ++i)
-            if (small_[i].object == &key || (small_[i].hash == hash && small_[i].object->isEqual(key)))
+            if (small_[i].object == &key ||
+                (small_[i].hash == hash && small_[i].object->isEqual(key)))
                 return &small_[i].position;
         return nullptr;
     }
@@ -70,7 +75,9 @@ private:
         size_t operator()(const Probe& p) const { return p.object->hash(); }
     };
     struct Equal {
-        bool operator()(const Probe& a, const Probe& b) const { return a.object->isEqual(*b.object); }
+        bool operator()(const Probe& a, const Probe& b) const {
+            return a.object->isEqual(*b.object);
+        }
     };
     struct SmallEntry {
         const NSObject* object;

@@ -9,11 +9,13 @@ namespace {
 constexpr size_t kMaxIndexedKeyBytes = 256;
 }  // namespace
 
-PropertyListDictionary::PropertyListDictionary(const BinaryPropertyList& list, const ObjectInfo& dictionary)
+PropertyListDictionary::PropertyListDictionary(const BinaryPropertyList& list,
+                                               const ObjectInfo& dictionary)
     : list_(&list), dictionary_(dictionary) {
     if (dictionary.kind != Kind::Dictionary)
-        NSException::raise(NSInvalidArgumentException,
-                           "binary property list: object " + std::to_string(dictionary.ref) + " is not a dictionary");
+        NSException::raise(NSInvalidArgumentException, "binary property list: object " +
+                                                           std::to_string(dictionary.ref) +
+                                                           " is not a dictionary");
 }
 
 std::optional<uint64_t> PropertyListDictionary::lookup(std::string_view key) {
@@ -27,8 +29,10 @@ std::optional<uint64_t> PropertyListDictionary::lookup(std::string_view key) {
             // Only string keys short enough to be asked for can match.
             if (keyObject.kind != Kind::String || keyObject.count > kMaxIndexedKeyBytes) continue;
             std::string_view text;
-            if (keyObject.isUTF16) text = convertedKeys_.emplace_back(list_->stringValue(keyObject));
-            else text = list_->asciiStringView(keyObject);
+            if (keyObject.isUTF16)
+                text = convertedKeys_.emplace_back(list_->stringValue(keyObject));
+            else
+                text = list_->asciiStringView(keyObject);
             index_->emplace(text, list_->valueRef(dictionary_, i));
         }
     }

@@ -19,7 +19,8 @@ std::unique_ptr<BinaryPropertyList> openPropertyList(const NSData& data) {
         std::span<const uint8_t> view(converted->data(), converted->size());
         return std::make_unique<BinaryPropertyList>(std::move(converted), view);
     }
-    NSException::raise(NSInvalidArgumentException, "data is not a property list (neither binary nor XML)");
+    NSException::raise(NSInvalidArgumentException,
+                       "data is not a property list (neither binary nor XML)");
 }
 
 }  // namespace plist

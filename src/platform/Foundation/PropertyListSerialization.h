@@ -1,6 +1,7 @@
 #pragma once
 // Opens property-list bytes of either format as a BinaryPropertyList: binary lists are read in
-// place; XML lists are parsed and converted to binary form in memory, so that one reader serves both.
+// place; XML lists are parsed and converted to binary form in memory, so that one reader serves
+// both.
 
 #include <memory>
 

@@ -11,7 +11,19 @@
 
 namespace plist {
 
-enum class Kind : uint8_t { Null, Boolean, Integer, Real, Date, Data, String, UID, Array, Set, Dictionary };
+enum class Kind : uint8_t {
+    Null,
+    Boolean,
+    Integer,
+    Real,
+    Date,
+    Data,
+    String,
+    UID,
+    Array,
+    Set,
+    Dictionary
+};
 
 // An integer as property lists carry it: signed 64-bit, or unsigned above INT64_MAX (CoreFoundation
 // writes those as 16-byte integers).
@@ -20,9 +32,7 @@ struct Integer {
     bool isUnsigned = false;  // true only for values above INT64_MAX
 
     static Integer fromSigned(int64_t v) { return {static_cast<uint64_t>(v), false}; }
-    static Integer fromUnsigned(uint64_t v) {
-        return {v, v > static_cast<uint64_t>(INT64_MAX)};
-    }
+    static Integer fromUnsigned(uint64_t v) { return {v, v > static_cast<uint64_t>(INT64_MAX)}; }
     int64_t signedValue() const { return static_cast<int64_t>(bits); }
     bool operator==(const Integer&) const = default;
 };
@@ -34,7 +44,8 @@ struct Real {
     bool isFloat32 = false;
 };
 
-// Shared, immutable bytes: `owner` keeps `bytes` alive, so large data is never copied into the tree.
+// Shared, immutable bytes: `owner` keeps `bytes` alive, so large data is never copied into the
+// tree.
 struct Bytes {
     std::shared_ptr<const void> owner;
     std::span<const uint8_t> bytes;
@@ -43,7 +54,7 @@ struct Bytes {
 };
 
 class Value {
-public:
+  public:
     Value() = default;  // null
     static Value boolean(bool v);
     static Value integer(Integer v);
@@ -71,7 +82,7 @@ public:
     const std::vector<std::pair<Value, Value>>& entries() const { return entries_; }
     std::vector<std::pair<Value, Value>>& entries() { return entries_; }
 
-private:
+  private:
     Kind kind_ = Kind::Null;
     union Scalar {
         bool boolean;

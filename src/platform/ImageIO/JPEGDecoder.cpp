@@ -142,7 +142,7 @@ bool cmykThroughProfile(std::span<const uint8_t> profile, bool adobe, const uint
                                                  static_cast<cmsUInt32Number>(profile.size()));
     cmsHPROFILE output =
         cmsOpenProfileFromMemTHR(context, srgb.data(), static_cast<cmsUInt32Number>(srgb.size()));
-    if (input && output && cmsGetColorSpace(input) == cmsSigCmykData) {
+    if (input && output && static_cast<uint32_t>(cmsGetColorSpace(input)) == cmsSigCmykData) {
         cmsHTRANSFORM transform =
             cmsCreateTransformTHR(context, input, adobe ? TYPE_CMYK_8_REV : TYPE_CMYK_8, output,
                                   TYPE_RGB_8, INTENT_PERCEPTUAL, cmsFLAGS_NOCACHE);

@@ -42,9 +42,9 @@ std::unique_ptr<QLSurface> QLSurface::surfaceWithSize(CGSize size, QLOutputForma
         const size_t width = sideOf(size.width * pixelsPerPoint);
         const size_t height = sideOf(size.height * pixelsPerPoint);
         if (!withinLimits(width, height)) return nullptr;
-        auto context = CGBitmapContextCreate(nullptr, width, height, 8, 0,
-                                             CGColorSpaceCreateWithName(kCGColorSpaceSRGB),
-                                             kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Host);
+        auto context = CGBitmapContextCreate(
+            nullptr, width, height, 8, 0, CGColorSpaceCreateWithName(kCGColorSpaceSRGB),
+            kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Host);
         if (!context) return nullptr;
         CGContextScaleCTM(context, pixelsPerPoint, pixelsPerPoint);
         return std::unique_ptr<QLSurface>(new QLSurface(format, nullptr, std::move(context)));
@@ -56,7 +56,8 @@ std::unique_ptr<QLSurface> QLSurface::surfaceWithSize(CGSize size, QLOutputForma
                        ? CGPDFContextCreateWithData(document.get(), mediaBox)
                        : CGSVGContextCreateWithData(document.get(), mediaBox);
     if (!context) return nullptr;
-    return std::unique_ptr<QLSurface>(new QLSurface(format, std::move(document), std::move(context)));
+    return std::unique_ptr<QLSurface>(
+        new QLSurface(format, std::move(document), std::move(context)));
 }
 
 CGImageRef QLSurface::createImage() const {

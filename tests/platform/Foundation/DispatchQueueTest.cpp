@@ -9,6 +9,8 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
+#include <filesystem>
 #include <mutex>
 #include <random>
 #include <stdexcept>
@@ -20,6 +22,7 @@
 
 #include "NSException.h"
 #include "NSLog.h"
+#include "TestSupport.h"
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
@@ -289,4 +292,37 @@ TEST(DispatchQueue, ReleaseFinishesSubmittedWork) {
         EXPECT_TRUE(done.waitFor(7));
         EXPECT_EQ(ran.load(), 10);
     }
+}
+
+// The child of ProcessExitsPromptlyWithItemsInFlight; skipped in ordinary runs.
+TEST(DispatchQueue, ExitChild) {
+    if (!std::getenv("VANTLER_DISPATCH_EXIT_CHILD")) GTEST_SKIP() << "runs only as a child process";
+    // Process-wide queues are never destroyed, as the mipmap queue is not; the counter too, since
+    // their items still use it while the process exits.
+    static const auto& concurrent =
+        *new dispatch_queue_t(dispatch_queue_create("Mipmap Queue", DISPATCH_QUEUE_CONCURRENT));
+    static const auto& serial =
+        *new dispatch_queue_t(dispatch_queue_create("Exit Serial", DISPATCH_QUEUE_SERIAL));
+    static Counter* const started = new Counter;
+    const auto longItem = [] {
+        started->add();
+        std::this_thread::sleep_for(10min);
+    };
+    for (int i = 0; i < 8; ++i) dispatch_async(concurrent, longItem);
+    dispatch_barrier_async(concurrent, [] {});
+    dispatch_async(serial, longItem);
+    dispatch_async(dispatch_get_main_queue(), longItem);  // never drained
+    ASSERT_TRUE(started->waitFor(3));  // workers of both queues are busy as main returns
+}
+
+// Returning from main with items running on process-wide queues ends the process at once, with
+// status 0: a thumbnailer must not hang on the work of a request it has answered.
+TEST(DispatchQueue, ProcessExitsPromptlyWithItemsInFlight) {
+    setenv("VANTLER_DISPATCH_EXIT_CHILD", "1", 1);
+    const auto start = Clock::now();
+    const auto result = test::run({std::filesystem::read_symlink("/proc/self/exe").string(),
+                                   "--gtest_filter=DispatchQueue.ExitChild"});
+    unsetenv("VANTLER_DISPATCH_EXIT_CHILD");
+    EXPECT_EQ(result.exitStatus, 0) << result.standardOutput << result.standardError;
+    EXPECT_LT(Clock::now() - start, kPatience);
 }

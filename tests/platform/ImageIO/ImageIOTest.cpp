@@ -105,13 +105,14 @@ TEST(ImageDecoding, EveryCodecPath) {
 }
 
 // The files at each limit decode and those one past it are refused; so is the fuzzer's PNG of
-// many text chunks, which once made libpng hold ~170 MB of text before failing.
+// many text chunks, which once made libpng hold ~170 MB of text before failing. A profile whose
+// connection space is no signature at all is refused, and the picture decodes without it.
 TEST(ImageDecodingLimits, FilesAtTheLimitAndOnePast) {
     const std::pair<const char*, bool> cases[] = {
         {"limit-width-32767.png", true},        {"limit-width-32768.png", false},
         {"limit-pixels-10000x10000.png", true}, {"limit-pixels-10001x10000.png", false},
         {"jpeg-scans-500.jpg", true},           {"jpeg-scans-501.jpg", false},
-        {"fuzz-many-text-chunks.png", false},
+        {"fuzz-many-text-chunks.png", false},   {"fuzz-icc-invalid-connection-space.jpg", true},
     };
     for (const auto& [file, decodes] : cases)
         EXPECT_EQ(decodeFile(file) != nullptr, decodes) << file;
