@@ -120,6 +120,7 @@ TEST(VantlerQL, RenderOneFile) {
         {{"preview", plain, "-o", out, "--generator", vantler}, plain + ": keyed archive: no $version entry"},
         {{"thumbnail", real("none", {}), "-o", out, "--generator", vantler}, folder.string() + "/none: the document has no screens"},
         {{"thumbnail", doc("nothing"), "-o", out}, folder.string() + "/nothing: nothing was drawn"},
+        {{"thumbnail", folder.string() + "/absent", "-o", out}, folder.string() + "/absent: No such file or directory"},
         {{"thumbnail", drawn, "-o", noFolder}, drawn + ": " + noFolder + ": No such file or directory"},
         {{"thumbnail", drawn, "-o", out, "--generator", noInterface}, "cannot load the generator: " + noInterface + " does not offer the generator callbacks interface"},
         // clang-format on

@@ -21,6 +21,8 @@ int renderOneFile(const RenderCommandLine& commandLine) {
         QLGeneratorHost::hostWithPath_error(generatorPlugInPath(commandLine.generator), &error);
     if (!host) return failure("cannot load the generator", error);
 
+    if (const auto reason = unreadableDocumentReason(file); !reason.empty())
+        return failure(file, reason);
     const QLRequestOptions options = commandLine.requestOptions();
     const QLRequestResult result = commandLine.kind == RequestKind::Thumbnail
                                        ? host->generateThumbnail(file, options)

@@ -6,14 +6,14 @@
 // folder is writable. So nothing here writes a temporary file or reads anything but the document,
 // the generator plug-in and the libraries under the program's own prefix.
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <variant>
 #include <vector>
 
@@ -50,14 +50,13 @@ std::string secondsText(double seconds) {
 
 // Why the document at `path` cannot be read before the generator is asked, or empty.
 std::string unreadableReason(const std::string& path, uint64_t maxFileSize) {
-    struct stat status {};
-    if (stat(path.c_str(), &status) != 0) return std::strerror(errno);
-    // A FIFO or a device would block or never end; only a file has a size to check.
-    if (!S_ISREG(status.st_mode)) return "not a regular file";
-    if (uint64_t(status.st_size) > maxFileSize)
-        return "the file has " + std::to_string(status.st_size) +
-               " bytes, more than the limit of " + std::to_string(maxFileSize) +
-               " (--max-file-size)";
+    if (auto reason = unreadableDocumentReason(path); !reason.empty()) return reason;
+    std::error_code failed;
+    const uint64_t size = std::filesystem::file_size(path, failed);
+    if (failed) return failed.message();
+    if (size > maxFileSize)
+        return "the file has " + std::to_string(size) + " bytes, more than the limit of " +
+               std::to_string(maxFileSize) + " (--max-file-size)";
     return {};
 }
 
