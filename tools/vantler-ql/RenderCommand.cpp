@@ -16,13 +16,14 @@ int failure(const std::string& subject, const std::string& reason) {
 
 int renderOneFile(const RenderCommandLine& commandLine) {
     const std::string& file = commandLine.files.front();
+    // Checked first: a missing document needs no plug-in loaded to be named.
+    if (const auto reason = unreadableDocumentReason(file); !reason.empty())
+        return failure(file, reason);
     std::string error;
     const auto host =
         QLGeneratorHost::hostWithPath_error(generatorPlugInPath(commandLine.generator), &error);
     if (!host) return failure("cannot load the generator", error);
 
-    if (const auto reason = unreadableDocumentReason(file); !reason.empty())
-        return failure(file, reason);
     const QLRequestOptions options = commandLine.requestOptions();
     const QLRequestResult result = commandLine.kind == RequestKind::Thumbnail
                                        ? host->generateThumbnail(file, options)
