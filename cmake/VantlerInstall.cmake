@@ -1,10 +1,10 @@
-# What `cmake --install` puts where: the programs in bin/, every shared library and the generator
-# plug-in in <libdir>/vantler/ (VANTLER_INSTALL_LIBDIR, which the programs' run path and plug-in
+# What `cmake --install` puts where: the programs in bin/, the library, the generator plug-in and
+# the library's modules in <libdir>/vantler/ (VANTLER_INSTALL_LIBDIR, which the programs' run path and plug-in
 # path name relative to their own folder, so that an installed tree works wherever it is unpacked:
 # DESTDIR, a sandbox's /usr),
 # and the desktop integration: the thumbnailer entry and the MIME type of Vantler documents.
 # Included at the end of the top CMakeLists.txt, once every target exists; targets that a build
-# leaves out (tools/, a model library not yet written) are skipped.
+# leaves out are skipped.
 
 foreach(program vantler-ql vantler-thumbnailer)
     if(TARGET ${program})
@@ -12,14 +12,11 @@ foreach(program vantler-ql vantler-thumbnailer)
     endif()
 endforeach()
 
-foreach(library VantlerFoundation VantlerCoreGraphics VantlerImageIO VantlerCoreText VantlerAppKit
-                VantlerAVFoundation VantlerQuickLookHost VantlerUtilities VantlerCore Vantler
-                VantlerQuickLook)
+# The library, the generator plug-in, and the modules the library loads on demand
+# (LoadableModule.h finds them beside the library).
+foreach(library Vantler VantlerQuickLook VantlerMedia VantlerText VantlerImageCodecs)
     if(TARGET ${library})
-        get_target_property(type ${library} TYPE)
-        if(type STREQUAL "SHARED_LIBRARY" OR type STREQUAL "MODULE_LIBRARY")
-            install(TARGETS ${library} LIBRARY DESTINATION ${VANTLER_INSTALL_LIBDIR})
-        endif()
+        install(TARGETS ${library} LIBRARY DESTINATION ${VANTLER_INSTALL_LIBDIR})
     endif()
 endforeach()
 

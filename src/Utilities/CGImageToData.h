@@ -20,6 +20,8 @@
 #include "CGColorSpace.h"
 #include "CGImage.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 class NSData;
 class NSString;
 
@@ -65,3 +67,5 @@ std::shared_ptr<NSData> CGImageConvertToPNGData(const CGImageRef& image);
 // first with the default byte order (bytes A R G B), drawn through a bitmap context (colours
 // matched from the image's space); null for a null image or when the context cannot be made.
 CGImageRef createDecodedCGImage(const CGImageRef& image);
+
+#pragma GCC visibility pop

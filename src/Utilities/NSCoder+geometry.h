@@ -33,6 +33,8 @@
 #include "CGColor.h"
 #include "CGGeometry.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 class NSCoder;
 class NSData;
 
@@ -75,3 +77,5 @@ CGRect decodeCGRectForKey(NSCoder& coder, std::string_view key);
 // A snapshot of the list, in order: the distinct profile data objects written so far by the
 // process.
 std::vector<std::shared_ptr<const NSData>> colorProfileCacheEntries();
+
+#pragma GCC visibility pop

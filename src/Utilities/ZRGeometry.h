@@ -15,6 +15,8 @@
 
 #include "CGGeometry.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 // ---- Scalars
 // r / π × 180, dividing by π first (π = 3.141592653589793).
 CGFloat radToDeg(CGFloat radians);
@@ -110,3 +112,5 @@ CGSize CGSizePad(CGSize size, CGFloat amount);
 CGPoint CGSizeToPoint(CGSize size);
 // width·height.
 CGFloat CGSizeGetArea(CGSize size);
+
+#pragma GCC visibility pop

@@ -12,6 +12,8 @@
 #include "CGImage.h"
 #include "VTLayer.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 // Given the content layer whose image is about to be drawn, another
 // image, or null for the layer's own.
 using VTLayerImageProvider = std::function<CGImageRef(const VTLayer&)>;
@@ -25,3 +27,5 @@ void drawInContext(const VTLayer& layer, const CGContextRef& context);
 void CGContextDrawVTLayerHierarchy(const CGContextRef& context, const VTLayer& layer,
                                    const VTLayerImageProvider& provider,
                                    bool ignoreComponentScreens);
+
+#pragma GCC visibility pop

@@ -10,6 +10,8 @@
 #include "CGGeometry.h"
 #include "NSObject.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 // Curve type: a signed 64-bit integer, 0 "No Animation" to 7 "Default". Any other number
 // is "unknown animation type" with the points of "Ease In".
 using VTAnimationType = int64_t;
@@ -86,3 +88,5 @@ class VTAnimationCurve : public NSObject {
     VTAnimationType type_ = 0;
     VTControlPoints points_{};
 };
+
+#pragma GCC visibility pop

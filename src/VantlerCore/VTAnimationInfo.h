@@ -9,6 +9,8 @@
 #include "NSObject.h"
 #include "VTAnimationCurve.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 class VTAnimationInfo : public NSObject {
   public:
     NS_CLASS_RECORD("VTAnimationInfo", NSObject::objcClass())
@@ -79,3 +81,5 @@ class VTAnimationInfo : public NSObject {
     double springConstant_ = kDefaultSpringConstant;
     double springFriction_ = kDefaultSpringFriction;
 };
+
+#pragma GCC visibility pop

@@ -1,4 +1,6 @@
 #pragma once
+
+#pragma GCC visibility push(default)  // exported from libVantler
 // Decoding makes objects through the unarchiver's class registry, which maps the class name an
 // archive records ("VTAnimationInfo") to a factory of empty instances (decoding is two-step: make,
 // then fill). A name that is not registered cannot be decoded, so every archivable model class of
@@ -9,3 +11,5 @@
 // runs once per process; later calls return at once. Thread-safe: concurrent first calls wait for
 // the one that registers.
 void VTRegisterArchivableClasses();
+
+#pragma GCC visibility pop

@@ -24,6 +24,8 @@
 #include "NSURL.h"
 #include "NSUUID.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 class AVURLAsset;
 class NSCoder;
 class NSImage;
@@ -194,3 +196,5 @@ CGImageRef NSImageCGImage(const NSImage& image);
 // pixels (a bitmap below 2 in either dimension has entry 0 only), or early at the last level made
 // should a bitmap context fail.
 std::optional<VTMipmapLevels> generateMipmaps(const CGImageRef& image);
+
+#pragma GCC visibility pop

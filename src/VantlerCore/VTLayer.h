@@ -9,6 +9,8 @@
 #include "CGGeometry.h"
 #include "NSObject.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 class VTLayer : public NSObject {
   public:
     NS_CLASS_RECORD("VTLayer", NSObject::objcClass())
@@ -33,3 +35,5 @@ class VTLayer : public NSObject {
     CGSize size_ = CGSizeZero;
     CGColorRef backgroundColor_;
 };
+
+#pragma GCC visibility pop

@@ -16,6 +16,8 @@
 #include "CGColorSpace.h"
 #include "CGGeometry.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 // Property number: a signed 64-bit integer naming one layer property, 1 to 37; 8, 13, 15
 // to 18, 20 and 21 are unassigned and 0 stands for no property. Every other value is outside the
 // catalogue. The name follows the operations that take it (`stringForValueType`,
@@ -112,3 +114,5 @@ uint8_t interpolateByte(uint32_t from, uint32_t to, double t);
 // The packed colour whose red, green, blue and alpha are each interpolateByte of the two inputs'
 // channels; the upper 32 bits of the result are zero (those of the inputs are ignored).
 double interpolateDoubleColors(double from, double to, double t);
+
+#pragma GCC visibility pop

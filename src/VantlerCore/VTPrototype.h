@@ -14,6 +14,8 @@
 #include "NSURL.h"
 #include "VTScreen.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 // The one error a document that cannot be read gives.
 inline constexpr const char* VTDocumentErrorDomain = "com.orlenwade.vantler.error";
 inline constexpr int64_t VTDocumentReadErrorCode = -1;
@@ -60,3 +62,5 @@ class VTPrototype : public NSObject {
     std::vector<std::shared_ptr<VTPrototype>> symbols_;  // an ordered set: each component once
     bool prefersMouseCursor_ = false;
 };
+
+#pragma GCC visibility pop

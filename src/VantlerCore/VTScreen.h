@@ -7,6 +7,8 @@
 
 #include "VTLayer.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 class VTPrototype;
 
 class VTScreen : public VTLayer {
@@ -24,3 +26,5 @@ class VTScreen : public VTLayer {
   private:
     std::weak_ptr<VTPrototype> prototype_;
 };
+
+#pragma GCC visibility pop

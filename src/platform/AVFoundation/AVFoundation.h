@@ -14,6 +14,8 @@
 #include "NSError.h"
 #include "NSURL.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 // ---- CoreMedia time
 enum CMTimeFlags : uint32_t {
     kCMTimeFlags_Valid = 1u << 0,
@@ -134,3 +136,5 @@ class AVAssetImageGenerator {
     CMTime toleranceBefore_;
     CMTime toleranceAfter_;
 };
+
+#pragma GCC visibility pop

@@ -9,6 +9,8 @@
 
 #include "NSURL.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 // The type identifier of the file at a file URL ("public.mpeg-4", "com.apple.quicktime-movie",
 // "public.mp3", ..., "public.png" and the other types of ImageIO's reader, "public.data" for
 // other or empty content), or none when the URL is not a file URL or names no readable regular
@@ -23,3 +25,5 @@ std::optional<std::string> NSURLTypeIdentifierForURL(const NSURL& url);
 // macOS's declarations of the media and image types (UTType.cpp); an undeclared type conforms to
 // itself only.
 bool UTTypeConformsToType(const std::string& type, const std::string& conformsTo);
+
+#pragma GCC visibility pop

@@ -24,6 +24,8 @@
 #include "NSDictionary.h"
 #include "NSString.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 extern const std::shared_ptr<NSString> NSFontAttributeName;
 extern const std::shared_ptr<NSString> NSForegroundColorAttributeName;
 extern const std::shared_ptr<NSString> NSParagraphStyleAttributeName;
@@ -83,3 +85,5 @@ class NSMutableAttributedString : public NSAttributedString {
     // theirs. A range that reaches past the end is cut at the end.
     void setAttributes_range(std::shared_ptr<NSDictionary> attributes, NSRange range);
 };
+
+#pragma GCC visibility pop

@@ -7,6 +7,8 @@
 #include "CGColor.h"
 #include "NSObject.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 class NSColor : public NSObject {
   public:
     NS_CLASS_RECORD("NSColor", NSObject::objcClass())
@@ -21,3 +23,5 @@ class NSColor : public NSObject {
   private:
     CGColorRef color_;
 };
+
+#pragma GCC visibility pop

@@ -15,6 +15,8 @@
 #include "CTFont.h"
 #include "NSObject.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 class NSFont : public NSObject {
   public:
     NS_CLASS_RECORD("NSFont", NSObject::objcClass())
@@ -43,3 +45,5 @@ class NSFont : public NSObject {
   private:
     CTFontRef font_;  // never null
 };
+
+#pragma GCC visibility pop

@@ -11,6 +11,8 @@
 #include "NSObject.h"
 #include "NSURL.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 class NSDictionary;
 class NSGraphicsContext;
 
@@ -40,3 +42,5 @@ class NSImage : public NSObject {
     CGImageRef image_;
     CGSize size_ = CGSizeZero;
 };
+
+#pragma GCC visibility pop

@@ -9,6 +9,8 @@
 #include "CTParagraphStyle.h"
 #include "NSObject.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 enum NSTextAlignment : int64_t {
     NSTextAlignmentLeft = kCTTextAlignmentLeft,
     NSTextAlignmentRight = kCTTextAlignmentRight,
@@ -55,3 +57,5 @@ class NSMutableParagraphStyle : public NSParagraphStyle {
     void setAlignment(NSTextAlignment alignment) { alignment_ = alignment; }
     void setLineBreakMode(NSLineBreakMode mode) { lineBreakMode_ = mode; }
 };
+
+#pragma GCC visibility pop

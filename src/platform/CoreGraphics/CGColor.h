@@ -16,6 +16,8 @@
 #include "CGColorSpace.h"
 #include "CGGeometry.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 class NSDictionary;
 
 class CGColor;  // opaque; defined in CGColor.cpp
@@ -70,3 +72,5 @@ bool CGColorEqualToColor(const CGColorRef& a, const CGColorRef& b);
 // components pass through unchanged. A null colour, or one lcms2 cannot match, paints transparent
 // black {0, 0, 0, 0} (nothing visible is drawn).
 std::array<CGFloat, 4> CGColorGetSRGBComponentsForDrawing(const CGColorRef& color);
+
+#pragma GCC visibility pop

@@ -25,6 +25,8 @@
 #include <span>
 #include <string_view>
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 class NSData;
 class NSString;
 
@@ -125,3 +127,5 @@ CGColorSpaceModel CGColorSpaceGetModel(const CGColorSpaceRef& space);
 // True for kCGColorSpaceExtendedSRGB and kCGColorSpaceExtendedLinearSRGB, whose components may lie
 // outside 0…1 (the extended sRGB curve is mirrored for negative values and continues above 1).
 bool CGColorSpaceUsesExtendedRange(const CGColorSpaceRef& space);
+
+#pragma GCC visibility pop

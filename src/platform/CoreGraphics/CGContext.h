@@ -33,6 +33,8 @@
 #include "CGImage.h"
 #include "CGPath.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 class CGContext;  // opaque; defined in CGContextPrivate.h for the CoreGraphics sources
 using CGContextRef = std::shared_ptr<CGContext>;
 class NSDictionary;
@@ -216,3 +218,5 @@ void CGContextDrawImage(const CGContextRef& context, CGRect rect, const CGImageR
 // Brings a bitmap context's bytes up to date with what was drawn (as CGBitmapContextGetData does);
 // writes a vector context's pending output.
 void CGContextFlush(const CGContextRef& context);
+
+#pragma GCC visibility pop

@@ -12,6 +12,8 @@
 #include <iosfwd>
 #include <limits>
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 using CGFloat = double;
 
 struct CGPoint {
@@ -171,3 +173,5 @@ std::ostream& operator<<(std::ostream& stream, const CGSize& size);
 std::ostream& operator<<(std::ostream& stream, const CGRect& rect);
 std::ostream& operator<<(std::ostream& stream, const CGAffineTransform& t);
 std::ostream& operator<<(std::ostream& stream, const NSEdgeInsets& insets);
+
+#pragma GCC visibility pop

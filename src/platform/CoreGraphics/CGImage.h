@@ -35,6 +35,8 @@
 
 #include "CGColorSpace.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 class NSData;
 
 // ---- Bitmap info (CoreGraphics' values)
@@ -128,3 +130,5 @@ CGDataProviderRef CGImageGetDataProvider(const CGImageRef& image);
 // The image's bytes, rows bytesPerRow apart, first row first; empty for a null image. Valid while
 // the image lives.
 std::span<const uint8_t> CGImageGetBytes(const CGImageRef& image);
+
+#pragma GCC visibility pop

@@ -12,6 +12,8 @@
 #include "CGColorSpace.h"
 #include "CGImage.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 class NSData;
 
 namespace CoreGraphicsPrivate {
@@ -121,3 +123,5 @@ CGImageRef makeImage(size_t width, size_t height, size_t bitsPerPixel, size_t by
 bool sizeWithinLimits(size_t width, size_t height);
 
 }  // namespace CoreGraphicsPrivate
+
+#pragma GCC visibility pop

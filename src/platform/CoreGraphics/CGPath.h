@@ -12,6 +12,8 @@
 
 #include "CGGeometry.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 class CGPath;  // opaque; defined in CGPathPrivate.h for the CoreGraphics sources
 using CGPathRef = std::shared_ptr<const CGPath>;
 using CGMutablePathRef = std::shared_ptr<CGPath>;
@@ -65,3 +67,5 @@ bool CGPathIsEmpty(const CGPathRef& path);
 // The smallest rectangle holding every point of the path, control points included (CoreGraphics'
 // definition); the null rectangle for an empty or null path.
 CGRect CGPathGetBoundingBox(const CGPathRef& path);
+
+#pragma GCC visibility pop

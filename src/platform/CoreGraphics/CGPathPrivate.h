@@ -7,6 +7,8 @@
 
 #include "CGPath.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 class CGPath {
   public:
     struct Element {
@@ -39,3 +41,5 @@ class CGPath {
     CGPoint current;
     CGPoint subpathStart;
 };
+
+#pragma GCC visibility pop

@@ -13,6 +13,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 namespace CoreGraphicsPrivate {
 
 // The half widths of the three boxes for a Gaussian of `sigma` pixels (0, 0, 0 for sigma ≤ 0.4
@@ -25,3 +27,5 @@ std::array<size_t, 3> shadowBoxRadii(double sigma);
 void blurShadowAlpha(uint8_t* pixels, size_t width, size_t height, size_t stride, double sigma);
 
 }  // namespace CoreGraphicsPrivate
+
+#pragma GCC visibility pop

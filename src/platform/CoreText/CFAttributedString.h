@@ -18,6 +18,8 @@
 #include "CTParagraphStyle.h"
 #include "NSObject.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 // CoreFoundation's index and range: positions in UTF-16 code units, as every CoreText range counts.
 using CFIndex = int64_t;
 struct CFRange {
@@ -49,3 +51,5 @@ class CFAttributedString : public NSObject {
     virtual std::vector<StyleRun> styleRuns() const = 0;
 };
 using CFAttributedStringRef = std::shared_ptr<const CFAttributedString>;
+
+#pragma GCC visibility pop

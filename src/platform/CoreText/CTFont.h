@@ -18,6 +18,8 @@
 
 #include "CGGeometry.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 class CTFont;  // opaque; defined in CTFontPrivate.h for the CoreText sources
 using CTFontRef = std::shared_ptr<const CTFont>;
 
@@ -52,3 +54,5 @@ CGFloat CTFontGetSize(const CTFontRef& font);
 CGFloat CTFontGetAscent(const CTFontRef& font);
 CGFloat CTFontGetDescent(const CTFontRef& font);
 CGFloat CTFontGetLeading(const CTFontRef& font);
+
+#pragma GCC visibility pop

@@ -20,6 +20,8 @@
 #include "CGPath.h"
 #include "CTLine.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 class CTFrame;  // opaque; defined in CTFramePrivate.h for the CoreText sources
 using CTFrameRef = std::shared_ptr<const CTFrame>;
 
@@ -39,3 +41,5 @@ CGPathRef CTFrameGetPath(const CTFrameRef& frame);
 // one element of the context (with its clip, alpha and shadow). A text matrix that cannot be
 // inverted draws nothing.
 void CTFrameDraw(const CTFrameRef& frame, const CGContextRef& context);
+
+#pragma GCC visibility pop

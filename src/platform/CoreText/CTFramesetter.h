@@ -12,6 +12,8 @@
 #include "CGPath.h"
 #include "CTFrame.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 class NSDictionary;
 
 class CTFramesetter;  // opaque; defined in CTFramesetter.cpp
@@ -29,3 +31,5 @@ CTFramesetterRef CTFramesetterCreateWithAttributedString(const CFAttributedStrin
 // framesetter or path, a range starting before 0, or a path whose box is empty or not finite.
 CTFrameRef CTFramesetterCreateFrame(const CTFramesetterRef& framesetter, CFRange stringRange,
                                     const CGPathRef& path, const NSDictionary* frameAttributes);
+
+#pragma GCC visibility pop

@@ -8,6 +8,8 @@
 #include "CFAttributedString.h"
 #include "CGGeometry.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 class CTLine;  // opaque; defined in CTLinePrivate.h for the CoreText sources
 using CTLineRef = std::shared_ptr<const CTLine>;
 
@@ -21,3 +23,5 @@ double CTLineGetTypographicBounds(const CTLineRef& line, CGFloat* ascent, CGFloa
                                   CGFloat* leading);
 // The characters of the string the line shows (UTF-16), a paragraph's last line with its separator.
 CFRange CTLineGetStringRange(const CTLineRef& line);
+
+#pragma GCC visibility pop

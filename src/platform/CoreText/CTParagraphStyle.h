@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 enum CTTextAlignment : uint8_t {
     kCTTextAlignmentLeft = 0,
     kCTTextAlignmentRight = 1,
@@ -21,3 +23,5 @@ enum CTLineBreakMode : uint8_t {
     kCTLineBreakByTruncatingTail = 4,
     kCTLineBreakByTruncatingMiddle = 5,
 };
+
+#pragma GCC visibility pop

@@ -4,6 +4,8 @@
 
 #include <cstddef>
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 namespace CoreTextLimits {
 
 // CoreText's size for a font asked for at 0 points (CTFontCreateWithName); a negative or NaN size
@@ -36,3 +38,5 @@ inline constexpr size_t kParagraphChunkBytes = 16u << 10;
 inline constexpr double kMaxGlyphBitmapPixels = 512;
 
 }  // namespace CoreTextLimits
+
+#pragma GCC visibility pop

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 namespace ArchiveLimits {
 
 // Apple's CoreFoundation refuses property lists nested deeper than this on macOS
@@ -37,3 +39,5 @@ inline constexpr uint64_t kMaxXMLPropertyListBytes = 256ull << 20;  // 256 MiB
 inline constexpr uint64_t kMaxXMLTags = 2'000'000;
 
 }  // namespace ArchiveLimits
+
+#pragma GCC visibility pop

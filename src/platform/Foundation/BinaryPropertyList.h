@@ -16,6 +16,8 @@
 
 #include "PropertyListValue.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 namespace plist {
 
 // One object of the object table whose extent has been checked.
@@ -78,3 +80,5 @@ class BinaryPropertyList {
 void appendUTF16AsUTF8(std::string& out, const uint16_t* units, size_t count);
 
 }  // namespace plist
+
+#pragma GCC visibility pop

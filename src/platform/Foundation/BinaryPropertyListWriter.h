@@ -12,8 +12,12 @@
 
 #include "PropertyListValue.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 namespace plist {
 
 std::vector<uint8_t> writeBinaryPropertyList(const Value& root);
 
 }  // namespace plist
+
+#pragma GCC visibility pop

@@ -47,6 +47,8 @@
 #include <memory>
 #include <string>
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 struct dispatch_queue_s;  // defined in DispatchQueue.cpp
 using dispatch_queue_t = std::shared_ptr<dispatch_queue_s>;
 
@@ -98,3 +100,5 @@ size_t dispatchMainQueueWaitAndDrain(std::chrono::steady_clock::time_point deadl
 //     ASSERT_TRUE(dispatchMainQueueRunUntil([&] { return answered; }, now + 10s));
 bool dispatchMainQueueRunUntil(const std::function<bool()>& done,
                                std::chrono::steady_clock::time_point deadline);
+
+#pragma GCC visibility pop

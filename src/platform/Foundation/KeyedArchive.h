@@ -15,6 +15,8 @@
 #include "BinaryPropertyList.h"
 #include "NSData.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 struct KeyedArchiveClass {
     std::string name;                  // $classname
     std::vector<std::string> classes;  // $classes: the class, its superclasses, the root class
@@ -71,3 +73,5 @@ class KeyedArchive {
     std::unordered_map<uint64_t, uint64_t> classUIDs_;
     uint64_t charged_ = 0;
 };
+
+#pragma GCC visibility pop

@@ -7,6 +7,8 @@
 
 #include "NSObject.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 class NSArray : public NSObject {
   public:
     NS_CLASS_RECORD("NSArray", NSObject::objcClass())
@@ -50,3 +52,5 @@ class NSMutableArray : public NSArray {
 // Element-wise isEqual of two object lists; shared by the collection classes.
 bool objectListsAreEqual(const std::vector<std::shared_ptr<NSObject>>& a,
                          const std::vector<std::shared_ptr<NSObject>>& b);
+
+#pragma GCC visibility pop

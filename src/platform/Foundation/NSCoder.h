@@ -14,6 +14,8 @@
 #include "NSException.h"
 #include "NSObject.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 // The key under which the root object is stored in $top.
 inline constexpr const char* NSKeyedArchiveRootObjectKey = "root";
 
@@ -80,3 +82,5 @@ class NSCoder {
     [[noreturn]] void raiseUnexpectedClass(std::string_view key, const NSObject& object,
                                            const NSClass& expected) const;
 };
+
+#pragma GCC visibility pop

@@ -10,6 +10,8 @@
 
 #include "NSObject.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 class NSURL;
 
 // NSDataReadingOptions
@@ -80,3 +82,5 @@ class NSMutableData : public NSData {
   private:
     std::vector<uint8_t> storage_;
 };
+
+#pragma GCC visibility pop

@@ -6,6 +6,8 @@
 
 #include "NSObject.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 class NSDate : public NSObject {
   public:
     NS_CLASS_RECORD("NSDate", NSObject::objcClass())
@@ -29,3 +31,5 @@ class NSDate : public NSObject {
   private:
     double seconds_ = 0;
 };
+
+#pragma GCC visibility pop

@@ -9,6 +9,8 @@
 #include "NSObject.h"
 #include "ObjectKeyedTable.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 class NSDictionary : public NSObject {
   public:
     using Entry = std::pair<std::shared_ptr<NSObject>, std::shared_ptr<NSObject>>;
@@ -47,3 +49,5 @@ class NSMutableDictionary : public NSDictionary {
     }
     using NSDictionary::setObject_forKey;
 };
+
+#pragma GCC visibility pop

@@ -10,6 +10,8 @@
 #include "NSDictionary.h"
 #include "NSString.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 // User-information keys, as Foundation spells them.
 inline constexpr const char* NSLocalizedDescriptionKey = "NSLocalizedDescription";
 inline constexpr const char* NSLocalizedFailureReasonErrorKey = "NSLocalizedFailureReason";
@@ -48,3 +50,5 @@ class NSError : public NSObject {
     int64_t code_ = 0;
     std::shared_ptr<const NSDictionary> userInfo_;
 };
+
+#pragma GCC visibility pop

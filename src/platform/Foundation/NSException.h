@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <string>
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 // Exception names, as Foundation spells them.
 inline constexpr const char* NSInvalidArgumentException = "NSInvalidArgumentException";
 inline constexpr const char* NSInvalidUnarchiveOperationException =
@@ -28,3 +30,5 @@ class NSException : public std::runtime_error {
     std::string name_;
     std::string reason_;
 };
+
+#pragma GCC visibility pop

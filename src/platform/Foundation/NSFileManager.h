@@ -11,6 +11,8 @@
 #include "NSObject.h"
 #include "NSURL.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 inline constexpr const char* NSCocoaErrorDomain = "NSCocoaErrorDomain";
 // Foundation's NSCocoaErrorDomain codes for file operations.
 inline constexpr int64_t NSFileNoSuchFileError = 4;
@@ -57,3 +59,5 @@ class NSFileManager : public NSObject {
     // The same for a file URL; a URL of another scheme fails with NSFileWriteUnknownError.
     bool removeItemAtURL_error(const NSURL& URL, std::shared_ptr<NSError>* error) const;
 };
+
+#pragma GCC visibility pop

@@ -18,6 +18,8 @@
 #include "NSData.h"
 #include "PropertyListValue.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 class NSKeyedArchiver : public NSCoder {
   public:
     // The archive is written into `data` (replacing its bytes) by finishEncoding.
@@ -76,3 +78,5 @@ class NSKeyedArchiver : public NSCoder {
     std::unordered_map<const NSClass*, uint64_t> classUIDs_;
     bool finished_ = false;
 };
+
+#pragma GCC visibility pop

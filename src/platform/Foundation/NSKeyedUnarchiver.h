@@ -28,6 +28,8 @@
 #include "NSData.h"
 #include "PropertyListDictionary.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 class NSKeyedUnarchiver : public NSCoder {
   public:
     using ClassFactory = std::function<std::shared_ptr<NSObject>()>;
@@ -109,3 +111,5 @@ class NSKeyedUnarchiver : public NSCoder {
     std::unordered_map<const KeyedArchiveClass*, RegisteredClass> factories_;
     bool finished_ = false;
 };
+
+#pragma GCC visibility pop

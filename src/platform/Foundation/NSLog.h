@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 using NSLogSink = std::function<void(const std::string& line)>;
 
 void NSLog(const std::string& line);
@@ -12,3 +14,5 @@ void NSLog(const std::string& line);
 // Installs a sink for the calling process and returns the previous one; an empty sink restores
 // stderr.
 NSLogSink NSLogSetSink(NSLogSink sink);
+
+#pragma GCC visibility pop

@@ -5,6 +5,8 @@
 
 #include "NSObject.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 class NSNull : public NSObject {
   public:
     NS_CLASS_RECORD("NSNull", NSObject::objcClass())
@@ -18,3 +20,5 @@ class NSNull : public NSObject {
     }
     size_t hash() const override { return 0; }
 };
+
+#pragma GCC visibility pop

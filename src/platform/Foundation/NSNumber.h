@@ -7,6 +7,8 @@
 
 #include "NSObject.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 class NSNumber : public NSObject {
   public:
     enum class Type { Bool, Integer, UnsignedInteger, Float, Double };
@@ -37,3 +39,5 @@ class NSNumber : public NSObject {
     uint64_t bits_ = 0;  // the integer's two's complement, or the bool
     double real_ = 0;    // a float is kept widened, which is exact
 };
+
+#pragma GCC visibility pop

@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 class NSCoder;
 
 struct NSClass {
@@ -61,3 +63,5 @@ inline bool isKindOfClass(const NSObject& object, const NSClass& cls) {
         if (c == &cls) return true;
     return false;
 }
+
+#pragma GCC visibility pop

@@ -7,6 +7,8 @@
 
 #include "NSObject.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 class NSProcessInfo : public NSObject {
   public:
     NS_CLASS_RECORD("NSProcessInfo", NSObject::objcClass())
@@ -22,3 +24,5 @@ class NSProcessInfo : public NSObject {
     // Thread-safe.
     std::string globallyUniqueString() const;
 };
+
+#pragma GCC visibility pop

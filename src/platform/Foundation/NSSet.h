@@ -9,6 +9,8 @@
 #include "NSObject.h"
 #include "ObjectKeyedTable.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 // What a set and an ordered set share: their members, in the order they were added, with lookup by
 // value. It has no class record of its own, so an archive never names it.
 class DistinctObjectCollection : public NSObject {
@@ -86,3 +88,5 @@ class NSMutableOrderedSet : public NSOrderedSet {
     }
     void addObject(std::shared_ptr<NSObject> object) { addMember(std::move(object)); }
 };
+
+#pragma GCC visibility pop

@@ -8,6 +8,8 @@
 
 #include "NSObject.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 class NSString : public NSObject {
   public:
     NS_CLASS_RECORD("NSString", NSObject::objcClass())
@@ -42,3 +44,5 @@ class NSMutableString : public NSString {
     void setString(std::string_view utf8) { value_ = utf8; }
     void appendString(std::string_view utf8) { value_ += utf8; }
 };
+
+#pragma GCC visibility pop

@@ -8,6 +8,8 @@
 
 #include "NSObject.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 class NSURL : public NSObject {
   public:
     NS_CLASS_RECORD("NSURL", NSObject::objcClass())
@@ -41,3 +43,5 @@ class NSURL : public NSObject {
     std::string relative_;
     std::shared_ptr<const NSURL> base_;
 };
+
+#pragma GCC visibility pop

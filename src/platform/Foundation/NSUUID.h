@@ -9,6 +9,8 @@
 
 #include "NSObject.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 class NSUUID : public NSObject {
   public:
     using Bytes = std::array<uint8_t, 16>;
@@ -33,3 +35,5 @@ class NSUUID : public NSObject {
   private:
     Bytes bytes_{};
 };
+
+#pragma GCC visibility pop

@@ -13,6 +13,8 @@
 
 #include "NSObject.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 class ObjectKeyedTable {
   public:
     // The position stored for an object equal to `key`, or none.
@@ -89,3 +91,5 @@ class ObjectKeyedTable {
     bool hashed_ = false;
     std::unordered_map<Probe, size_t, Hash, Equal> table_;
 };
+
+#pragma GCC visibility pop

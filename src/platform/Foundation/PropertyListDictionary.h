@@ -13,6 +13,8 @@
 
 #include "BinaryPropertyList.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 namespace plist {
 
 class PropertyListDictionary {
@@ -33,3 +35,5 @@ class PropertyListDictionary {
 };
 
 }  // namespace plist
+
+#pragma GCC visibility pop

@@ -8,9 +8,13 @@
 #include "BinaryPropertyList.h"
 #include "NSData.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 namespace plist {
 
 // Raises NSException (NSInvalidArgumentException) when the bytes are neither format or malformed.
 std::unique_ptr<BinaryPropertyList> openPropertyList(const NSData& data);
 
 }  // namespace plist
+
+#pragma GCC visibility pop

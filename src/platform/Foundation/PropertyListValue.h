@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 namespace plist {
 
 enum class Kind : uint8_t {
@@ -97,3 +99,5 @@ class Value {
 };
 
 }  // namespace plist
+
+#pragma GCC visibility pop

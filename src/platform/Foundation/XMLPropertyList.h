@@ -9,9 +9,13 @@
 
 #include "PropertyListValue.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 namespace plist {
 
 bool looksLikeXMLPropertyList(std::span<const uint8_t> bytes);
 Value parseXMLPropertyList(std::span<const uint8_t> bytes);
 
 }  // namespace plist
+
+#pragma GCC visibility pop

@@ -18,6 +18,8 @@
 
 #include "CGImage.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 class NSMutableData;
 class NSDictionary;
 
@@ -50,3 +52,5 @@ void CGImageDestinationAddImage(const CGImageDestinationRef& destination, CGImag
 // Encodes the first image added and appends the file to the data. False when no image was added,
 // when encoding fails (the data is then unchanged) and on every call after the first.
 bool CGImageDestinationFinalize(const CGImageDestinationRef& destination);
+
+#pragma GCC visibility pop

@@ -24,6 +24,8 @@
 
 #include "CGImage.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 class NSData;
 class NSDictionary;
 
@@ -57,3 +59,5 @@ size_t CGImageSourceGetCount(const CGImageSourceRef& source);
 // format, or bytes that do not decode. `options` may be null (see kCGImageSourceShouldCache).
 CGImageRef CGImageSourceCreateImageAtIndex(const CGImageSourceRef& source, size_t index,
                                            const NSDictionary* options);
+
+#pragma GCC visibility pop

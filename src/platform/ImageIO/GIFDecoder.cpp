@@ -11,6 +11,7 @@
 
 #include "CGImagePrivate.h"
 #include "CGImageSource.h"
+#include "ImageCodecsModule.h"
 #include "ImageIOPrivate.h"
 
 namespace {
@@ -37,18 +38,17 @@ struct GifCloser {
     }
 };
 
-bool recognises(std::span<const uint8_t> bytes) {
-    return bytes.size() >= 6 && (std::memcmp(bytes.data(), "GIF87a", 6) == 0 ||
-                                 std::memcmp(bytes.data(), "GIF89a", 6) == 0);
-}
-
 bool sizeOK(long width, long height) {
     return width > 0 && height > 0 &&
            CoreGraphicsPrivate::sizeWithinLimits(static_cast<size_t>(width),
                                                  static_cast<size_t>(height));
 }
 
-CGImageRef decode(std::span<const uint8_t> bytes) {
+}  // namespace
+
+namespace ImageIOPrivate {
+
+CGImageRef decodeGIF(std::span<const uint8_t> bytes) {
     Input input{bytes.data(), bytes.size(), 0};
     int error = 0;
     std::unique_ptr<GifFileType, GifCloser> gif(DGifOpen(&input, readInput, &error));
@@ -124,8 +124,4 @@ CGImageRef decode(std::span<const uint8_t> bytes) {
                                           kCGImageAlphaLast, std::move(pixels));
 }
 
-}  // namespace
-
-namespace ImageIOPrivate {
-const ImageDecoder kGIFDecoder = singleTypeDecoder<kUTTypeGIF, recognises>(decode);
 }  // namespace ImageIOPrivate

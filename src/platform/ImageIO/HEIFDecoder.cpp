@@ -11,36 +11,10 @@
 
 #include "CGImagePrivate.h"
 #include "CGImageSource.h"
+#include "ImageCodecsModule.h"
 #include "ImageIOPrivate.h"
 
 namespace {
-
-uint32_t bigEndian32(const uint8_t* p) {
-    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
-}
-
-bool brandIs(const uint8_t* brand, const char* name) {
-    return std::memcmp(brand, name, 4) == 0;
-}
-
-// The file type box: 'ftyp', the major brand, a minor version, then compatible brands.
-const char* typeOf(std::span<const uint8_t> bytes) {
-    if (bytes.size() < 16 || std::memcmp(bytes.data() + 4, "ftyp", 4) != 0) return nullptr;
-    const size_t boxSize = std::min<size_t>(bigEndian32(bytes.data()), bytes.size());
-    const uint8_t* major = bytes.data() + 8;
-    for (const char* brand : {"heic", "heix", "heim", "heis", "hevc", "hevx"})
-        if (brandIs(major, brand)) return kUTTypeHEIC;
-    for (const char* brand : {"avif", "avis"})
-        if (brandIs(major, brand)) return kUTTypeAVIF;
-    if (!brandIs(major, "mif1") && !brandIs(major, "msf1")) return nullptr;
-    // A generic HEIF major brand: the compatible brands tell the codec.
-    for (size_t offset = 16; offset + 4 <= boxSize; offset += 4) {
-        const uint8_t* brand = bytes.data() + offset;
-        if (brandIs(brand, "avif") || brandIs(brand, "avis")) return kUTTypeAVIF;
-        if (brandIs(brand, "heic") || brandIs(brand, "heix")) return kUTTypeHEIC;
-    }
-    return kUTTypeHEIC;
-}
 
 struct ContextFree {
     void operator()(heif_context* context) const { heif_context_free(context); }
@@ -72,7 +46,11 @@ CGColorSpaceRef colorSpaceOf(const heif_image_handle* handle) {
     return ImageIOPrivate::defaultColorSpace(3);
 }
 
-CGImageRef decode(std::span<const uint8_t> bytes) {
+}  // namespace
+
+namespace ImageIOPrivate {
+
+CGImageRef decodeHEIF(std::span<const uint8_t> bytes) {
     std::unique_ptr<heif_context, ContextFree> context(heif_context_alloc());
     if (!context) return nullptr;
     // Refuses, while reading the file, images wider or higher than the limit.
@@ -130,8 +108,4 @@ CGImageRef decode(std::span<const uint8_t> bytes) {
                                           info, std::move(pixels));
 }
 
-}  // namespace
-
-namespace ImageIOPrivate {
-const ImageDecoder kHEIFDecoder{typeOf, decode};
 }  // namespace ImageIOPrivate

@@ -9,6 +9,8 @@
 #include "CGColorSpace.h"
 #include "CGImage.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 namespace ImageIOLimits {
 
 // libpng: the most memory one ancillary chunk may take once decompressed (iCCP, zTXt, iTXt...).
@@ -35,3 +37,5 @@ inline constexpr size_t kMaxTIFFSingleAllocation = 4 * size_t{kCGImageMaxPixelCo
 inline constexpr size_t kMaxCachedProfiles = 32;
 
 }  // namespace ImageIOLimits
+
+#pragma GCC visibility pop

@@ -21,6 +21,8 @@
 #include "CGColorSpace.h"
 #include "CGImage.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 namespace ImageIOPrivate {
 
 // ---- Decoders
@@ -41,13 +43,15 @@ constexpr ImageDecoder singleTypeDecoder(CGImageRef (*decode)(std::span<const ui
             decode};
 }
 
-// Defined each in its own file.
+// PNG and JPEG, which nearly every document holds, each in its own file.
 extern const ImageDecoder kPNGDecoder;   // PNGDecoder.cpp (libpng)
 extern const ImageDecoder kJPEGDecoder;  // JPEGDecoder.cpp (libjpeg-turbo)
-extern const ImageDecoder kGIFDecoder;   // GIFDecoder.cpp (giflib)
-extern const ImageDecoder kTIFFDecoder;  // TIFFDecoder.cpp (libtiff)
-extern const ImageDecoder kWebPDecoder;  // WebPDecoder.cpp (libwebp)
-extern const ImageDecoder kHEIFDecoder;  // HEIFDecoder.cpp (libheif): HEIC and AVIF
+// The rarer formats (RareFormatDecoders.cpp), decoded by the codecs module (ImageCodecsModule.h):
+// GIF (giflib), TIFF (libtiff), WebP (libwebp), HEIC and AVIF (libheif).
+extern const ImageDecoder kGIFDecoder;
+extern const ImageDecoder kTIFFDecoder;
+extern const ImageDecoder kWebPDecoder;
+extern const ImageDecoder kHEIFDecoder;
 
 // The decoder for the bytes, or null.
 const ImageDecoder* decoderFor(std::span<const uint8_t> bytes);
@@ -112,3 +116,5 @@ bool encodePNG(const CGImageRef& image, const PNGEncoderSettings& settings,
                std::vector<uint8_t>& out, std::span<const PNGTextEntry> text = {});
 
 }  // namespace ImageIOPrivate
+
+#pragma GCC visibility pop

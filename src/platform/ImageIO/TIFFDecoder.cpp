@@ -16,6 +16,7 @@
 
 #include "CGImagePrivate.h"
 #include "CGImageSource.h"
+#include "ImageCodecsModule.h"
 #include "ImageIOLimits.h"
 #include "ImageIOPrivate.h"
 
@@ -77,14 +78,11 @@ struct OptionsFreer {
     void operator()(TIFFOpenOptions* options) const { TIFFOpenOptionsFree(options); }
 };
 
-bool recognises(std::span<const uint8_t> bytes) {
-    if (bytes.size() < 4) return false;
-    const uint8_t* b = bytes.data();
-    return (b[0] == 'I' && b[1] == 'I' && (b[2] == 42 || b[2] == 43) && b[3] == 0) ||
-           (b[0] == 'M' && b[1] == 'M' && b[2] == 0 && (b[3] == 42 || b[3] == 43));
-}
+}  // namespace
 
-CGImageRef decode(std::span<const uint8_t> bytes) {
+namespace ImageIOPrivate {
+
+CGImageRef decodeTIFF(std::span<const uint8_t> bytes) {
     std::unique_ptr<TIFFOpenOptions, OptionsFreer> options(TIFFOpenOptionsAlloc());
     if (!options) return nullptr;
     TIFFOpenOptionsSetMaxSingleMemAlloc(
@@ -137,8 +135,4 @@ CGImageRef decode(std::span<const uint8_t> bytes) {
         alpha ? kCGImageAlphaPremultipliedLast : kCGImageAlphaNoneSkipLast, std::move(pixels));
 }
 
-}  // namespace
-
-namespace ImageIOPrivate {
-const ImageDecoder kTIFFDecoder = singleTypeDecoder<kUTTypeTIFF, recognises>(decode);
 }  // namespace ImageIOPrivate

@@ -9,6 +9,7 @@
 
 #include "CGImagePrivate.h"
 #include "CGImageSource.h"
+#include "ImageCodecsModule.h"
 #include "ImageIOPrivate.h"
 
 namespace {
@@ -17,12 +18,11 @@ struct DemuxDeleter {
     void operator()(WebPDemuxer* demux) const { WebPDemuxDelete(demux); }
 };
 
-bool recognises(std::span<const uint8_t> bytes) {
-    return bytes.size() >= 12 && std::memcmp(bytes.data(), "RIFF", 4) == 0 &&
-           std::memcmp(bytes.data() + 8, "WEBP", 4) == 0;
-}
+}  // namespace
 
-CGImageRef decode(std::span<const uint8_t> bytes) {
+namespace ImageIOPrivate {
+
+CGImageRef decodeWebP(std::span<const uint8_t> bytes) {
     const WebPData data{bytes.data(), bytes.size()};
     std::unique_ptr<WebPDemuxer, DemuxDeleter> demux(WebPDemux(&data));
     if (!demux) return nullptr;
@@ -89,8 +89,4 @@ CGImageRef decode(std::span<const uint8_t> bytes) {
                                           kCGImageAlphaLast, std::move(pixels));
 }
 
-}  // namespace
-
-namespace ImageIOPrivate {
-const ImageDecoder kWebPDecoder = singleTypeDecoder<kUTTypeWebP, recognises>(decode);
 }  // namespace ImageIOPrivate

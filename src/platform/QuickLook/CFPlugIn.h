@@ -15,6 +15,8 @@
 #include "NSString.h"
 #include "NSURL.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 using Boolean = uint8_t;
 using OSStatus = int32_t;
 using HRESULT = int32_t;
@@ -75,3 +77,5 @@ uint32_t CFPlugInGetInstanceCountForFactory(CFUUIDRef factoryID);
 // COM result codes.
 constexpr HRESULT S_OK = 0;
 constexpr HRESULT E_NOINTERFACE = static_cast<HRESULT>(0x80000004);
+
+#pragma GCC visibility pop

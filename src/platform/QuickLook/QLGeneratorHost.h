@@ -28,6 +28,8 @@
 #include "NSDictionary.h"
 #include "QuickLook.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 // The surface behind the contexts the host makes, chosen for the file it will write.
 enum class QLOutputFormat {
     PNG,  // a bitmap context (sRGB, premultiplied, transparent at first)
@@ -141,3 +143,5 @@ std::shared_ptr<const NSData> QLCreateOutputData(const QLRequestResult& result,
 // Writes `data` to `path` whole or not at all (a temporary file beside it, then renamed). False
 // with `reason` (may be null) set to the system's message.
 bool QLWriteOutputFile(const std::string& path, const NSData& data, std::string* reason);
+
+#pragma GCC visibility pop

@@ -8,6 +8,8 @@
 #include "CGContext.h"
 #include "CGGeometry.h"
 
+#pragma GCC visibility push(default)  // exported from libVantler
+
 struct __QLThumbnailRequest;
 struct __QLPreviewRequest;
 using QLThumbnailRequestRef = __QLThumbnailRequest*;
@@ -66,3 +68,5 @@ struct QLGeneratorInterfaceStruct {
 
 // The plug-in's factory, which the host finds by this name.
 using QLGeneratorFactoryFunction = void* (*)(CFAllocatorRef allocator, CFUUIDRef typeID);
+
+#pragma GCC visibility pop

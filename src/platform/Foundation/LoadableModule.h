@@ -1,0 +1,28 @@
+#pragma once
+// Modules of the library's own, loaded on first use: what only some documents need (FFmpeg, the
+// rarer image codecs, text shaping) is linked into a module beside libVantler.so instead of into
+// the library, so that a process maps it, and runs its code, only when a document needs it.
+//
+// A module exports one C function, its entry, that answers a table of functions (the stand-in's
+// interface to it, declared in a header that both sides include). Modules are never unloaded, so
+// a table stays valid until the process ends.
+
+#include <string_view>
+
+#pragma GCC visibility push(default)  // exported from libVantler
+
+namespace LoadableModule {
+
+// The table that `entryName` of the module file `fileName` answers. The module is loaded from the
+// folder libVantler.so was loaded from, on the first call for it (thread-safe; later calls answer
+// the same table without loading anything). Null when the module, or a library it needs, cannot
+// be loaded: logged once, and the caller takes its path for data it cannot read.
+const void* entryTable(std::string_view fileName, const char* entryName);
+
+}  // namespace LoadableModule
+
+// The entry of a module: `Table` is the interface both sides declare.
+#define VANTLER_MODULE_ENTRY(entryName, Table) \
+    extern "C" __attribute__((visibility("default"))) const Table* entryName()
+
+#pragma GCC visibility pop
