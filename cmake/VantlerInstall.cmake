@@ -14,7 +14,7 @@ endforeach()
 
 # The library, the generator plug-in, and the modules the library loads on demand
 # (LoadableModule.h finds them beside the library).
-foreach(library Vantler VantlerQuickLook VantlerMedia VantlerText VantlerImageCodecs)
+foreach(library Vantler VantlerQuickLook VantlerMedia VantlerText VantlerImageCodecs VantlerXML)
     if(TARGET ${library})
         install(TARGETS ${library} LIBRARY DESTINATION ${VANTLER_INSTALL_LIBDIR})
     endif()
