@@ -1,17 +1,19 @@
 #include "NSAttributedString.h"
 
 #include <algorithm>
+#include <array>
 
 #include "NSColor.h"
 #include "NSFont.h"
 #include "NSParagraphStyle.h"
 #include "TextEncoding.h"
 
-const std::shared_ptr<NSString> NSFontAttributeName = NSString::stringWithUTF8String("NSFont");
-const std::shared_ptr<NSString> NSForegroundColorAttributeName =
-    NSString::stringWithUTF8String("NSColor");
-const std::shared_ptr<NSString> NSParagraphStyleAttributeName =
-    NSString::stringWithUTF8String("NSParagraphStyle");
+const std::shared_ptr<NSString>& NSAttributeNameString(NSAttributeName name) {
+    static const std::array<std::shared_ptr<NSString>, 3> strings{
+        NSString::stringWithUTF8String("NSFont"), NSString::stringWithUTF8String("NSColor"),
+        NSString::stringWithUTF8String("NSParagraphStyle")};
+    return strings[static_cast<size_t>(name)];
+}
 
 namespace {
 

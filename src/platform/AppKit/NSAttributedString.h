@@ -26,9 +26,13 @@
 
 #pragma GCC visibility push(default)  // exported from libVantler
 
-extern const std::shared_ptr<NSString> NSFontAttributeName;
-extern const std::shared_ptr<NSString> NSForegroundColorAttributeName;
-extern const std::shared_ptr<NSString> NSParagraphStyleAttributeName;
+// The attribute names above. Each is one string object for the process, made when first used, so
+// that loading the library runs no code.
+enum class NSAttributeName { font, foregroundColor, paragraphStyle };
+const std::shared_ptr<NSString>& NSAttributeNameString(NSAttributeName name);
+#define NSFontAttributeName NSAttributeNameString(NSAttributeName::font)
+#define NSForegroundColorAttributeName NSAttributeNameString(NSAttributeName::foregroundColor)
+#define NSParagraphStyleAttributeName NSAttributeNameString(NSAttributeName::paragraphStyle)
 
 // Foundation's range.
 struct NSRange {

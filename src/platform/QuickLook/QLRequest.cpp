@@ -113,5 +113,3 @@ void QLThumbnailRequestSetRefusalReason(QLThumbnailRequestRef request, CFStringR
 void QLPreviewRequestSetRefusalReason(QLPreviewRequestRef request, CFStringRef reason) {
     if (request) request->setRefusalReason(reason);
 }
-
-const CFStringRef kUTTypeImage = CFSTR("public.image");

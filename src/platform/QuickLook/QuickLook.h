@@ -31,8 +31,9 @@ CGContextRef QLPreviewRequestCreateContext(QLPreviewRequestRef request, CGSize s
 void QLThumbnailRequestFlushContext(QLThumbnailRequestRef request, const CGContextRef& context);
 void QLPreviewRequestFlushContext(QLPreviewRequestRef request, const CGContextRef& context);
 
-// The generic image type ("public.image").
-extern const CFStringRef kUTTypeImage;
+// The generic image type ("public.image"): a constant string, made when first used, so that
+// loading the library runs no code.
+#define kUTTypeImage CFSTR("public.image")
 
 // ---- This host's addition: why a handler answered a failure status, in words the host can show
 // (QuickLook itself shows no reason). The host copies the text; the last call wins.
