@@ -74,8 +74,9 @@ class AVAssetTrack {
 // the streams' parameters (FFmpeg's probing, within AVFoundationLimits.h). Frames are decoded by
 // AVAssetImageGenerator. A file FFmpeg cannot open as one of the supported media types
 // (FFmpeg's demuxers of them only; local files only) gives an asset with no tracks and an invalid
-// duration. An asset is immutable: several threads may use one, and several assets may be made
-// and used on several threads at once.
+// duration, as every file does when FFmpeg's module (MediaModule.h) cannot be loaded. An asset is
+// immutable: several threads may use one, and several assets may be made and used on several
+// threads at once.
 class AVURLAsset : public NSObject {
   public:
     NS_CLASS_RECORD("AVURLAsset", NSObject::objcClass())
@@ -124,8 +125,9 @@ class AVAssetImageGenerator {
     // asked for, is the frame's own time. Null with `*error` (when asked for) set to AVFoundation's
     // unknown error, domain "AVFoundationErrorDomain", code -11800 (AVErrorUnknown), description
     // "The operation could not be completed", and a failure reason: no asset or not a local file,
-    // a file that does not open, no video track, no decoder, frames beyond CGImage.h's size limits,
-    // or no frame decoded within AVFoundationLimits::kMaxPacketsBeforeFrame packets.
+    // FFmpeg's module that cannot be loaded, a file that does not open, no video track, no decoder,
+    // frames beyond CGImage.h's size limits, or no frame decoded within
+    // AVFoundationLimits::kMaxPacketsBeforeFrame packets.
     CGImageRef copyCGImageAtTime_actualTime_error(CMTime requestedTime, CMTime* actualTime,
                                                   std::shared_ptr<NSError>* error) const;
 

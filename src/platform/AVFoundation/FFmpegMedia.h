@@ -1,7 +1,7 @@
 #pragma once
 // FFmpeg behind the media framework's names: how a media file is opened, which of its streams are
-// tracks, and how a stream's display matrix becomes a preferred transform. Private to
-// src/platform/AVFoundation/ (no FFmpeg type appears in a public header).
+// tracks, and how a stream's display matrix becomes a preferred transform. Private to the media
+// module, VantlerMedia.so (MediaModule.h): no FFmpeg type crosses into the library.
 
 extern "C" {
 #include <libavformat/avformat.h>

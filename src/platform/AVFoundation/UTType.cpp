@@ -9,11 +9,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-extern "C" {
-#include <libavformat/avformat.h>
-#include <libavutil/avstring.h>
-}
-
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -24,8 +19,10 @@ extern "C" {
 
 #include "AVFoundationLimits.h"
 #include "CGImageSource.h"
-#include "FFmpegMedia.h"
+#include "MediaModule.h"
 #include "NSData.h"
+
+using namespace AVFoundationPrivate;
 
 namespace {
 
@@ -109,23 +106,19 @@ std::string_view typeForExtension(std::string_view extension) {
 }
 
 // ---- Reading the head of the file.
-// Bytes of the file from an offset, followed by the zero padding FFmpeg's probes may read past the
-// end.
+// Bytes of the file from an offset.
 struct Bytes {
-    std::vector<uint8_t> padded;
+    std::vector<uint8_t> data;
     bool toTheEnd = false;  // whether they reach the end of the file
-
-    size_t length() const { return padded.size() - AVPROBE_PADDING_SIZE; }
-    std::span<const uint8_t> span() const { return {padded.data(), length()}; }
 };
 
 // At most `count` bytes from `offset`; false when the file cannot be read.
 bool readAt(int descriptor, uint64_t offset, size_t count, Bytes* bytes) {
-    bytes->padded.assign(count + AVPROBE_PADDING_SIZE, 0);
+    bytes->data.assign(count, 0);
     size_t total = 0;
     while (total < count) {
         const ssize_t got =
-            pread(descriptor, bytes->padded.data() + total, count - total, off_t(offset + total));
+            pread(descriptor, bytes->data.data() + total, count - total, off_t(offset + total));
         if (got < 0) {
             if (errno == EINTR) continue;
             return false;
@@ -133,7 +126,7 @@ bool readAt(int descriptor, uint64_t offset, size_t count, Bytes* bytes) {
         if (got == 0) break;
         total += size_t(got);
     }
-    bytes->padded.resize(total + AVPROBE_PADDING_SIZE);
+    bytes->data.resize(total);
     bytes->toTheEnd = total < count;
     return true;
 }
@@ -154,6 +147,7 @@ uint64_t id3TagLength(std::span<const uint8_t> head) {
 struct Content {
     std::span<const uint8_t> bytes;  // from the media's start (after an ID3 tag)
     const std::string& path;
+    const MediaModule& media;
 };
 
 bool fourCharacterCodeIs(std::span<const uint8_t> bytes, size_t offset, const char* code) {
@@ -178,8 +172,12 @@ std::string_view typeOfBrand(const Content& content) {
     if (content.bytes.size() >= 11 && std::memcmp(content.bytes.data() + 8, "3g2", 3) == 0)
         return "public.3gpp2";
     // A generic brand (isom, mp42, ...): a movie when it has a video track, else MPEG-4 audio.
-    const FFmpegMedia::FormatContext context = FFmpegMedia::openMediaFile(content.path);
-    if (context && FFmpegMedia::firstVideoTrackIndex(*context) < 0 && context->nb_streams > 0)
+    const MediaFileFacts facts = content.media.factsOfFile(content.path);
+    const auto isVideoTrack = [](const MediaStreamFacts& stream) {
+        return stream.kind == MediaStreamKind::videoTrack;
+    };
+    if (!facts.streams.empty() &&
+        std::none_of(facts.streams.begin(), facts.streams.end(), isVideoTrack))
         return "public.mpeg-4-audio";
     return "public.mpeg-4";
 }
@@ -231,19 +229,14 @@ const std::vector<MediaFamily>& mediaFamilies() {
     return families;
 }
 
-// FFmpeg's best guess at the bytes' format (its probes read only the buffer), or null when no
-// demuxer is sure enough by FFmpeg's own rule when it opens a file: a score above
-// AVPROBE_SCORE_RETRY while more of the file could tell, any score once it has all of it (a short
-// MP3 scores only AVPROBE_SCORE_RETRY).
-const AVInputFormat* probedFormat(const Bytes& bytes) {
-    if (bytes.length() == 0) return nullptr;
-    AVProbeData probe{};
-    probe.filename = "";
-    probe.buf = const_cast<unsigned char*>(bytes.padded.data());
-    probe.buf_size = int(bytes.length());
-    int score = 0;
-    const AVInputFormat* format = av_probe_input_format3(&probe, 1, &score);
-    return format && score > (bytes.toTheEnd ? 0 : AVPROBE_SCORE_RETRY) ? format : nullptr;
+// Whether FFmpeg's comma-separated list of a demuxer's names holds `name`.
+bool namesInclude(std::string_view names, std::string_view name) {
+    for (;;) {
+        const size_t comma = names.find(',');
+        if (names.substr(0, comma) == name) return true;
+        if (comma == std::string_view::npos) return false;
+        names.remove_prefix(comma + 1);
+    }
 }
 
 std::string lowerCaseExtension(const std::string& path) {
@@ -275,33 +268,35 @@ std::optional<std::string> NSURLTypeIdentifierForURL(const NSURL& url) {
 
     Bytes head;
     if (!readAt(descriptor, 0, AVFoundationLimits::kTypeProbeBytes, &head)) return std::nullopt;
-    if (head.length() == 0) return "public.data";
+    if (head.data.empty()) return "public.data";
 
     const auto stillType = CGImageSourceGetType(CGImageSourceCreateWithData(
-        NSData::dataWithBytes_length(head.padded.data(), head.length()), nullptr));
+        NSData::dataWithBytes_length(head.data.data(), head.data.size()), nullptr));
     if (stillType) return stillType;
 
     // MP3 and AAC files may start with an ID3 tag larger than the head (cover art): the media
     // starts after it.
     Bytes media;
-    if (const uint64_t tagLength = id3TagLength(head.span())) {
+    if (const uint64_t tagLength = id3TagLength(head.data)) {
         if (!readAt(descriptor, tagLength, AVFoundationLimits::kTypeProbeBytes, &media))
             return std::nullopt;
     } else {
         media = std::move(head);
     }
 
-    FFmpegMedia::silenceLogging();
-    const AVInputFormat* format = probedFormat(media);
-    if (!format) return "public.data";
+    // Without the media module no content is recognised as media.
+    const MediaModule* module = loadedMediaModule();
+    const char* demuxerNames =
+        module ? module->probedDemuxerNames(media.data, media.toTheEnd) : nullptr;
+    if (!demuxerNames) return "public.data";
     for (const MediaFamily& family : mediaFamilies()) {
-        if (!av_match_name(family.demuxer, format->name)) continue;
+        if (!namesInclude(demuxerNames, family.demuxer)) continue;
         if (!family.typeOfContent) return std::string(family.type);
         const std::string_view byExtension = typeForExtension(lowerCaseExtension(path));
         if (std::find(family.members.begin(), family.members.end(), byExtension) !=
             family.members.end())
             return std::string(byExtension);
-        const Content content{media.span(), path};
+        const Content content{media.data, path, *module};
         return std::string(family.typeOfContent(content));
     }
     return "public.data";

@@ -19,6 +19,8 @@
 // names one of them, as on a Mac, else the content's brand, form type or layer. Reads at most
 // AVFoundationLimits::kTypeProbeBytes from the start, and as many after an ID3 tag; an MPEG-4
 // file with a generic brand and no telling extension is opened to see whether it has video.
+// Media content is recognised by FFmpeg, in the media module (MediaModule.h): when that cannot be
+// loaded, content that is no still is "public.data".
 std::optional<std::string> NSURLTypeIdentifierForURL(const NSURL& url);
 // Whether `type` conforms to `conformsTo` ("public.mpeg-4" conforms to "public.movie",
 // "public.audiovisual-content", "public.content", "public.data", "public.item" and itself), by
