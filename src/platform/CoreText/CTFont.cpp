@@ -7,21 +7,11 @@
 
 using namespace CoreTextPrivate;
 
-PangoFontDescription* CTFont::newDescription() const {
-    PangoFontDescription* description = pango_font_description_new();
-    pango_font_description_set_family(description, face.family.c_str());
-    pango_font_description_set_weight(description, static_cast<PangoWeight>(face.weight));
-    pango_font_description_set_style(description,
-                                     face.italic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
-    // Absolute: in the layout's units, which are points (no resolution applies).
-    pango_font_description_set_absolute_size(description, size * PANGO_SCALE);
-    return description;
-}
-
 namespace CoreTextPrivate {
 
 CTFontRef fontFor(const FontRequest& request, CGFloat size) {
-    const FontFace* face = FontCatalog::shared().faceFor(request);
+    const TextModule* module = textModule();
+    const FontFace* face = module ? module->faceFor(request) : nullptr;
     if (!face) return nullptr;
     if (!(size > 0)) size = CoreTextLimits::kDefaultFontSize;  // 0, negative and NaN
     return std::make_shared<const CTFont>(*face, std::min(size, CoreTextLimits::kMaxFontSize));
@@ -30,8 +20,10 @@ CTFontRef fontFor(const FontRequest& request, CGFloat size) {
 }  // namespace CoreTextPrivate
 
 CTFontRef CTFontCreateWithName(std::string_view name, CGFloat size) {
+    const TextModule* module = textModule();
+    if (!module) return nullptr;
     std::optional<FontRequest> request = substitutedFontRequest(name);
-    if (!request) request = FontCatalog::shared().installedFontRequest(name);
+    if (!request) request = module->installedFontRequest(name);
     return request ? fontFor(*request, size) : nullptr;
 }
 

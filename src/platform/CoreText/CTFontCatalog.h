@@ -1,6 +1,7 @@
 #pragma once
-// The fonts CoreText can use (private to CoreText): the project's own fontconfig configuration,
-// built in code from the font files the project installs, and pango's font map over it.
+// The fonts CoreText can use (private to the text module, TextModule.h): the project's own
+// fontconfig configuration, built in code from the font files the project installs, and pango's
+// font map over it.
 //
 // Thumbnailers run sandboxed (bubblewrap: only /usr visible, no $HOME, no /etc/fonts, nothing
 // writable), so nothing here reads the system's fontconfig configuration, its aliases or caches,
@@ -22,6 +23,7 @@
 #include <vector>
 
 #include "CTFontSubstitution.h"
+#include "TextModule.h"
 
 namespace CoreTextPrivate {
 
@@ -30,19 +32,6 @@ namespace CoreTextPrivate {
 inline constexpr std::string_view kFontDirectories[] = {
     "/usr/share/fonts/truetype/liberation2",
     "/usr/share/fonts/opentype/inter",
-};
-
-// One installed face and the metrics CoreText gives it: the font's horizontal header (hhea)
-// ascender, descender (positive, below the baseline) and line gap, as fractions of the em.
-struct FontFace {
-    std::string family;          // the face's first family name
-    std::string postScriptName;  // "LiberationSans-Bold"
-    std::string fullName;        // "Liberation Sans Bold"
-    int weight = 400;            // OpenType weight
-    bool italic = false;
-    double ascent = 0;
-    double descent = 0;
-    double leading = 0;
 };
 
 class FontCatalog {

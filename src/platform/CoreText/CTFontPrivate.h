@@ -1,27 +1,21 @@
 #pragma once
-// The inside of CTFont, for the CoreText sources.
-
-#include <pango/pango.h>
+// The inside of CTFont, for the CoreText sources and the text module.
 
 #include "CTFont.h"
-#include "CTFontCatalog.h"
+#include "TextModule.h"
 
 class CTFont {
   public:
     CTFont(const CoreTextPrivate::FontFace& face, CGFloat size) : face(face), size(size) {}
 
-    // Pango's description of exactly this face (the catalog's own family, weight and slant) at
-    // the size in points. The caller frees it.
-    PangoFontDescription* newDescription() const;
-
-    const CoreTextPrivate::FontFace& face;  // the catalog's, kept until the process ends
+    const CoreTextPrivate::FontFace& face;  // the text module's, kept until the process ends
     const CGFloat size;
 };
 
 namespace CoreTextPrivate {
 
 // The font for `request` at `size` (the size rules of CTFont.h applied); null when no face is
-// installed.
+// installed or the text module cannot be loaded.
 CTFontRef fontFor(const FontRequest& request, CGFloat size);
 
 }  // namespace CoreTextPrivate

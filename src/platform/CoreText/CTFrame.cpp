@@ -3,8 +3,8 @@
 #include <cmath>
 
 #include "CGContextPrivate.h"
-#include "CTFontCatalog.h"
 #include "CTLinePrivate.h"
+#include "TextModule.h"
 
 using namespace CoreTextPrivate;
 
@@ -37,13 +37,14 @@ void CTFrameDraw(const CTFrameRef& frame, const CGContextRef& context) {
     const double determinant = textMatrix.a * textMatrix.d - textMatrix.b * textMatrix.c;
     // Cairo would refuse the matrix and stay in an error state for good.
     if (determinant == 0 || !std::isfinite(determinant)) return;
-    std::lock_guard guard(FontCatalog::shared().lock());
+    const TextModule& module = *textModule();  // loaded: it laid these lines out
     cairo_t* cr = context->beginPaint();
     if (!cr) return;
+    const RunPaint paint = [&](const CGColorRef& color) { return context->paintFor(color); };
     for (size_t i = 0; i < frame->lines.size(); ++i) {
         const CGPoint origin{frame->box.origin.x + frame->origins[i].x,
                              frame->box.origin.y + frame->origins[i].y};
-        drawLine(cr, *context, frame->lines[i]->typeset, textMatrix, origin);
+        module.drawLine(cr, frame->lines[i]->typeset, textMatrix, origin, paint);
     }
     context->endPaint();
 }

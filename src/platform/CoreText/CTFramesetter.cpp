@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "CTFontCatalog.h"
 #include "CTFramePrivate.h"
 #include "CTLinePrivate.h"
 #include "CoreTextLimits.h"
@@ -53,7 +52,6 @@ CTFrameRef CTFramesetterCreateFrame(const CTFramesetterRef& framesetter, CFRange
     frame->visibleRange = CFRangeMake(frame->stringRange.location, 0);
     const double width = std::min(box.size.width, CoreTextLimits::kMaxLayoutWidth);
     double baseline = 0, below = 0;  // the last line's baseline, and its descent and leading
-    std::lock_guard guard(FontCatalog::shared().lock());
     typeset(framesetter->text, start, end, width, [&](const TypesetLine& line) {
         if (frame->lines.size() >= CoreTextLimits::kMaxFrameLines) return false;
         const double y =

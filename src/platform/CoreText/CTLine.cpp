@@ -1,15 +1,16 @@
 #include "CTLinePrivate.h"
 
-#include "CTFontCatalog.h"
+#include "TextModule.h"
 
 using namespace CoreTextPrivate;
 
 CTLineRef CTLineCreateWithAttributedString(const CFAttributedStringRef& string) {
     if (!string) return nullptr;
+    const TextModule* module = textModule();
+    if (!module) return nullptr;
     auto text = std::make_shared<const StyledText>(*string);
-    std::lock_guard guard(FontCatalog::shared().lock());
     TypesetLine line;
-    if (!typesetSingleLine(text, line)) return nullptr;
+    if (!module->typesetSingleLine(text, line)) return nullptr;
     return std::make_shared<const CTLine>(std::move(line));
 }
 

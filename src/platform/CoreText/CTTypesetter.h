@@ -1,14 +1,11 @@
 #pragma once
-// Line breaking and line drawing over pango (private to CoreText): what CTFramesetter, CTFrame and
-// CTLine share.
+// Line breaking (private to CoreText): what CTFramesetter, CTFrame and CTLine share, and what they
+// hand the text module (TextModule.h), which lays the lines out and draws them.
 //
 // Text is laid out one paragraph at a time (CoreText's paragraphs end at "\n", "\r", "\r\n" and
-// U+2029), each paragraph in a pango layout of its own with the alignment and line breaking of the
+// U+2029), each paragraph in a layout of its own with the alignment and line breaking of the
 // paragraph style at its first character. Pango breaks lines and shapes glyphs; the line heights
 // and positions are CoreText's, from the fonts' own metrics (CTFont.h), not pango's.
-
-#include <cairo.h>
-#include <pango/pango.h>
 
 #include <functional>
 #include <memory>
@@ -16,7 +13,8 @@
 #include <vector>
 
 #include "CFAttributedString.h"
-#include "CGContext.h"
+
+#pragma GCC visibility push(default)  // exported from libVantler, for the text module
 
 namespace CoreTextPrivate {
 
@@ -51,17 +49,14 @@ class StyledText {
     std::vector<CFIndex> blockUnits_;
 };
 
-// A paragraph's layout, released under the catalog's lock (its lines hold fonts of the font map).
-using LayoutRef = std::shared_ptr<PangoLayout>;
+// A line's glyphs, as the text module laid them out: the module's own, opaque here. One
+// paragraph's lines share its layout, which the last of them releases under the module's lock.
+struct LineLayout;
 
-// One laid-out paragraph's lines come from one layout, which every line keeps.
 struct TypesetLine {
-    std::shared_ptr<const StyledText> text;
-    LayoutRef layout;
-    PangoLayoutLine* line = nullptr;  // the layout's
-    size_t paragraphStart = 0;        // bytes: where the layout's text starts
-    CFRange range;                    // UTF-16, a paragraph's last line with its separator
-    double width = 0;                 // the glyphs' advance, without trailing white space
+    std::shared_ptr<const LineLayout> layout;
+    CFRange range;     // UTF-16, a paragraph's last line with its separator
+    double width = 0;  // the glyphs' advance, without trailing white space
     // The tallest of its runs' fonts (CTFont.h).
     double ascent = 0, descent = 0, leading = 0;
     CTTextAlignment alignment = kCTTextAlignmentNatural;  // its paragraph's
@@ -70,21 +65,17 @@ struct TypesetLine {
     double offsetInWidth(double frameWidth) const;
 };
 
+}  // namespace CoreTextPrivate
+
+#pragma GCC visibility pop
+
+namespace CoreTextPrivate {
+
 // Lays out the text's paragraphs from byte `start` to byte `end` into lines `width` points wide
 // (with the paragraph styles' breaking; a paragraph that wraps needs a width above 0, and ends the
 // layout otherwise) and hands each line to `place` in order, top down, until `place` answers false
-// or the text ends. Under the catalog's lock.
+// or the text ends. No line when the text module cannot be loaded.
 void typeset(const std::shared_ptr<const StyledText>& text, size_t start, size_t end, double width,
              const std::function<bool(const TypesetLine&)>& place);
-
-// Lays out the whole text as one line, without wrapping ("\n" shown as a glyph, not broken);
-// false when the text is empty. Under the catalog's lock.
-bool typesetSingleLine(const std::shared_ptr<const StyledText>& text, TypesetLine& line);
-
-// Draws `line` on cairo in user space (y up): its origin (the left end of its baseline) at
-// `origin`, its glyphs transformed by the text matrix's linear part, painted in each run's colour
-// as `context` paints it. Under the catalog's lock.
-void drawLine(cairo_t* cr, const CGContext& context, const TypesetLine& line,
-              const CGAffineTransform& textMatrix, CGPoint origin);
 
 }  // namespace CoreTextPrivate
