@@ -194,6 +194,47 @@ TEST(Thumbnailer, FailuresSayWhyInOneLine) {
     }
 }
 
+// A process maps what its path needs: a carried PNG, a drawn screen, a refusal and wrong usage load
+// none of the library's modules, nor any library that only a module links; a carried GIF loads the
+// image codecs module (libheif with it) and nothing else.
+TEST(Thumbnailer, LoadsOnlyWhatItsPathNeeds) {
+    test::ScratchDirectory scratch;
+    const auto folder = scratch.path().string();
+    const auto carried = [&](const std::string& name, const std::string& image) {
+        return qltest::documentNamed(
+            folder, name,
+            documentBytes({.formatVersion = 16,
+                           .thumbnail = test::readFile(test::dataDir() / "images" / image)}));
+    };
+    const std::string codecs = "VantlerImageCodecs.so";
+    const struct {
+        std::vector<std::string> arguments;
+        std::vector<std::string> modules;
+    } cases[] = {
+        {{"-s", "64", carried("png", "grey-8.png"), "OUT"}, {}},
+        {{"-s", "64", carried("gif", "gif-transparent.gif"), "OUT"}, {codecs, "libheif"}},
+        {{"-s", "64", qltest::documentNamed(folder, "green", kGreenScreen), "OUT"}, {}},
+        {{"-s", "64", qltest::documentNamed(folder, "garbage", {'x'}), "OUT"}, {}},
+        {{"-s"}, {}},
+    };
+    const std::string onDemand[] = {codecs,          "VantlerMedia.so", "VantlerText.so",
+                                    "VantlerXML.so", "libavcodec",      "libpango",
+                                    "libharfbuzz",   "libheif",         "libxml2"};
+    for (const auto& c : cases) {
+        const auto arguments = commandLine(c.arguments, "", folder + "/out.png");
+        SCOPED_TRACE(testing::PrintToString(arguments));
+        std::vector<std::string> argv{"env", "-u", "VANTLER_GENERATOR", "LD_DEBUG=files",
+                                      VANTLER_THUMBNAILER};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        const auto loaded = test::run(argv).standardError;
+        ASSERT_NE(loaded.find("file=libVantler.so"), std::string::npos) << loaded;
+        for (const auto& name : onDemand) {
+            const bool expected = std::count(c.modules.begin(), c.modules.end(), name) == 1;
+            EXPECT_EQ(loaded.find(name) != std::string::npos, expected) << name;
+        }
+    }
+}
+
 }  // namespace
 
 // An installed tree runs wherever it is unpacked: the programs find their libraries and the

@@ -9,9 +9,13 @@
 #include <filesystem>
 #include <string>
 
+#include "AVFoundation.h"
 #include "CGImageSource.h"
+#include "CTFont.h"
 #include "LoadableModule.h"
 #include "NSData.h"
+#include "NSError.h"
+#include "NSURL.h"
 #include "ScopedEnvironmentVariable.h"
 #include "TestSupport.h"
 #include "XMLPropertyList.h"
@@ -66,9 +70,23 @@ TEST(LoadableModules, AbsentChild) {
                   CGImageSourceCreateWithData(imageData("grey-8.png"), nullptr), 0, nullptr),
               nullptr);
 
+    // A video reads as a file that cannot be opened as media: no tracks, no frame.
+    const auto asset = AVURLAsset::URLAssetWithURL_options(
+        NSURL::fileURLWithPath((test::dataDir() / "media/split.mp4").string()), nullptr);
+    EXPECT_TRUE(asset->tracksWithMediaType(AVMediaTypeVideo).empty());
+    std::shared_ptr<NSError> error;
+    EXPECT_EQ(AVAssetImageGenerator::assetImageGeneratorWithAsset(asset)
+                  ->copyCGImageAtTime_actualTime_error(kCMTimeZero, nullptr, &error),
+              nullptr);
+    ASSERT_NE(error, nullptr);
+    EXPECT_EQ(error->localizedFailureReason(), "The media framework could not be loaded");
+
+    // As on a machine without the project's fonts.
+    EXPECT_EQ(CTFontCreateWithName("Helvetica", 12), nullptr);
+
     for (const std::string& line : log.lines())
         EXPECT_TRUE(line.starts_with("Could not load ")) << line;
-    EXPECT_EQ(log.lines().size(), 2u);
+    EXPECT_EQ(log.lines().size(), 4u);
 }
 
 TEST(LoadableModules, WithoutTheirModulesStandInsTakeTheirCannotReadPaths) {
