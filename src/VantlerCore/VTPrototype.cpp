@@ -1,6 +1,7 @@
 #include "VTPrototype.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "NSArray.h"
 #include "NSCoder.h"
@@ -8,6 +9,7 @@
 #include "NSKeyedUnarchiver.h"
 #include "NSString.h"
 #include "VTArchivableClasses.h"
+#include "VTDecodedLayers.h"
 #include "VTImage.h"
 
 namespace {
@@ -64,6 +66,8 @@ std::shared_ptr<VTPrototype> VTPrototype::prototypeFromData_error(
     if (!data || data->length() == 0)
         return fail(error, "File has no data", kRunningLatestSuggestion);
     VTRegisterArchivableClasses();
+    // Every layer decoded stays here until the document as a whole is known to be sound.
+    VTDecodedLayers decodedLayers;
     std::shared_ptr<NSObject> root;
     try {
         auto unarchiver = NSKeyedUnarchiver::initForReadingWithData(data);
@@ -77,9 +81,15 @@ std::shared_ptr<VTPrototype> VTPrototype::prototypeFromData_error(
         // work on the mipmap queue.
         VTImage::addRequestBarrier();
     } catch (const NSException& exception) {  // malformed archive data
+        decodedLayers.takeApart();
         return fail(error,
                     exception.reason().empty() ? "Error reading document" : exception.reason(),
                     kRunningLatestSuggestion);
+    }
+    if (const auto problem = decodedLayers.problem()) {
+        root.reset();
+        decodedLayers.takeApart();
+        return fail(error, *problem, "The file is corrupt.");
     }
     if (!root) return fail(error, "File Cannot be read", "The file is corrupt.");
     auto prototype = std::dynamic_pointer_cast<VTPrototype>(root);
@@ -99,6 +109,13 @@ std::shared_ptr<VTPrototype> VTPrototype::prototypeFromURL_error(
 std::shared_ptr<VTPrototype> VTPrototype::prototypeFromPath_error(const std::string& path,
                                                                   std::shared_ptr<NSError>* error) {
     return prototypeFromURL_error(NSURL::fileURLWithPath(path), error);
+}
+
+std::string VTPrototype::description() const {
+    char text[48];
+    std::snprintf(text, sizeof text, "<%s: %p>", className().c_str(),
+                  static_cast<const void*>(this));
+    return text;
 }
 
 std::shared_ptr<VTScreen> VTPrototype::entryScreen() const {

@@ -12,6 +12,7 @@
 #include "NSError.h"
 #include "NSObject.h"
 #include "NSURL.h"
+#include "VTLayerWeakSet.h"
 #include "VTScreen.h"
 
 #pragma GCC visibility push(default)  // exported from libVantler
@@ -53,6 +54,13 @@ class VTPrototype : public NSObject {
     std::vector<std::shared_ptr<VTPrototype>> masterComponents() const { return symbols_; }
     bool prefersMouseCursor() const { return prefersMouseCursor_; }
     void setPrefersMouseCursor(bool prefers) { prefersMouseCursor_ = prefers; }
+    // The layers that are component instances of this prototype's screens, held weakly; layers
+    // enter and leave it themselves as their component screen changes.
+    VTLayerWeakSet& instances() { return instances_; }
+    const VTLayerWeakSet& instances() const { return instances_; }
+
+    // "<VTPrototype: 0x…>".
+    std::string description() const;
 
     // False ("yields none") for a "version" of 16 or more.
     bool initWithCoder(NSCoder& coder) override;
@@ -61,6 +69,7 @@ class VTPrototype : public NSObject {
     std::vector<std::shared_ptr<VTScreen>> screens_;
     std::vector<std::shared_ptr<VTPrototype>> symbols_;  // an ordered set: each component once
     bool prefersMouseCursor_ = false;
+    VTLayerWeakSet instances_;
 };
 
 #pragma GCC visibility pop

@@ -43,6 +43,10 @@ class StoredArchive {
         if (!uid || uid->kind != plist::Kind::UID) return std::nullopt;
         return archive_.entry(list().uidValue(*uid));
     }
+    // The object entry that element `index` of an inline array of references (NS.objects) names.
+    plist::ObjectInfo elementEntry(const plist::ObjectInfo& array, uint64_t index) const {
+        return archive_.entry(list().uidValue(list().object(list().elementRef(array, index))));
+    }
     // The keys of an object entry (or of $top) in stored order, without "$class".
     std::vector<std::string> keys(const plist::ObjectInfo& entry) const {
         std::vector<std::string> result;

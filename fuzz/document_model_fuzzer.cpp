@@ -1,0 +1,33 @@
+// libFuzzer target for whole documents decoded through the model: load the bytes as a document and,
+// when they load, copy and compare every screen, describe and place every layer. The reading error
+// is the documented failure; a crash, a hang, a leak or unbounded recursion is a bug.
+//
+// Built with -fsanitize=fuzzer when VANTLER_FUZZ is on; otherwise built with fuzz_replay.cpp as a
+// plain program that runs this function over files (the seed corpus in CTest).
+
+#include <cstddef>
+#include <cstdint>
+
+#include "NSData.h"
+#include "VTPrototype.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+    const auto prototype =
+        VTPrototype::prototypeFromData_error(NSData::dataWithBytes_length(bytes, size), nullptr);
+    if (!prototype) return 0;
+    for (const auto& screen : prototype->screens()) {
+        screen->copy()->isApproximatlyEqualToLayerHierarchy(*screen);
+        std::vector<std::shared_ptr<VTLayer>> pending{screen};
+        while (!pending.empty()) {
+            const auto layer = pending.back();
+            pending.pop_back();
+            layer->description();
+            layer->parentRepresentingAScreen();
+            if (layer->countOfSublayers() > 0)
+                layer->depthCompare(
+                    *layer->objectInSublayersAtIndex(layer->countOfSublayers() - 1));
+            for (const auto& sublayer : layer->sublayers()) pending.push_back(sublayer);
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,56 @@
+#pragma once
+// The layers one document load decodes, checked as a whole once decoding ends. Reading a layer
+// makes sure its sublayers form a tree (VTLayer+Coding.cpp); what only the whole document shows is
+// checked here:
+// - a component screen that shows itself, directly or through instances inside instances: the
+//   layers would own each other, and every walk that enters components would not end;
+// - layers nested deeper than kMaxLayerDepth, counting the levels inside component screens: the
+//   operations that follow the tree (copying, comparing, drawing, letting a tree go) recurse once
+//   per level;
+// - more than kMaxExpandedLayers layers met by a walk from one layer that enters every component:
+//   a few screens shown many times each inside each other would make drawing take forever.
+// A refused document's layers are taken apart (no sublayers, no component link) before they are
+// let go, so that neither a cycle nor a deep chain survives or recurses while it is freed.
+//
+// The loader opens one per load on its thread; reading a layer outside a load notes nothing.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#pragma GCC visibility push(default)  // exported from libVantler
+
+class VTLayer;
+
+class VTDecodedLayers {
+  public:
+    // Levels of layers on one path down, component screens included. The archive's nesting bound
+    // allows about half as many levels of sublayers, so no document written by the design tool
+    // comes near it.
+    static constexpr uint64_t kMaxLayerDepth = 512;
+    // Layers met by a walk from one layer that enters every component instance.
+    static constexpr uint64_t kMaxExpandedLayers = 10'000'000;
+
+    // Becomes the collection of the calling thread until it goes away.
+    VTDecodedLayers();
+    ~VTDecodedLayers();
+    VTDecodedLayers(const VTDecodedLayers&) = delete;
+    VTDecodedLayers& operator=(const VTDecodedLayers&) = delete;
+
+    // Called by every layer that starts decoding; kept alive until the check is done.
+    static void noteDecodedLayer(std::shared_ptr<VTLayer> layer);
+
+    size_t count() const { return layers_.size(); }
+    // Why the decoded layers cannot form a document, or none when they can.
+    std::optional<std::string> problem() const;
+    // Clears every decoded layer's sublayers and component link; for a refused document.
+    void takeApart();
+
+  private:
+    std::vector<std::shared_ptr<VTLayer>> layers_;
+    VTDecodedLayers* previous_;
+};
+
+#pragma GCC visibility pop

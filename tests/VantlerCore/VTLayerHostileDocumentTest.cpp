@@ -1,0 +1,168 @@
+// Documents whose layers do not form a tree: each is refused with the reading error or decodes
+// into a finite tree that copying, comparing, walking and describing get through.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <optional>
+
+#include "ArchiveShapes.h"
+#include "LayerTestSupport.h"
+#include "NSArray.h"
+#include "TestSupport.h"
+#include "VTPrototype.h"
+
+namespace {
+
+// A document written object by object: the prototype's screens and every layer below, each a node
+// naming its sublayers and its component ("prototypeLayer") by index, so that a node can be named
+// from anywhere, itself included.
+struct Node {
+    const char* className = "VTLayer";
+    std::vector<size_t> sublayers;
+    std::optional<size_t> component;
+};
+
+struct Graph {
+    std::vector<Node> nodes;
+    std::vector<size_t> screens;
+};
+
+std::shared_ptr<NSData> write(const Graph& graph) {
+    auto objects = std::make_shared<std::vector<std::shared_ptr<document_shapes::Shaped>>>();
+    const std::weak_ptr<std::vector<std::shared_ptr<document_shapes::Shaped>>> all = objects;
+    for (const Node& node : graph.nodes) {
+        objects->push_back(std::make_shared<document_shapes::Shaped>(
+            node.className, document_shapes::layerClass(), [node, all](NSCoder& coder) {
+                const auto nodes = all.lock();
+                encodeCGSize_forKey(coder, {10, 10}, "size");
+                if (!node.sublayers.empty()) {
+                    std::vector<std::shared_ptr<NSObject>> list;
+                    for (size_t i : node.sublayers) list.push_back((*nodes)[i]);
+                    coder.encodeObject_forKey(NSArray::arrayWithObjects(list), "subPictures");
+                }
+                if (node.component)
+                    coder.encodeObject_forKey((*nodes)[*node.component], "prototypeLayer");
+            }));
+    }
+    std::vector<std::shared_ptr<NSObject>> screens;
+    for (size_t i : graph.screens) screens.push_back((*objects)[i]);
+    const auto root = layer_support::prototypeWith(screens);
+    return document_shapes::make({.root = root});
+}
+
+// A chain of `depth` layers below one screen, each the only sublayer of the one before.
+Graph nested(size_t depth) {
+    Graph graph{{Node{"VTScreen"}}, {0}};
+    for (size_t i = 1; i < depth; ++i) {
+        graph.nodes.push_back({});
+        graph.nodes[i - 1].sublayers = {i};
+    }
+    return graph;
+}
+
+// The same chain made of screens listed last first: each is decoded before the one that holds it,
+// so the archive's nesting stays flat however deep the tree.
+Graph nestedListedFlat(size_t depth) {
+    Graph graph = nested(depth);
+    for (auto& node : graph.nodes) node.className = "VTScreen";
+    graph.screens.clear();
+    for (size_t i = depth; i-- > 0;) graph.screens.push_back(i);
+    return graph;
+}
+
+// `levels` screens, each showing the next `fanOut` times, listed last first (flat in the archive).
+Graph fannedComponents(size_t levels, size_t fanOut) {
+    Graph graph;
+    for (size_t level = 0; level < levels; ++level) graph.nodes.push_back({"VTScreen"});
+    for (size_t level = 0; level + 1 < levels; ++level)
+        for (size_t i = 0; i < fanOut; ++i) {
+            graph.nodes.push_back({"VTLayer", {}, level + 1});
+            graph.nodes[level].sublayers.push_back(graph.nodes.size() - 1);
+        }
+    for (size_t level = levels; level-- > 0;) graph.screens.push_back(level);
+    return graph;
+}
+
+Graph flat(size_t count) {
+    Graph graph{{Node{"VTScreen"}}, {0}};
+    for (size_t i = 1; i <= count; ++i) {
+        graph.nodes.push_back({});
+        graph.nodes[0].sublayers.push_back(i);
+    }
+    return graph;
+}
+
+// Everything that follows the tree, once over every screen.
+void walkEverything(const VTPrototype& prototype) {
+    for (const auto& screen : prototype.screens()) {
+        // (A screen read without a name is not equal to its copy, which is named "Layer".)
+        const auto copy = screen->copy();
+        copy->isApproximatlyEqualToLayerHierarchy(*screen);
+        EXPECT_EQ(copy->countOfSublayers(), screen->countOfSublayers());
+        std::vector<std::shared_ptr<VTLayer>> pending{screen};
+        while (!pending.empty()) {
+            const auto layer = pending.back();
+            pending.pop_back();
+            EXPECT_FALSE(layer->description().empty());
+            EXPECT_EQ(layer->screen(), screen);
+            if (layer->countOfSublayers() == 0) continue;
+            // One index path per list: finding a layer's index is a search of its list.
+            const auto last = layer->objectInSublayersAtIndex(layer->countOfSublayers() - 1);
+            EXPECT_EQ(screen->layerAtIndexPath(last->indexPath()), last);
+            for (const auto& sublayer : layer->sublayers()) pending.push_back(sublayer);
+        }
+    }
+}
+
+struct Shape {
+    const char* name;
+    std::function<Graph()> graph;
+    const char* refusal;  // the failure reason's beginning, or none for a document that loads
+    const char* seed = nullptr;  // the file in tests/data/documents, for the small ones
+};
+
+}  // namespace
+
+TEST(VTLayerHostileDocument, RefusedOrFinite) {
+    constexpr const char* ownAncestor =
+        "subPictures of a layer holds the layer itself or one of its ancestors";
+    constexpr const char* twoParents = "subPictures holds a layer that is already a sublayer";
+    constexpr const char* showsItself = "A component screen shows itself";
+    constexpr const char* tooDeep = "Layers are nested more than 512 deep";
+    const Shape shapes[] = {
+        // clang-format off
+        {"a layer its own sublayer", [] { return Graph{{{"VTScreen", {0}}}, {0}}; }, ownAncestor, "hostile-own-sublayer.vantler"},
+        {"a layer its ancestor's parent", [] { return Graph{{{"VTScreen", {1}}, {"VTLayer", {2}}, {"VTLayer", {0}}}, {0}}; }, ownAncestor, "hostile-ancestor-sublayer.vantler"},
+        {"a layer with two parents", [] { return Graph{{{"VTScreen", {1, 2}}, {"VTLayer", {3}}, {"VTLayer", {3}}, {}}, {0}}; }, twoParents, "hostile-two-parents.vantler"},
+        {"a layer twice in one list", [] { return Graph{{{"VTScreen", {1, 1}}, {}}, {0}}; }, twoParents, "hostile-twice-in-list.vantler"},
+        {"a screen twice among the screens", [] { return Graph{{{"VTScreen", {1}}, {}}, {0, 0}}; }, nullptr, "hostile-screen-twice.vantler"},
+        {"a screen showing itself", [] { return Graph{{{"VTScreen", {1}}, {"VTLayer", {}, 0}}, {0}}; }, showsItself, "hostile-screen-shows-itself.vantler"},
+        {"two screens showing each other", [] { return Graph{{{"VTScreen", {2}}, {"VTScreen", {3}}, {"VTLayer", {}, 1}, {"VTLayer", {}, 0}}, {0, 1}}; }, showsItself, "hostile-screens-show-each-other.vantler"},
+        {"instances of each other, no screen", [] { return Graph{{{"VTScreen", {1, 2}}, {"VTLayer", {}, 2}, {"VTLayer", {}, 1}}, {0}}; }, nullptr, "hostile-instances-of-each-other.vantler"},
+        {"nested as deep as the archive allows", [] { return nested(250); }, nullptr, "hostile-nested-250.vantler"},
+        {"nested deep through a flat archive", [] { return nestedListedFlat(2000); }, tooDeep},
+        {"components nested deep", [] { return fannedComponents(600, 1); }, tooDeep},
+        {"components shown ten million times", [] { return fannedComponents(8, 10); }, "Components show more than 10000000 layers", "hostile-components-fanned.vantler"},
+        {"ten thousand layers side by side", [] { return flat(10'000); }, nullptr},
+        // clang-format on
+    };
+    for (const auto& shape : shapes) {
+        SCOPED_TRACE(shape.name);
+        const auto made = write(shape.graph());
+        std::shared_ptr<NSError> error;
+        const auto prototype = VTPrototype::prototypeFromData_error(
+            shape.seed ? layer_support::seedDocument(shape.seed, made) : made, &error);
+        if (shape.refusal) {
+            EXPECT_FALSE(prototype);
+            ASSERT_TRUE(error);
+            EXPECT_EQ(error->code(), VTDocumentReadErrorCode);
+            const std::string reason = error->localizedFailureReason().value_or("");
+            EXPECT_EQ(reason.rfind(shape.refusal, 0), 0u) << reason;
+        } else {
+            ASSERT_TRUE(prototype) << (error ? error->localizedFailureReason().value_or("") : "");
+            walkEverything(*prototype);
+        }
+    }
+}
