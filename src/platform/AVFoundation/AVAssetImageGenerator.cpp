@@ -65,7 +65,7 @@ CGImageRef AVAssetImageGenerator::copyCGImageAtTime_actualTime_error(
     if (!asset_ || !asset_->URL() || !asset_->URL()->isFileURL())
         return fail("The asset is not a local file");
     // Without the module no media can be read: the path of a file that does not decode.
-    const MediaModule* module = loadedMediaModule();
+    const MediaModule* module = mediaModule();
     if (!module) return fail("The media framework could not be loaded");
     MediaFrame frame =
         module->frameAtTime(asset_->URL()->path(), requestedTime, appliesPreferredTrackTransform_);

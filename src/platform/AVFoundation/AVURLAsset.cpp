@@ -16,7 +16,7 @@ std::shared_ptr<AVURLAsset> AVURLAsset::URLAssetWithURL_options(
     asset->URL_ = std::move(URL);
     if (!asset->URL_->isFileURL()) return asset;
     // Without the module the file reads as one FFmpeg cannot open: no tracks, no duration.
-    const MediaModule* module = loadedMediaModule();
+    const MediaModule* module = mediaModule();
     if (!module) return asset;
     const MediaFileFacts facts = module->factsOfFile(asset->URL_->path());
 

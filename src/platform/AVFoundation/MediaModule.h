@@ -73,9 +73,8 @@ const char* probedDemuxerNames(std::span<const uint8_t> head,
                                bool wholeFile);  // MediaTypeProbe.cpp
 
 // The table, loading the module on the first call; null when it cannot be loaded.
-inline const MediaModule* loadedMediaModule() {
-    return static_cast<const MediaModule*>(
-        LoadableModule::entryTable(kMediaModuleFile, kMediaModuleEntry));
+inline const MediaModule* mediaModule() {
+    return LoadableModule::table<MediaModule>(kMediaModuleFile, kMediaModuleEntry);
 }
 
 }  // namespace AVFoundationPrivate

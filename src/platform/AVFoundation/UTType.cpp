@@ -285,7 +285,7 @@ std::optional<std::string> NSURLTypeIdentifierForURL(const NSURL& url) {
     }
 
     // Without the media module no content is recognised as media.
-    const MediaModule* module = loadedMediaModule();
+    const MediaModule* module = mediaModule();
     const char* demuxerNames =
         module ? module->probedDemuxerNames(media.data, media.toTheEnd) : nullptr;
     if (!demuxerNames) return "public.data";

@@ -22,6 +22,7 @@
 #include "CGContextPrivate.h"
 #include "CTFontSubstitution.h"
 #include "CTTypesetter.h"
+#include "LoadableModule.h"
 
 #pragma GCC visibility push(default)  // exported from libVantler
 
@@ -74,15 +75,12 @@ struct TextModule {
                      CGPoint origin, const RunPaint& paint);
 };
 
+// The table, loading the module on the first call. Null when the module cannot be loaded: fonts
+// are then null and no text is laid out, as on a machine without the project's fonts.
+inline const TextModule* textModule() {
+    return LoadableModule::table<TextModule>(kTextModuleFile, kTextModuleEntry);
+}
+
 }  // namespace CoreTextPrivate
 
 #pragma GCC visibility pop
-
-namespace CoreTextPrivate {
-
-// The module's table for CoreText's own sources, loaded on the first call (TextModule.cpp). Null
-// when the module cannot be loaded: fonts are then null and no text is laid out, as on a machine
-// without the project's fonts.
-const TextModule* textModule();
-
-}  // namespace CoreTextPrivate

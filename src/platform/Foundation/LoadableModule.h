@@ -19,6 +19,12 @@ namespace LoadableModule {
 // be loaded: logged once, and the caller takes its path for data it cannot read.
 const void* entryTable(std::string_view fileName, const char* entryName);
 
+// entryTable as the `Table` both sides declare. Each module's header wraps it in an accessor.
+template <class Table>
+const Table* table(std::string_view fileName, const char* entryName) {
+    return static_cast<const Table*>(entryTable(fileName, entryName));
+}
+
 }  // namespace LoadableModule
 
 // The entry of a module: `Table` is the interface both sides declare.

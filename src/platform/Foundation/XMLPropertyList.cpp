@@ -6,7 +6,6 @@
 #include <algorithm>
 
 #include "ArchiveLimits.h"
-#include "LoadableModule.h"
 #include "NSException.h"
 #include "XMLPropertyListModule.h"
 
@@ -33,8 +32,7 @@ Value parseXMLPropertyList(std::span<const uint8_t> bytes) {
     if (static_cast<uint64_t>(std::count(bytes.begin(), bytes.end(), '<')) >
         ArchiveLimits::kMaxXMLTags)
         raiseXMLPropertyListError("file holds more than 2000000 tags");
-    const auto* module =
-        static_cast<const XMLModule*>(LoadableModule::entryTable(kXMLModuleFile, kXMLModuleEntry));
+    const XMLModule* module = xmlModule();
     if (!module) raiseXMLPropertyListError("cannot be read: the XML module could not be loaded");
     return module->parse(bytes);
 }

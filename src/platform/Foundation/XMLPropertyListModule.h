@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 
+#include "LoadableModule.h"
 #include "PropertyListValue.h"
 
 #pragma GCC visibility push(default)  // exported from libVantler
@@ -24,6 +25,11 @@ struct XMLModule {
 // Raises NSInvalidArgumentException with "XML property list: " and the reason; both sides report
 // malformed input through it.
 [[noreturn]] void raiseXMLPropertyListError(const std::string& reason);
+
+// The table, loading the module on the first call; null when it cannot be loaded.
+inline const XMLModule* xmlModule() {
+    return LoadableModule::table<XMLModule>(kXMLModuleFile, kXMLModuleEntry);
+}
 
 }  // namespace plist
 

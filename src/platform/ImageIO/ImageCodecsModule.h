@@ -9,6 +9,7 @@
 #include <span>
 
 #include "CGImage.h"
+#include "LoadableModule.h"
 
 #pragma GCC visibility push(default)  // exported from libVantler
 
@@ -32,6 +33,12 @@ CGImageRef decodeGIF(std::span<const uint8_t> bytes);   // GIFDecoder.cpp
 CGImageRef decodeTIFF(std::span<const uint8_t> bytes);  // TIFFDecoder.cpp
 CGImageRef decodeWebP(std::span<const uint8_t> bytes);  // WebPDecoder.cpp
 CGImageRef decodeHEIF(std::span<const uint8_t> bytes);  // HEIFDecoder.cpp
+
+// The table, loading the module on the first call; null when it cannot be loaded.
+inline const ImageCodecsModule* imageCodecsModule() {
+    return LoadableModule::table<ImageCodecsModule>(kImageCodecsModuleFile,
+                                                    kImageCodecsModuleEntry);
+}
 
 }  // namespace ImageIOPrivate
 

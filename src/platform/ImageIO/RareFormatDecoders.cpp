@@ -8,7 +8,6 @@
 #include "CGImageSource.h"
 #include "ImageCodecsModule.h"
 #include "ImageIOPrivate.h"
-#include "LoadableModule.h"
 
 namespace ImageIOPrivate {
 
@@ -63,8 +62,7 @@ const char* heifTypeOf(std::span<const uint8_t> bytes) {
 // cannot be loaded.
 template <ImageCodecsModule::Decode ImageCodecsModule::*decode>
 CGImageRef decodeInModule(std::span<const uint8_t> bytes) {
-    const auto* module = static_cast<const ImageCodecsModule*>(
-        LoadableModule::entryTable(kImageCodecsModuleFile, kImageCodecsModuleEntry));
+    const ImageCodecsModule* module = imageCodecsModule();
     return module ? (module->*decode)(bytes) : nullptr;
 }
 
