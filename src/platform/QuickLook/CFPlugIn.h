@@ -1,7 +1,7 @@
 #pragma once
 // The subset of CoreFoundation's plug-in model that a QuickLook generator uses, with
-// CoreFoundation's names and COM-style types. It lives on the host side (libVantlerQuickLookHost),
-// as CFPlugIn lives in the system on a Mac: the generator plug-in links it and calls it.
+// CoreFoundation's names and COM-style types. It lives on the host side (in libVantler), as
+// CFPlugIn lives in the system on a Mac: the generator plug-in links it and calls it.
 //
 // Objects: of CoreFoundation's object types only CFUUID exists here. CFRetain, CFRelease and
 // CFEqual take any CFTypeRef but know only UUIDs. Strings, data, URLs and dictionaries are the

@@ -1,8 +1,8 @@
 #pragma once
 // QuickLook's generator interface with QuickLook's names: the request
 // objects, the host operations that a generator calls, the generator type and interface
-// identifiers, and the layout of the generator interface table. The host side
-// (libVantlerQuickLookHost) implements the operations; the generator plug-in calls them.
+// identifiers, and the layout of the generator interface table. The host side (in libVantler)
+// implements the operations; the generator plug-in calls them.
 
 #include "CFPlugIn.h"
 #include "CGContext.h"
