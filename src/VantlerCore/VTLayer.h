@@ -110,6 +110,92 @@ class VTLayer : public NSKeyValueObservable, public NSKeyValueObserver {
     std::shared_ptr<VTLayer> superPicture() const { return superPicture_.lock(); }
     void setSuperPicture(const std::shared_ptr<VTLayer>& parent);
 
+    // ---- Transforms between spaces (VTLayer+Transforms.cpp). A layer's space is the one its
+    // sublayers' positions are given in; the world is the space above every root. A layer argument
+    // of none stands for the world. Nothing is cached: every call walks to the root. position +
+    // R(angle)·scale·(q − anchorPoint⊙size), from the stored position, anchor point, scale and
+    // angle and the size as read.
+    CGAffineTransform toSuperPictureTransformWithoutContentOffset() const;
+    // The same after shifting by −contentOffset: the anchor point of `bounds` lands on position.
+    CGAffineTransform toSuperPictureTransform() const;
+    // The inverse (or toSuperPictureTransform itself when it cannot be inverted).
+    CGAffineTransform fromSuperPictureTransform() const;
+    // This layer's space to the world through every ancestor; a root's is toSuperPictureTransform.
+    CGAffineTransform toWorldTransform() const;
+    CGAffineTransform fromWorldTransform() const;
+    // From `layer`'s space to this layer's: direct for itself, the parent or a sublayer, through
+    // the world otherwise.
+    CGAffineTransform transformFromPicture(const VTLayer* layer) const;
+    CGPoint convertPoint_toPicture(CGPoint point, const VTLayer* layer) const;
+    CGPoint convertPoint_fromPicture(CGPoint point, const VTLayer* layer) const;
+    // The smallest upright rectangles holding the converted ones.
+    CGRect convertRect_toPicture(CGRect rect, const VTLayer* layer) const;
+    CGRect convertRect_fromPicture(CGRect rect, const VTLayer* layer) const;
+    // The layer's own rectangle in its space: origin contentOffset, size as read.
+    CGRect bounds() const;
+    // Whether `point`, given in `layer`'s space, falls within bounds.
+    bool containsPoint_inPicture(CGPoint point, const VTLayer* layer) const;
+    // bounds as an upright rectangle in the world, the parent's space, or `layer`'s space.
+    CGRect extents() const;
+    CGRect extentsInSuperLayer() const;
+    CGRect extentsInLayer(const VTLayer* layer) const;
+    // The point at `normalized` (fractions of the size) of bounds, in `layer`'s or the parent's
+    // space.
+    CGPoint convertNormalizedPosition_toPicture(CGPoint normalized, const VTLayer* layer) const;
+    CGPoint convertNormalizedPositionToParent(CGPoint normalized) const;
+
+    // ---- World values (VTLayer+Transforms.cpp): what the layer shows after every ancestor's
+    // rotation, scale and place. Degrees: its angle plus every ancestor's. Setting keeps the
+    // ancestors and sets the angle.
+    double angleInWorld() const;
+    void setAngleInWorld(double angle);
+    // The parent's scaleInWorld, or 1.0 where that is below 0.001 in magnitude (and for a root),
+    // so that a vanishing ancestor does not make the world scale unsettable.
+    double superScaleInWorld() const;
+    double scaleInWorld() const;
+    void setScaleInWorld(double scale);
+    // Where the anchor point lies in the world, and in the layer's screen (a layer outside any
+    // screen: in the world).
+    CGPoint positionInWorld() const;
+    CGPoint positionInScreen() const;
+
+    // ---- Animation timing per property number (VTLayer+Timing.cpp)
+    // Stores `info` for `property`; none removes the entry.
+    void setAnimationInfo_forProperty(std::shared_ptr<VTAnimationInfo> info, VTValueType property);
+    // The stored timing, or else a new, unstored one: curve type 7 ("Default"), delay 0, duration
+    // 0.3.
+    std::shared_ptr<VTAnimationInfo> animationInfoForProperty(VTValueType property) const;
+
+    // ---- What drawing shows (VTLayer+Visible.cpp)
+    // The corner radius as drawn: never beyond half the shorter side (cut to whole points first),
+    // never below 0.
+    double visibleRadius() const;
+    // borderColor, or else one opaque black sRGB colour shared by the whole process.
+    const CGColorRef& visibleBorderColor() const;
+    // A border width above 0 and a visible border colour that is not fully transparent.
+    bool hasVisibleBorder() const;
+    // A shadow colour that is not fully transparent.
+    virtual bool hasVisibleShadow() const;
+    // shadowColor, or else the platform's clear colour.
+    const CGColorRef& visibleShadowColor() const;
+
+    // ---- Property values by number (VTLayer+Values.cpp): every property of the catalogue as one
+    // double (colours packed, booleans and behaviours as whole numbers). Numbers without a value
+    // read as 0.0 with the log line "Unrecognized valueForType: N"; writes to 0 (none), "Media",
+    // "Text" and "Component Artboard" log "Setting Unsupported property: N", writes to other
+    // numbers outside the catalogue do nothing. Every write goes through the field's own set
+    // operation.
+    double valueForProperty(VTValueType property) const;
+    void setValue_forType(double value, VTValueType property);
+    double shadowOffsetX() const { return shadowOffset().width; }
+    double shadowOffsetY() const { return shadowOffset().height; }
+    void setShadowOffsetX(double x);
+    void setShadowOffsetY(double y);
+    double contentOffsetX() const { return contentOffset().x; }
+    double contentOffsetY() const { return contentOffset().y; }
+    void setContentOffsetX(double x);
+    void setContentOffsetY(double y);
+
     // ---- Record
     // Extent in the layer's own coordinates, points; a component instance's is its screen's.
     CGSize size() const;

@@ -2,8 +2,7 @@
 // The property catalogue and packed colours: the numbering of layer properties with display names
 // and flags, the per-layer property mask, the shared sRGB colour space, the conversion of colours
 // to and from packed doubles, and their interpolation. The layer's value access
-// (`valueForProperty:`, `setValue:forType:`) is the VTLayer extension of Vantler/VTLayer+VTProperty
-// and builds on these.
+// (`valueForProperty:`, `setValue:forType:`) is in VTLayer+Values.cpp and builds on these.
 //
 // Numbers outside the catalogue never fail: names come out as "Unknown type: %li", the flag queries
 // print "unknown property: %li\n" to standard output and answer true, mask operations ignore them.

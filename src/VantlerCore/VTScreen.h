@@ -35,6 +35,8 @@ class VTScreen : public VTLayer {
     std::shared_ptr<VTScreen> componentScreen() const override { return nullptr; }
     void setComponentScreen(const std::shared_ptr<VTScreen>&) override {}
     std::shared_ptr<VTScreen> screen() const override;
+    // A screen never casts a shadow.
+    bool hasVisibleShadow() const override { return false; }
     // Screens compare equal wherever they stand.
     bool _isPositionApproximatelyEqualTo(const VTLayer&) const override { return true; }
 
