@@ -172,17 +172,16 @@ TEST(KeyedArchive, RefusedObjectsAndBytesOutliveTheirData) {
 }
 
 TEST(KeyedArchive, ADuplicateKeyKeepsTheLastValueAndIsLogged) {
-    std::vector<std::string> lines;
-    auto previous = NSLogSetSink([&](const std::string& line) { lines.push_back(line); });
+    test::LogCapture log;
     auto decoder = roundTrip([](NSKeyedArchiver& c) {
         c.encodeInteger_forKey(1, "key");
         c.encodeInteger_forKey(2, "key");
     });
-    NSLogSetSink(previous);
     EXPECT_EQ(decoder->decodeIntegerForKey("key"), 2);
-    EXPECT_EQ(lines, std::vector<std::string>{
-                         "*** NSKeyedArchiver warning: replacing existing value for key 'key'; "
-                         "probable duplication of encoding keys in class hierarchy"});
+    EXPECT_EQ(log.lines(),
+              std::vector<std::string>{
+                  "*** NSKeyedArchiver warning: replacing existing value for key 'key'; "
+                  "probable duplication of encoding keys in class hierarchy"});
 }
 
 TEST(KeyedArchive, NothingIsReadAfterFinishDecodingOrWrittenAfterFinishEncoding) {
