@@ -27,8 +27,14 @@ const Table* table(std::string_view fileName, const char* entryName) {
 
 }  // namespace LoadableModule
 
-// The entry of a module: `Table` is the interface both sides declare.
-#define VANTLER_MODULE_ENTRY(entryName, Table) \
-    extern "C" __attribute__((visibility("default"))) const Table* entryName()
+// The entry of a module, followed by the body of a function that answers its table (`Table`, the
+// interface both sides declare). The exported function itself answers `const void*`, the type the
+// loader calls it through: calling a function through a pointer of another type is undefined.
+#define VANTLER_MODULE_ENTRY(entryName, Table)                                  \
+    static const Table* entryName##_table();                                    \
+    extern "C" __attribute__((visibility("default"))) const void* entryName() { \
+        return entryName##_table();                                             \
+    }                                                                           \
+    static const Table* entryName##_table()
 
 #pragma GCC visibility pop
