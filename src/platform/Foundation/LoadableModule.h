@@ -1,7 +1,8 @@
 #pragma once
 // Modules of the library's own, loaded on first use: what only some documents need (FFmpeg, the
-// rarer image codecs, text shaping) is linked into a module beside libVantler.so instead of into
-// the library, so that a process maps it, and runs its code, only when a document needs it.
+// rarer image codecs, text shaping, the XML parser) is linked into a module beside libVantler.so
+// instead of into the library, so that a process maps it, and runs its code, only when a document
+// needs it.
 //
 // A module exports one C function, its entry, that answers a table of functions (the stand-in's
 // interface to it, declared in a header that both sides include). Modules are never unloaded, so
