@@ -292,26 +292,19 @@ TEST(VTLayerCoding, DocumentWithLayersReadsBack) {
 
     // An independent reader finds every key where the archive form puts it.
     const std::string layers = "$top/root/screens/NS.objects/0/subPictures/NS.objects/";
-    const auto result = test::run({VANTLER_PYTHON,
+    std::vector<std::string> check{VANTLER_PYTHON,
                                    (test::sourceDir() / "tests/tools/check_archive.py").string(),
-                                   (test::dataDir() / "documents" / "layers.vantler").string(),
-                                   "--equals",
-                                   layers + "0/name",
-                                   "\"Card\"",
-                                   "--equals",
-                                   layers + "0/VTLayerVersion",
-                                   "2",
-                                   "--equals",
-                                   layers + "0/maskToBounds",
-                                   "true",
-                                   "--equals",
-                                   layers + "0/borderColor.space_name",
-                                   "\"kCGColorSpaceDisplayP3\"",
-                                   "--equals",
-                                   layers + "0/subPictures/NS.objects/0/text",
-                                   "\"Type Something\"",
-                                   "--equals",
-                                   layers + "1/prototypeLayer/size.width",
-                                   "60.0"});
+                                   (test::dataDir() / "documents" / "layers.vantler").string()};
+    const std::pair<std::string, std::string> expected[] = {
+        {"0/name", "\"Card\""},
+        {"0/VTLayerVersion", "2"},
+        {"0/maskToBounds", "true"},
+        {"0/borderColor.space_name", "\"kCGColorSpaceDisplayP3\""},
+        {"0/subPictures/NS.objects/0/text", "\"Type Something\""},
+        {"1/prototypeLayer/size.width", "60.0"},
+    };
+    for (const auto& [path, value] : expected)
+        check.insert(check.end(), {"--equals", layers + path, value});
+    const auto result = test::run(check);
     EXPECT_EQ(result.exitStatus, 0) << result.standardError;
 }
