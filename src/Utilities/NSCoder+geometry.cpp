@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstdint>
 #include <mutex>
 #include <span>
@@ -16,19 +17,37 @@
 
 namespace {
 
-// A sub-key: K with a dot and the suffix ("%@.x" & co.).
-std::string subKey(std::string_view key, std::string_view suffix) {
-    std::string result;
-    result.reserve(key.size() + 1 + suffix.size());
-    result.append(key);
-    result.push_back('.');
-    result.append(suffix);
-    return result;
+// A sub-key: K with a dot and the suffix ("%@.x" & co.). A document's layers ask for thousands of
+// them, so the usual short ones are built on the stack.
+class SubKey {
+  public:
+    SubKey(std::string_view key, std::string_view suffix) {
+        const size_t size = key.size() + 1 + suffix.size();
+        char* out = size <= stack_.size() ? stack_.data() : heap_.assign(size, '\0').data();
+        std::copy(key.begin(), key.end(), out);
+        out[key.size()] = '.';
+        std::copy(suffix.begin(), suffix.end(), out + key.size() + 1);
+        text_ = {out, size};
+    }
+    SubKey(const SubKey&) = delete;
+    SubKey& operator=(const SubKey&) = delete;
+    operator std::string_view() const { return text_; }
+
+  private:
+    std::array<char, 48> stack_;
+    std::string heap_;
+    std::string_view text_;
+};
+
+SubKey subKey(std::string_view key, std::string_view suffix) {
+    return {key, suffix};
 }
 
 // "%@.%zu": the component index as an unsigned decimal.
-std::string componentKey(std::string_view key, size_t index) {
-    return subKey(key, std::to_string(index));
+SubKey componentKey(std::string_view key, size_t index) {
+    std::array<char, 20> digits;
+    const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), index).ptr;
+    return {key, std::string_view(digits.data(), end - digits.data())};
 }
 
 bool sameBytes(std::span<const uint8_t> a, std::span<const uint8_t> b) {
@@ -76,11 +95,10 @@ std::shared_ptr<NSString> archivedSpaceName(const CGColorSpaceRef& space,
 // the caller's own.
 CGColorSpaceRef archivedColorSpace(NSCoder& coder, std::string_view key) {
     CGColorSpaceRef space;
-    if (const std::string nameKey = subKey(key, "space_name"); coder.containsValueForKey(nameKey))
+    if (const SubKey nameKey = subKey(key, "space_name"); coder.containsValueForKey(nameKey))
         space = cachedColorSpaceFromName(coder.decodeObjectOfClass_forKey<NSString>(nameKey));
     if (!space) {
-        if (const std::string profileKey = subKey(key, "profile");
-            coder.containsValueForKey(profileKey))
+        if (const SubKey profileKey = subKey(key, "profile"); coder.containsValueForKey(profileKey))
             space =
                 cachedColorSpaceFromICCData(coder.decodeObjectOfClass_forKey<NSData>(profileKey));
     }
@@ -131,7 +149,7 @@ void encodeCGColor_forKey(NSCoder& coder, const CGColorRef& color, std::string_v
 CGColorRef newCGColorForKey(NSCoder& coder, std::string_view key) {
     // The count, widened with its sign; absent or 0 gives null (a negative count would match no
     // space anyway).
-    const std::string countKey = subKey(key, "count");
+    const SubKey countKey = subKey(key, "count");
     if (!coder.containsValueForKey(countKey)) return nullptr;
     const int64_t count = coder.decodeIntForKey(countKey);
     if (count <= 0) return nullptr;

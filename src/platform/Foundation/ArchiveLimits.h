@@ -26,10 +26,10 @@ inline constexpr uint64_t kMaxDecodedBytes = 512ull << 20;  // 512 MiB
 inline constexpr uint64_t kDecodedObjectOverhead = 64;
 inline constexpr uint64_t kDecodedElementOverhead = 16;
 
-// Dictionaries with more keys than this are indexed once instead of scanned for every key read,
-// so that decoding an object with many keys (an ordered set keeps one key per element) stays
-// linear.
-inline constexpr uint64_t kLinearKeyScanLimit = 16;
+// Dictionaries with more keys than this are indexed once instead of numbered each time a reader
+// comes back to them (PropertyListDictionary.h), so that decoding an object with many keys (an
+// ordered set keeps one key per element) stays linear. Objects of the model have up to about 50.
+inline constexpr uint64_t kNumberedKeyLimit = 64;
 
 // An XML property list is parsed whole into memory; refuse absurd inputs before parsing.
 inline constexpr uint64_t kMaxXMLPropertyListBytes = 256ull << 20;  // 256 MiB

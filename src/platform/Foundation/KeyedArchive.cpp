@@ -69,25 +69,27 @@ bool KeyedArchive::isNullEntry(const plist::ObjectInfo& entry) const {
 
 const KeyedArchiveClass& KeyedArchive::classOf(const plist::ObjectInfo& objectEntry,
                                                std::optional<uint64_t> objectUID) {
-    uint64_t uid;
     // Only a dictionary of many keys is costly to scan again; the others are not remembered.
-    const bool remembered = objectEntry.count > ArchiveLimits::kLinearKeyScanLimit;
-    if (auto it = remembered ? classUIDs_.find(objectEntry.ref) : classUIDs_.end();
-        it != classUIDs_.end()) {
-        uid = it->second;
-    } else {
-        // Reasons name the entry by its UID, which is what a reader of $objects sees.
-        auto object = [&] {
-            return objectUID ? "the object of UID " + std::to_string(*objectUID)
-                             : "property list object " + std::to_string(objectEntry.ref);
-        };
-        const auto classRef = plist_->lookup(objectEntry, "$class");
-        if (!classRef) fail(object() + " has no $class");
-        const auto reference = plist_->object(*classRef);
-        if (reference.kind != plist::Kind::UID) fail("$class of " + object() + " is not a UID");
-        uid = plist_->uidValue(reference);
-        if (remembered) classUIDs_.emplace(objectEntry.ref, uid);
-    }
+    if (objectEntry.count <= ArchiveLimits::kNumberedKeyLimit)
+        return classNamedBy(plist_->lookup(objectEntry, "$class"), objectEntry, objectUID);
+    auto it = classValueRefs_.find(objectEntry.ref);
+    if (it == classValueRefs_.end())
+        it = classValueRefs_.emplace(objectEntry.ref, plist_->lookup(objectEntry, "$class")).first;
+    return classNamedBy(it->second, objectEntry, objectUID);
+}
+
+const KeyedArchiveClass& KeyedArchive::classNamedBy(std::optional<uint64_t> classValueRef,
+                                                    const plist::ObjectInfo& objectEntry,
+                                                    std::optional<uint64_t> objectUID) {
+    // Reasons name the entry by its UID, which is what a reader of $objects sees.
+    auto object = [&] {
+        return objectUID ? "the object of UID " + std::to_string(*objectUID)
+                         : "property list object " + std::to_string(objectEntry.ref);
+    };
+    if (!classValueRef) fail(object() + " has no $class");
+    const auto reference = plist_->object(*classValueRef);
+    if (reference.kind != plist::Kind::UID) fail("$class of " + object() + " is not a UID");
+    const uint64_t uid = plist_->uidValue(reference);
     if (auto it = classes_.find(uid); it != classes_.end()) return it->second;
 
     const auto dictionary = entry(uid);

@@ -44,9 +44,13 @@ class KeyedArchive {
     bool isNullEntry(const plist::ObjectInfo& entry) const;
     // The class of an object entry (a dictionary), read through its "$class" reference; raises when
     // the entry has no "$class" or it does not lead to a class dictionary, naming the entry by
-    // `uid` when given. Cached per class UID, and the "$class" reference per entry.
+    // `uid` when given. Class dictionaries are read once per class UID.
     const KeyedArchiveClass& classOf(const plist::ObjectInfo& objectEntry,
                                      std::optional<uint64_t> uid = std::nullopt);
+    // The same for a reader that has already found the entry's "$class" value (none when absent).
+    const KeyedArchiveClass& classNamedBy(std::optional<uint64_t> classValueRef,
+                                          const plist::ObjectInfo& objectEntry,
+                                          std::optional<uint64_t> uid);
 
     // Counts memory that decoding makes out of file bytes against ArchiveLimits::kMaxDecodedBytes
     // and raises once the budget is spent; everything this archive or its decoder materialises is
@@ -67,10 +71,10 @@ class KeyedArchive {
     plist::ObjectInfo top_;
     plist::ObjectInfo objects_;
     std::unordered_map<uint64_t, KeyedArchiveClass> classes_;
-    // The class UID of each object dictionary read so far, by its object in the property list: a
-    // crafted list can give one dictionary of many keys many UIDs, and scanning its keys for
-    // "$class" under each UID would take quadratic time.
-    std::unordered_map<uint64_t, uint64_t> classUIDs_;
+    // The "$class" value of each large object dictionary read so far, by its object in the property
+    // list: a crafted list can give one dictionary of many keys many UIDs, and scanning its keys
+    // for "$class" under each UID would take quadratic time.
+    std::unordered_map<uint64_t, std::optional<uint64_t>> classValueRefs_;
     uint64_t charged_ = 0;
 };
 

@@ -93,8 +93,11 @@ void NSKeyedUnarchiver::setClass_forClassName(ClassFactory factory, const std::s
 }
 
 NSKeyedUnarchiver::NSKeyedUnarchiver(const std::shared_ptr<const NSData>& data)
-    : data_(data), archive_(*data) {
-    scopes_.push_back({plist::PropertyListDictionary(archive_.plist(), archive_.top())});
+    : data_(data),
+      archive_(*data),
+      keyNumbers_(archive_.plist(), [this](uint64_t bytes) { archive_.charge(bytes); }) {
+    scopes_.push_back(
+        {plist::PropertyListDictionary(archive_.plist(), archive_.top(), keyNumbers_)});
 }
 
 std::shared_ptr<NSKeyedUnarchiver> NSKeyedUnarchiver::initForReadingWithData(
@@ -241,31 +244,32 @@ std::shared_ptr<NSObject> NSKeyedUnarchiver::decodeClassEntry(uint64_t uid,
         NSException::raise(NSInvalidUnarchiveOperationException,
                            "keyed archive: objects nest deeper than " +
                                std::to_string(ArchiveLimits::kMaxNestingDepth) + " levels");
-    const auto& cls = archive_.classOf(entry, uid);
-    const auto& registered = factoryFor(cls, uid);
-    auto object = registered.factory();
-    // Registered before initWithCoder runs: references back to it get this same instance.
-    Slot& known = slot(uid);
-    known.object = object;
-    known.state = registered.isFoundationValue ? Slot::ValueBeingDecoded : Slot::Decoded;
-
     // An object of many keys is read through an index of them (PropertyListDictionary), built anew
     // for each decode and about an object's overhead per key. A crafted list can give one such
     // dictionary many UIDs (no writer shares dictionaries), so each index is charged, which bounds
     // the time too.
-    if (entry.count > ArchiveLimits::kLinearKeyScanLimit)
+    if (entry.count > ArchiveLimits::kNumberedKeyLimit)
         archive_.charge(entry.count * ArchiveLimits::kDecodedObjectOverhead);
-    scopes_.push_back({plist::PropertyListDictionary(archive_.plist(), entry)});
+    scopes_.push_back({plist::PropertyListDictionary(archive_.plist(), entry, keyNumbers_)});
+    Slot* known = nullptr;
     struct PopScope {
         NSKeyedUnarchiver& coder;
-        Slot& known;
+        Slot*& known;
         ~PopScope() {
             coder.scopes_.pop_back();
-            known.state = Slot::Decoded;
+            if (known) known->state = Slot::Decoded;
         }
     } pop{*this, known};
+
+    const auto& cls = archive_.classNamedBy(scopes_.back().dictionary.lookup("$class"), entry, uid);
+    const auto& registered = factoryFor(cls, uid);
+    auto object = registered.factory();
+    // Registered before initWithCoder runs: references back to it get this same instance.
+    known = &slot(uid);
+    known->object = object;
+    known->state = registered.isFoundationValue ? Slot::ValueBeingDecoded : Slot::Decoded;
     if (!object->initWithCoder(*this)) {
-        known.object = nullptr;
+        known->object = nullptr;
         return nullptr;
     }
     return object;

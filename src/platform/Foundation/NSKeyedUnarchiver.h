@@ -95,6 +95,7 @@ class NSKeyedUnarchiver : public NSCoder {
 
     std::shared_ptr<const NSData> data_;
     KeyedArchive archive_;
+    plist::PropertyListKeyNumbers keyNumbers_;  // serves every scope's dictionary
     std::vector<Scope> scopes_;
     // What was decoded under each UID, in pages of kSlotsPerPage allocated when first touched, so
     // that memory follows the objects decoded, not the length of $objects.

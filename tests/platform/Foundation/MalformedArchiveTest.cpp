@@ -196,11 +196,11 @@ TEST(KeyedArchiveMalformedInput, XMLBoundsAtAndOnePastTheirLimits) {
               argument("XML property list: file is larger than 256 MiB"));
 }
 
-// kLinearKeyScanLimit changes how keys are found, never which value: in both ways a duplicate key
+// kNumberedKeyLimit changes how keys are found, never which value: in both ways a duplicate key
 // resolves to its first entry.
 TEST(KeyedArchiveMalformedInput, DuplicateKeysResolveToTheFirstScannedOrIndexed) {
-    for (unsigned count : {unsigned{ArchiveLimits::kLinearKeyScanLimit},
-                           unsigned{ArchiveLimits::kLinearKeyScanLimit} + 1}) {
+    for (unsigned count : {unsigned{ArchiveLimits::kNumberedKeyLimit},
+                           unsigned{ArchiveLimits::kNumberedKeyLimit} + 1}) {
         SCOPED_TRACE(count);
         std::vector<std::pair<plist::Value, plist::Value>> entries;
         for (unsigned i = 0; i + 1 < count; ++i)
@@ -211,7 +211,8 @@ TEST(KeyedArchiveMalformedInput, DuplicateKeysResolveToTheFirstScannedOrIndexed)
         const auto data = NSData::dataWithVector(
             plist::writeBinaryPropertyList(plist::Value::dictionary(std::move(entries))));
         const auto list = plist::openPropertyList(*data);
-        plist::PropertyListDictionary dictionary(*list, list->object(list->topObject()));
+        plist::PropertyListKeyNumbers numbers(*list, [](uint64_t) {});
+        plist::PropertyListDictionary dictionary(*list, list->object(list->topObject()), numbers);
         ASSERT_EQ(dictionary.info().count, count);
         EXPECT_EQ(list->integerValue(list->object(*dictionary.lookup("k0"))).signedValue(), 0);
         const auto last = dictionary.lookup("k" + std::to_string(count - 2));
