@@ -3,10 +3,12 @@
 #include <bit>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 #include "ArchiveLimits.h"
 #include "NSException.h"
+#include "QuickTextHash.h"
 
 namespace plist {
 namespace {
@@ -74,6 +76,13 @@ bool isASCII(const std::string& s) {
 }
 
 class Writer {
+    // One object of the table: the value, and for a collection where its references lie in refs_.
+    struct Flattened {
+        const Value* value;
+        uint64_t firstRef;
+        uint64_t refCount;
+    };
+
   public:
     std::vector<uint8_t> write(const Value& root) {
         flatten(root, 0);
@@ -81,11 +90,14 @@ class Writer {
         refSize_ = byteWidth(count);
 
         out_.assign({'b', 'p', 'l', 'i', 's', 't', '0', '0'});
+        // Most objects are numbers, references and short keys: about ten bytes each, one offset,
+        // and the references of the collections; growing past that is rare.
+        out_.reserve(objects_.size() * (10 + 8) + refs_.size() * refSize_);
         std::vector<uint64_t> offsets;
         offsets.reserve(count);
-        for (const Value* object : objects_) {
+        for (const Flattened& object : objects_) {
             offsets.push_back(out_.size());
-            writeObject(*object);
+            writeObject(object);
         }
         const uint64_t tableOffset = out_.size();
         const unsigned offsetSize = byteWidth(tableOffset);
@@ -102,46 +114,57 @@ class Writer {
     }
 
   private:
-    // The key under which an equal scalar is written once; the kind is part of it, so 1, 1.0 and
-    // true are never merged.
-    static std::string scalarKey(const Value& v) {
-        std::string key(1, static_cast<char>(v.kind()));
-        auto appendBits = [&key](uint64_t bits) {
-            key.append(reinterpret_cast<const char*>(&bits), 8);
-        };
-        switch (v.kind()) {
-            case Kind::Null:
-                break;
-            case Kind::Boolean:
-                key.push_back(v.booleanValue() ? 1 : 0);
-                break;
-            case Kind::Integer:
-                appendBits(v.integerValue().bits);
-                key.push_back(v.integerValue().isUnsigned ? 1 : 0);
-                break;
-            case Kind::Real:
-                appendBits(v.realValue().isFloat32
-                               ? std::bit_cast<uint32_t>(static_cast<float>(v.realValue().value))
-                               : std::bit_cast<uint64_t>(v.realValue().value));
-                key.push_back(v.realValue().isFloat32 ? 1 : 0);
-                break;
-            case Kind::Date:
-                appendBits(std::bit_cast<uint64_t>(v.dateValue()));
-                break;
-            case Kind::UID:
-                appendBits(v.uidValue());
-                break;
-            case Kind::String:
-                key += v.stringValue();
-                break;
-            default:
-                return {};
+    // What an equal scalar other than a string is written once under; the kind is part of it, so
+    // 1, 1.0 and true are never merged.
+    struct ScalarKey {
+        Kind kind;
+        uint64_t bits;
+        bool flag;  // an unsigned integer, a 32-bit real
+        bool operator==(const ScalarKey&) const = default;
+    };
+    struct ScalarKeyHash {
+        size_t operator()(const ScalarKey& key) const {
+            return std::hash<uint64_t>{}(key.bits * 0x9E3779B97F4A7C15ull ^
+                                         (static_cast<uint64_t>(key.kind) << 1 | key.flag));
         }
-        return key;
+    };
+    static ScalarKey scalarKey(const Value& v) {
+        switch (v.kind()) {
+            case Kind::Boolean:
+                return {v.kind(), v.booleanValue(), false};
+            case Kind::Integer:
+                return {v.kind(), v.integerValue().bits, v.integerValue().isUnsigned};
+            case Kind::Real:
+                return {v.kind(),
+                        v.realValue().isFloat32
+                            ? std::bit_cast<uint32_t>(static_cast<float>(v.realValue().value))
+                            : std::bit_cast<uint64_t>(v.realValue().value),
+                        v.realValue().isFloat32};
+            case Kind::Date:
+                return {v.kind(), std::bit_cast<uint64_t>(v.dateValue()), false};
+            case Kind::UID:
+                return {v.kind(), v.uidValue(), false};
+            default:
+                return {v.kind(), 0, false};
+        }
+    }
+
+    // The index of an equal value written before, or of `v` once entered (then `isNew`).
+    uint64_t uniqued(const Value& v, bool& isNew) {
+        const uint64_t next = objects_.size();
+        if (v.kind() == Kind::String) {
+            const auto [it, added] = uniquedStrings_.try_emplace(v.stringValue(), next);
+            isNew = added;
+            return it->second;
+        }
+        const auto [it, added] = uniquedScalars_.try_emplace(scalarKey(v), next);
+        isNew = added;
+        return it->second;
     }
 
     // Assigns object indices in pre-order, dictionary keys before values (CoreFoundation's
-    // _flattenPlist); returns the index of `v`.
+    // _flattenPlist); returns the index of `v`. A collection's child references are gathered on
+    // `pending_` while its children are flattened (theirs above them), then moved to `refs_`.
     uint64_t flatten(const Value& v, unsigned depth) {
         if (depth > ArchiveLimits::kMaxNestingDepth)
             NSException::raise(NSInvalidArgumentException,
@@ -149,31 +172,30 @@ class Writer {
                                    std::to_string(ArchiveLimits::kMaxNestingDepth) + " levels");
         const bool isCollection =
             v.kind() == Kind::Array || v.kind() == Kind::Set || v.kind() == Kind::Dictionary;
-        const bool mergeable = !isCollection && v.kind() != Kind::Data;
-        std::string key;
-        if (mergeable) {
-            key = scalarKey(v);
-            if (auto it = uniqued_.find(key); it != uniqued_.end()) return it->second;
+        if (!isCollection && v.kind() != Kind::Data) {
+            bool isNew = false;
+            const uint64_t index = uniqued(v, isNew);
+            if (isNew) objects_.push_back({&v, 0, 0});
+            return index;
         }
         const uint64_t index = objects_.size();
-        objects_.push_back(&v);
-        refs_.emplace(&v, std::vector<uint64_t>{});
-        if (mergeable) uniqued_.emplace(std::move(key), index);
+        objects_.push_back({&v, 0, 0});
         if (!isCollection) return index;
 
-        std::vector<uint64_t> children;
+        const size_t first = pending_.size();
         if (v.kind() == Kind::Dictionary) {
-            children.reserve(2 * v.entries().size());
             for (const auto& entry : v.entries())
-                children.push_back(flatten(entry.first, depth + 1));
+                pending_.push_back(flatten(entry.first, depth + 1));
             for (const auto& entry : v.entries())
-                children.push_back(flatten(entry.second, depth + 1));
+                pending_.push_back(flatten(entry.second, depth + 1));
         } else {
-            children.reserve(v.elements().size());
             for (const auto& element : v.elements())
-                children.push_back(flatten(element, depth + 1));
+                pending_.push_back(flatten(element, depth + 1));
         }
-        refs_[&v] = std::move(children);
+        objects_[index].firstRef = refs_.size();
+        objects_[index].refCount = pending_.size() - first;
+        refs_.insert(refs_.end(), pending_.begin() + first, pending_.end());
+        pending_.resize(first);
         return index;
     }
 
@@ -193,7 +215,8 @@ class Writer {
         appendBigEndian(out_, value, width);
     }
 
-    void writeObject(const Value& v) {
+    void writeObject(const Flattened& object) {
+        const Value& v = *object.value;
         switch (v.kind()) {
             case Kind::Null:
                 out_.push_back(0x00);
@@ -257,21 +280,27 @@ class Writer {
             case Kind::Array:
             case Kind::Set:
             case Kind::Dictionary: {
-                const auto& children = refs_.at(&v);
                 const uint8_t marker = v.kind() == Kind::Array ? 0xA0
                                        : v.kind() == Kind::Set ? 0xC0
                                                                : 0xD0;
                 writeMarkerAndLength(
-                    marker, v.kind() == Kind::Dictionary ? children.size() / 2 : children.size());
-                for (uint64_t ref : children) appendBigEndian(out_, ref, refSize_);
+                    marker, v.kind() == Kind::Dictionary ? object.refCount / 2 : object.refCount);
+                for (uint64_t i = 0; i < object.refCount; ++i)
+                    appendBigEndian(out_, refs_[object.firstRef + i], refSize_);
                 break;
             }
         }
     }
 
-    std::vector<const Value*> objects_;
-    std::unordered_map<const Value*, std::vector<uint64_t>> refs_;
-    std::unordered_map<std::string, uint64_t> uniqued_;
+    std::vector<Flattened> objects_;
+    std::vector<uint64_t> refs_;
+    std::vector<uint64_t> pending_;
+    // Strings are keyed by their text in the values, which outlive the writer.
+    struct TextHash {
+        size_t operator()(std::string_view text) const { return quickTextHash(text); }
+    };
+    std::unordered_map<std::string_view, uint64_t, TextHash> uniquedStrings_;
+    std::unordered_map<ScalarKey, uint64_t, ScalarKeyHash> uniquedScalars_;
     std::vector<uint8_t> out_;
     unsigned refSize_ = 1;
 };

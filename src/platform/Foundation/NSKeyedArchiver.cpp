@@ -10,6 +10,7 @@
 #include "NSLog.h"
 #include "NSNumber.h"
 #include "NSString.h"
+#include "QuickTextHash.h"
 
 NSKeyedArchiver::NSKeyedArchiver(std::shared_ptr<NSMutableData> data) : data_(std::move(data)) {
     objects_.push_back(plist::Value::string(std::string(KeyedArchive::kNullEntry)));
@@ -43,15 +44,21 @@ void NSKeyedArchiver::requireOpen(const char* selector) const {
 void NSKeyedArchiver::setValue(std::string_view key, plist::Value value) {
     Scope& scope = scopes_.back();
     std::string stored = KeyedArchive::escapedKey(key);
-    if (auto it = scope.positions.find(stored); it != scope.positions.end()) {
-        // Foundation logs this and keeps the last value.
-        NSLog("*** NSKeyedArchiver warning: replacing existing value for key '" + std::string(key) +
-              "'; probable duplication of encoding keys in class hierarchy");
-        scope.entries[it->second].second = std::move(value);
-        return;
+    const uint64_t hash = quickTextHash(stored) % (64 * scope.keyHashBits.size());
+    uint64_t& bits = scope.keyHashBits[hash / 64];
+    const uint64_t bit = uint64_t{1} << (hash % 64);
+    if (bits & bit) {
+        for (auto& entry : scope.entries) {
+            if (entry.first.stringValue() != stored) continue;
+            // Foundation logs this and keeps the last value.
+            NSLog("*** NSKeyedArchiver warning: replacing existing value for key '" +
+                  std::string(key) + "'; probable duplication of encoding keys in class hierarchy");
+            entry.second = std::move(value);
+            return;
+        }
     }
-    scope.positions.emplace(stored, scope.entries.size());
-    scope.entries.emplace_back(std::move(stored), std::move(value));
+    bits |= bit;
+    scope.entries.emplace_back(plist::Value::string(std::move(stored)), std::move(value));
 }
 
 uint64_t NSKeyedArchiver::referenceTo(const std::shared_ptr<const NSObject>& object) {
@@ -110,7 +117,10 @@ void NSKeyedArchiver::encodeInto(uint64_t uid, const NSObject& object) {
         NSException::raise(NSInvalidArgumentException,
                            "-[NSKeyedArchiver encodeObject:forKey:]: objects nest deeper than " +
                                std::to_string(ArchiveLimits::kMaxNestingDepth) + " levels");
-    scopes_.emplace_back();
+    // Objects of one class write about as many keys each time; reserving that many (and one for
+    // "$class") saves growing the entries while they are written.
+    size_t& entryCount = entryCounts_[&cls];
+    scopes_.emplace_back().entries.reserve(entryCount + 1);
     try {
         object.encodeWithCoder(*this);
     } catch (...) {
@@ -119,13 +129,11 @@ void NSKeyedArchiver::encodeInto(uint64_t uid, const NSObject& object) {
     }
     Scope scope = std::move(scopes_.back());
     scopes_.pop_back();
+    entryCount = scope.entries.size();
     // The class dictionary comes after the object's fields, as Foundation orders them.
-    scope.entries.emplace_back("$class", plist::Value::uid(classReference(cls)));
-    std::vector<std::pair<plist::Value, plist::Value>> entries;
-    entries.reserve(scope.entries.size());
-    for (auto& [key, value] : scope.entries)
-        entries.emplace_back(plist::Value::string(std::move(key)), std::move(value));
-    objects_[uid] = plist::Value::dictionary(std::move(entries));
+    scope.entries.emplace_back(plist::Value::string("$class"),
+                               plist::Value::uid(classReference(cls)));
+    objects_[uid] = plist::Value::dictionary(std::move(scope.entries));
 }
 
 uint64_t NSKeyedArchiver::classReference(const NSClass& cls) {
@@ -217,9 +225,7 @@ void NSKeyedArchiver::encodeString_forKey(std::string_view value, std::string_vi
 void NSKeyedArchiver::finishEncoding() {
     requireOpen("finishEncoding");
     finished_ = true;
-    std::vector<std::pair<plist::Value, plist::Value>> top;
-    for (auto& [key, value] : scopes_.front().entries)
-        top.emplace_back(plist::Value::string(std::move(key)), std::move(value));
+    std::vector<std::pair<plist::Value, plist::Value>> top = std::move(scopes_.front().entries);
     std::vector<std::pair<plist::Value, plist::Value>> root;
     root.emplace_back(plist::Value::string("$version"),
                       plist::Value::integer(plist::Integer::fromSigned(KeyedArchive::kVersion)));

@@ -8,6 +8,7 @@
 // A conditional object reserves a "$null" slot that an unconditional encode of the same object
 // fills in place, before or after; a slot nobody fills decodes as none.
 
+#include <array>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -52,10 +53,12 @@ class NSKeyedArchiver : public NSCoder {
     explicit NSKeyedArchiver(std::shared_ptr<NSMutableData> data);
 
   private:
-    // The dictionary being filled: an object's fields, or $top.
+    // The dictionary being filled: an object's fields, or $top. Keys written twice are rare (a
+    // class hierarchy writing a key its superclass wrote), so a bit per quick hash of each key
+    // written tells most new keys apart without comparing texts.
     struct Scope {
-        std::vector<std::pair<std::string, plist::Value>> entries;
-        std::unordered_map<std::string, size_t> positions;
+        std::vector<std::pair<plist::Value, plist::Value>> entries;
+        std::array<uint64_t, 4> keyHashBits{};
     };
 
     void setValue(std::string_view key, plist::Value value);
@@ -76,6 +79,7 @@ class NSKeyedArchiver : public NSCoder {
     std::unordered_map<const NSObject*, Reference> references_;
     std::vector<std::shared_ptr<const NSObject>> retained_;
     std::unordered_map<const NSClass*, uint64_t> classUIDs_;
+    std::unordered_map<const NSClass*, size_t> entryCounts_;  // of the last object of each class
     bool finished_ = false;
 };
 

@@ -1,29 +1,16 @@
 #include "PropertyListDictionary.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 
 #include "ArchiveLimits.h"
 #include "NSException.h"
+#include "QuickTextHash.h"
 
 namespace plist {
 namespace {
 // Keys are asked for by code, never longer than this; longer keys in a file can never match.
 constexpr size_t kMaxKeyBytes = 256;
-
-// A hash of a key's length and its first and last eight bytes: cheaper than hashing all of it,
-// and enough to tell apart the few dozen keys a decoder asks for.
-uint64_t quickHash(std::string_view text) {
-    uint64_t head = 0, tail = 0;
-    std::memcpy(&head, text.data(), std::min<size_t>(text.size(), 8));
-    if (text.size() > 8) std::memcpy(&tail, text.data() + text.size() - 8, 8);
-    uint64_t mixed = head * 0x9E3779B97F4A7C15ull ^ std::rotl(tail, 31) ^ text.size();
-    // Fold the high bits down, so that a difference anywhere reaches the low bits the table uses.
-    mixed ^= mixed >> 32;
-    mixed *= 0xBF58476D1CE4E5B9ull;
-    return mixed ^ (mixed >> 29);
-}
 
 // A key object's text, when it is a string that can be asked for.
 std::optional<std::string_view> keyText(const BinaryPropertyList& list, const ObjectInfo& key,
@@ -55,7 +42,7 @@ uint32_t PropertyListKeyNumbers::numberOfKeyObject(uint64_t ref) {
 }
 
 uint32_t PropertyListKeyNumbers::numberOfText(std::string_view key) const {
-    Remembered& remembered = remembered_[quickHash(key) % remembered_.size()];
+    Remembered& remembered = remembered_[quickTextHash(key) % remembered_.size()];
     const bool sameText = key.size() <= remembered.text.size() && remembered.size == key.size() &&
                           std::memcmp(remembered.text.data(), key.data(), key.size()) == 0;
     if (sameText &&

@@ -39,14 +39,14 @@ Value Value::date(double secondsSince2001) {
 Value Value::data(Bytes v) {
     Value value;
     value.kind_ = Kind::Data;
-    value.data_ = std::move(v);
+    value.payload_ = std::move(v);
     return value;
 }
 
 Value Value::string(std::string utf8) {
     Value value;
     value.kind_ = Kind::String;
-    value.string_ = std::move(utf8);
+    value.payload_ = std::move(utf8);
     return value;
 }
 
@@ -60,22 +60,51 @@ Value Value::uid(uint64_t v) {
 Value Value::array(std::vector<Value> elements) {
     Value value;
     value.kind_ = Kind::Array;
-    value.elements_ = std::move(elements);
+    value.payload_ = std::move(elements);
     return value;
 }
 
 Value Value::set(std::vector<Value> elements) {
     Value value;
     value.kind_ = Kind::Set;
-    value.elements_ = std::move(elements);
+    value.payload_ = std::move(elements);
     return value;
 }
 
 Value Value::dictionary(std::vector<std::pair<Value, Value>> entries) {
     Value value;
     value.kind_ = Kind::Dictionary;
-    value.entries_ = std::move(entries);
+    value.payload_ = std::move(entries);
     return value;
+}
+
+namespace {
+// What a value of another kind answers for a payload it does not hold.
+template <typename Payload>
+const Payload& emptyPayload() {
+    static const Payload empty{};
+    return empty;
+}
+}  // namespace
+
+const Bytes& Value::dataValue() const {
+    const auto* bytes = std::get_if<Bytes>(&payload_);
+    return bytes ? *bytes : emptyPayload<Bytes>();
+}
+
+const std::string& Value::stringValue() const {
+    const auto* text = std::get_if<std::string>(&payload_);
+    return text ? *text : emptyPayload<std::string>();
+}
+
+const std::vector<Value>& Value::elements() const {
+    const auto* elements = std::get_if<std::vector<Value>>(&payload_);
+    return elements ? *elements : emptyPayload<std::vector<Value>>();
+}
+
+const std::vector<std::pair<Value, Value>>& Value::entries() const {
+    const auto* entries = std::get_if<std::vector<std::pair<Value, Value>>>(&payload_);
+    return entries ? *entries : emptyPayload<std::vector<std::pair<Value, Value>>>();
 }
 
 }  // namespace plist

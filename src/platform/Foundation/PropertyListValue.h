@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #pragma GCC visibility push(default)  // exported from libVantler
@@ -75,14 +76,13 @@ class Value {
     Real realValue() const { return scalar_.real; }
     double dateValue() const { return scalar_.real.value; }
     uint64_t uidValue() const { return scalar_.integer.bits; }
-    const Bytes& dataValue() const { return data_; }
-    const std::string& stringValue() const { return string_; }
+    // The payload of another kind reads as empty.
+    const Bytes& dataValue() const;
+    const std::string& stringValue() const;
     // Elements of an array or set.
-    const std::vector<Value>& elements() const { return elements_; }
-    std::vector<Value>& elements() { return elements_; }
+    const std::vector<Value>& elements() const;
     // Entries of a dictionary, in order.
-    const std::vector<std::pair<Value, Value>>& entries() const { return entries_; }
-    std::vector<std::pair<Value, Value>>& entries() { return entries_; }
+    const std::vector<std::pair<Value, Value>>& entries() const;
 
   private:
     Kind kind_ = Kind::Null;
@@ -92,10 +92,11 @@ class Value {
         Real real;
         Scalar() : integer() {}
     } scalar_;
-    Bytes data_;
-    std::string string_;
-    std::vector<Value> elements_;
-    std::vector<std::pair<Value, Value>> entries_;
+    // Only the payload of the value's kind is held: an archive's writer keeps hundreds of
+    // thousands of values at once, most of them numbers.
+    std::variant<std::monostate, Bytes, std::string, std::vector<Value>,
+                 std::vector<std::pair<Value, Value>>>
+        payload_;
 };
 
 }  // namespace plist
