@@ -3,12 +3,24 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "KeyedArchive.h"
+#include "PropertyListDictionary.h"
 #include "VTLayer.h"
 #include "VTScreen.h"
 
 namespace {
 
 thread_local VTDecodedLayers* current = nullptr;
+
+// Whether objects of a class decode as layers: its name or one of the fallback names the decoder
+// would try instead is a layer class. (Counting a class that would resolve elsewhere only makes
+// the count err on the side of refusing.)
+bool isLayerClass(const KeyedArchiveClass& cls) {
+    const auto isLayerName = [](const std::string& name) {
+        return name == VTLayer::objcClass().name || name == VTScreen::objcClass().name;
+    };
+    return isLayerName(cls.name) || std::ranges::any_of(cls.hints, isLayerName);
+}
 
 }  // namespace
 
@@ -18,6 +30,35 @@ VTDecodedLayers::VTDecodedLayers() : previous_(current) {
 
 VTDecodedLayers::~VTDecodedLayers() {
     current = previous_;
+}
+
+std::optional<std::string> VTDecodedLayers::problemBeforeDecoding(const NSData& data) {
+    KeyedArchive archive(data);
+    // An archive of fewer objects cannot hold too many layers; only big ones are looked through.
+    if (archive.objectCount() <= kMaxLayers) return std::nullopt;
+    const auto& list = archive.plist();
+    plist::PropertyListKeyNumbers keyNumbers(list, [&](uint64_t bytes) { archive.charge(bytes); });
+    std::unordered_map<uint64_t, bool> layerClassUIDs;
+    uint64_t layers = 0;
+    for (uint64_t uid = 1; uid < archive.objectCount(); ++uid) {
+        const auto entry = archive.entry(uid);
+        if (entry.kind != plist::Kind::Dictionary) continue;
+        const auto classValue =
+            plist::PropertyListDictionary(list, entry, keyNumbers).lookup("$class");
+        if (!classValue) continue;  // not an object; decoding would refuse it only if asked for
+        const auto classReference = list.object(*classValue);
+        if (classReference.kind != plist::Kind::UID) continue;
+        const uint64_t classUID = list.uidValue(classReference);
+        auto known = layerClassUIDs.find(classUID);
+        if (known == layerClassUIDs.end())
+            known =
+                layerClassUIDs
+                    .emplace(classUID, isLayerClass(archive.classNamedBy(*classValue, entry, uid)))
+                    .first;
+        if (known->second && ++layers > kMaxLayers)
+            return "Document holds more than " + std::to_string(kMaxLayers) + " layers";
+    }
+    return std::nullopt;
 }
 
 void VTDecodedLayers::noteDecodedLayer(std::shared_ptr<VTLayer> layer) {

@@ -9,6 +9,9 @@
 //   per level;
 // - more than kMaxExpandedLayers layers met by a walk from one layer that enters every component:
 //   a few screens shown many times each inside each other would make drawing take forever.
+// One thing is checked before anything is decoded: an archive holding more than kMaxLayers
+// objects of the layer classes is refused at once, since decoding that many would take seconds
+// and most of the memory budget before any later check could say no.
 // A refused document's layers are taken apart (no sublayers, no component link) before they are
 // let go, so that neither a cycle nor a deep chain survives or recurses while it is freed.
 //
@@ -22,6 +25,7 @@
 
 #pragma GCC visibility push(default)  // exported from libVantler
 
+class NSData;
 class VTLayer;
 
 class VTDecodedLayers {
@@ -32,6 +36,15 @@ class VTDecodedLayers {
     static constexpr uint64_t kMaxLayerDepth = 512;
     // Layers met by a walk from one layer that enters every component instance.
     static constexpr uint64_t kMaxExpandedLayers = 10'000'000;
+
+    // Layers (screens included) in one document: a hundred times what a designer's document holds,
+    // about 200 MB decoded.
+    static constexpr uint64_t kMaxLayers = 250'000;
+
+    // Why the keyed archive in `data` cannot be a document, judged from the classes of its
+    // objects without decoding them; none when it may be one. Raises as decoding would when the
+    // archive's structure is broken.
+    static std::optional<std::string> problemBeforeDecoding(const NSData& data);
 
     // Becomes the collection of the calling thread until it goes away.
     VTDecodedLayers();

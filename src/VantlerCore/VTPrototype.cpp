@@ -71,6 +71,8 @@ std::shared_ptr<VTPrototype> VTPrototype::prototypeFromData_error(
     std::shared_ptr<NSObject> root;
     try {
         auto unarchiver = NSKeyedUnarchiver::initForReadingWithData(data);
+        if (const auto problem = VTDecodedLayers::problemBeforeDecoding(*data))
+            return fail(error, *problem, "The file is corrupt.");
         const int64_t version = unarchiver->decodeInt64ForKey(kVantlerDocumentFormatVersionKey);
         if (version >= kVantlerFirstUnreadableFormatVersion)  // the root is never decoded
             return fail(error, "Document was created with a newer version of Vantler",

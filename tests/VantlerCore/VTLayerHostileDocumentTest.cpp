@@ -6,11 +6,14 @@
 #include <cstdlib>
 #include <functional>
 #include <optional>
+#include <tuple>
 
 #include "ArchiveShapes.h"
+#include "BinaryPropertyListWriter.h"
 #include "LayerTestSupport.h"
 #include "NSArray.h"
 #include "TestSupport.h"
+#include "VTDecodedLayers.h"
 #include "VTPrototype.h"
 
 namespace {
@@ -94,6 +97,45 @@ Graph flat(size_t count) {
     return graph;
 }
 
+// A document of one screen holding `count` layers, each stored as nothing but its class: the
+// smallest file a document of that many layers can be, written entry by entry.
+std::shared_ptr<NSData> bareLayers(uint64_t count) {
+    using plist::Value;
+    const auto pairs = [](std::initializer_list<std::pair<const char*, Value>> entries) {
+        std::vector<std::pair<Value, Value>> result;
+        for (const auto& [key, value] : entries) result.emplace_back(Value::string(key), value);
+        return Value::dictionary(std::move(result));
+    };
+    const auto classEntry = [&](const char* name) {
+        return pairs(
+            {{"$classname", Value::string(name)},
+             {"$classes", Value::array({Value::string(name), Value::string("NSObject")})}});
+    };
+    const uint64_t firstLayer = 5, prototypeClass = firstLayer + count;
+    const auto [arrayClass, screenClass, layerClass] =
+        std::tuple(prototypeClass + 1, prototypeClass + 2, prototypeClass + 3);
+    std::vector<Value> objects{
+        Value::string("$null"),
+        pairs({{"version", Value::integer(plist::Integer::fromSigned(15))},
+               {"screens", Value::uid(2)},
+               {"$class", Value::uid(prototypeClass)}}),
+        pairs({{"NS.objects", Value::array({Value::uid(3)})}, {"$class", Value::uid(arrayClass)}}),
+        pairs({{"subPictures", Value::uid(4)}, {"$class", Value::uid(screenClass)}})};
+    std::vector<Value> layers;
+    for (uint64_t i = 0; i < count; ++i) layers.push_back(Value::uid(firstLayer + i));
+    objects.push_back(pairs(
+        {{"NS.objects", Value::array(std::move(layers))}, {"$class", Value::uid(arrayClass)}}));
+    for (uint64_t i = 0; i < count; ++i)
+        objects.push_back(pairs({{"$class", Value::uid(layerClass)}}));
+    for (const char* name : {"VTPrototype", "NSArray", "VTScreen", "VTLayer"})
+        objects.push_back(classEntry(name));
+    return NSData::dataWithVector(plist::writeBinaryPropertyList(
+        pairs({{"$version", Value::integer(plist::Integer::fromSigned(KeyedArchive::kVersion))},
+               {"$archiver", Value::string("NSKeyedArchiver")},
+               {"$top", pairs({{"root", Value::uid(1)}})},
+               {"$objects", Value::array(std::move(objects))}})));
+}
+
 // Everything that follows the tree, once over every screen.
 void walkEverything(const VTPrototype& prototype) {
     for (const auto& screen : prototype.screens()) {
@@ -118,7 +160,7 @@ void walkEverything(const VTPrototype& prototype) {
 
 struct Shape {
     const char* name;
-    std::function<Graph()> graph;
+    std::function<std::shared_ptr<NSData>()> document;
     const char* refusal;  // the failure reason's beginning, or none for a document that loads
     const char* seed = nullptr;  // the file in tests/data/documents, for the small ones
 };
@@ -133,24 +175,25 @@ TEST(VTLayerHostileDocument, RefusedOrFinite) {
     constexpr const char* tooDeep = "Layers are nested more than 512 deep";
     const Shape shapes[] = {
         // clang-format off
-        {"a layer its own sublayer", [] { return Graph{{{"VTScreen", {0}}}, {0}}; }, ownAncestor, "hostile-own-sublayer.vantler"},
-        {"a layer its ancestor's parent", [] { return Graph{{{"VTScreen", {1}}, {"VTLayer", {2}}, {"VTLayer", {0}}}, {0}}; }, ownAncestor, "hostile-ancestor-sublayer.vantler"},
-        {"a layer with two parents", [] { return Graph{{{"VTScreen", {1, 2}}, {"VTLayer", {3}}, {"VTLayer", {3}}, {}}, {0}}; }, twoParents, "hostile-two-parents.vantler"},
-        {"a layer twice in one list", [] { return Graph{{{"VTScreen", {1, 1}}, {}}, {0}}; }, twoParents, "hostile-twice-in-list.vantler"},
-        {"a screen twice among the screens", [] { return Graph{{{"VTScreen", {1}}, {}}, {0, 0}}; }, nullptr, "hostile-screen-twice.vantler"},
-        {"a screen showing itself", [] { return Graph{{{"VTScreen", {1}}, {"VTLayer", {}, 0}}, {0}}; }, showsItself, "hostile-screen-shows-itself.vantler"},
-        {"two screens showing each other", [] { return Graph{{{"VTScreen", {2}}, {"VTScreen", {3}}, {"VTLayer", {}, 1}, {"VTLayer", {}, 0}}, {0, 1}}; }, showsItself, "hostile-screens-show-each-other.vantler"},
-        {"instances of each other, no screen", [] { return Graph{{{"VTScreen", {1, 2}}, {"VTLayer", {}, 2}, {"VTLayer", {}, 1}}, {0}}; }, nullptr, "hostile-instances-of-each-other.vantler"},
-        {"nested as deep as the archive allows", [] { return nested(250); }, nullptr, "hostile-nested-250.vantler"},
-        {"nested deep through a flat archive", [] { return nestedListedFlat(2000); }, tooDeep},
-        {"components nested deep", [] { return fannedComponents(600, 1); }, tooDeep},
-        {"components shown ten million times", [] { return fannedComponents(8, 10); }, "Components show more than 10000000 layers", "hostile-components-fanned.vantler"},
-        {"ten thousand layers side by side", [] { return flat(10'000); }, nullptr},
+        {"a layer its own sublayer", [] { return write(Graph{{{"VTScreen", {0}}}, {0}}); }, ownAncestor, "hostile-own-sublayer.vantler"},
+        {"a layer its ancestor's parent", [] { return write(Graph{{{"VTScreen", {1}}, {"VTLayer", {2}}, {"VTLayer", {0}}}, {0}}); }, ownAncestor, "hostile-ancestor-sublayer.vantler"},
+        {"a layer with two parents", [] { return write(Graph{{{"VTScreen", {1, 2}}, {"VTLayer", {3}}, {"VTLayer", {3}}, {}}, {0}}); }, twoParents, "hostile-two-parents.vantler"},
+        {"a layer twice in one list", [] { return write(Graph{{{"VTScreen", {1, 1}}, {}}, {0}}); }, twoParents, "hostile-twice-in-list.vantler"},
+        {"a screen twice among the screens", [] { return write(Graph{{{"VTScreen", {1}}, {}}, {0, 0}}); }, nullptr, "hostile-screen-twice.vantler"},
+        {"a screen showing itself", [] { return write(Graph{{{"VTScreen", {1}}, {"VTLayer", {}, 0}}, {0}}); }, showsItself, "hostile-screen-shows-itself.vantler"},
+        {"two screens showing each other", [] { return write(Graph{{{"VTScreen", {2}}, {"VTScreen", {3}}, {"VTLayer", {}, 1}, {"VTLayer", {}, 0}}, {0, 1}}); }, showsItself, "hostile-screens-show-each-other.vantler"},
+        {"instances of each other, no screen", [] { return write(Graph{{{"VTScreen", {1, 2}}, {"VTLayer", {}, 2}, {"VTLayer", {}, 1}}, {0}}); }, nullptr, "hostile-instances-of-each-other.vantler"},
+        {"nested as deep as the archive allows", [] { return write(nested(250)); }, nullptr, "hostile-nested-250.vantler"},
+        {"nested deep through a flat archive", [] { return write(nestedListedFlat(2000)); }, tooDeep},
+        {"components nested deep", [] { return write(fannedComponents(600, 1)); }, tooDeep},
+        {"components shown ten million times", [] { return write(fannedComponents(8, 10)); }, "Components show more than 10000000 layers", "hostile-components-fanned.vantler"},
+        {"ten thousand layers side by side", [] { return write(flat(10'000)); }, nullptr},
+        {"more layers than a document holds", [] { return bareLayers(VTDecodedLayers::kMaxLayers); }, "Document holds more than 250000 layers"},
         // clang-format on
     };
     for (const auto& shape : shapes) {
         SCOPED_TRACE(shape.name);
-        const auto made = write(shape.graph());
+        const auto made = shape.document();
         std::shared_ptr<NSError> error;
         const auto prototype = VTPrototype::prototypeFromData_error(
             shape.seed ? layer_support::seedDocument(shape.seed, made) : made, &error);
