@@ -92,17 +92,17 @@ const std::shared_ptr<VTScreen>& VTPrototype::objectInScreensAtIndex(uint64_t in
     return screens_.at(index);
 }
 
-void VTPrototype::addScreen(const std::shared_ptr<VTScreen>& screen) {
-    addScreen_atIndex(screen, countOfScreens());
+void VTPrototype::addScreen(std::shared_ptr<VTScreen> screen) {
+    addScreen_atIndex(std::move(screen), countOfScreens());
 }
 
-void VTPrototype::addScreen_atIndex(const std::shared_ptr<VTScreen>& screen, int64_t index) {
+void VTPrototype::addScreen_atIndex(std::shared_ptr<VTScreen> screen, int64_t index) {
     if (!screen) return;
     // Out first, so that the index counts the screens without it.
     if (const size_t present = indexOfIdentical(screens_, screen.get()); present < screens_.size())
         removeObjectFromScreensAtIndex(present);
     insertObject_inScreensAtIndex(
-        screen, static_cast<uint64_t>(std::clamp<int64_t>(index, 0, countOfScreens())));
+        std::move(screen), static_cast<uint64_t>(std::clamp<int64_t>(index, 0, countOfScreens())));
 }
 
 bool VTPrototype::removeScreen(const std::shared_ptr<VTScreen>& screen) {
@@ -112,20 +112,19 @@ bool VTPrototype::removeScreen(const std::shared_ptr<VTScreen>& screen) {
     return true;
 }
 
-void VTPrototype::insertObject_inScreensAtIndex(const std::shared_ptr<VTScreen>& screen,
-                                                uint64_t index) {
+void VTPrototype::insertObject_inScreensAtIndex(std::shared_ptr<VTScreen> screen, uint64_t index) {
     if (!screen) return;
     if (const auto owner = screen->prototype(); owner.get() != this) {
         // A screen belongs to one prototype at a time: its former owner gives it up first.
         if (owner) owner->removeScreen(screen);
         screen->setPrototype(self());
     }
-    // Callers pass an index within the list; a wrong one is held to it rather than written
-    // outside.
+    // Callers pass an index within the list (the screen taken as a value stays alive while its
+    // former owner lets it go); a wrong index is held to the list rather than written outside.
     index = std::min<uint64_t>(index, screens_.size());
     const auto at = static_cast<int64_t>(index);
     willChange_valueAtIndex_forKey(NSKeyValueChangeKind::Insertion, at, "screens");
-    screens_.insert(screens_.begin() + at, screen);
+    screens_.insert(screens_.begin() + at, std::move(screen));
     didChange_valueAtIndex_forKey(NSKeyValueChangeKind::Insertion, at, "screens");
 }
 
@@ -158,11 +157,11 @@ const std::shared_ptr<VTEvent>& VTPrototype::objectInTransitionsAtIndex(uint64_t
     return transitions_.at(index);
 }
 
-bool VTPrototype::addTransition_atIndex(const std::shared_ptr<VTEvent>& event, int64_t index) {
+bool VTPrototype::addTransition_atIndex(std::shared_ptr<VTEvent> event, int64_t index) {
     if (!event || index < 0 || index > countOfTransitions() ||
         indexOfIdentical(transitions_, event.get()) < transitions_.size())
         return false;
-    insertObject_inTransitionsAtIndex(event, static_cast<uint64_t>(index));
+    insertObject_inTransitionsAtIndex(std::move(event), static_cast<uint64_t>(index));
     return true;
 }
 
@@ -173,14 +172,14 @@ bool VTPrototype::removeTransition(const std::shared_ptr<VTEvent>& event) {
     return true;
 }
 
-void VTPrototype::insertObject_inTransitionsAtIndex(const std::shared_ptr<VTEvent>& event,
+void VTPrototype::insertObject_inTransitionsAtIndex(std::shared_ptr<VTEvent> event,
                                                     uint64_t index) {
     if (!event) return;
     event->setPrototype(self());
-    index = std::min<uint64_t>(index, transitions_.size());
+    index = std::min<uint64_t>(index, transitions_.size());  // as for screens
     const auto at = static_cast<int64_t>(index);
     willChange_valueAtIndex_forKey(NSKeyValueChangeKind::Insertion, at, "transitions");
-    transitions_.insert(transitions_.begin() + at, event);
+    transitions_.insert(transitions_.begin() + at, std::move(event));
     didChange_valueAtIndex_forKey(NSKeyValueChangeKind::Insertion, at, "transitions");
 }
 
@@ -201,9 +200,9 @@ std::vector<std::shared_ptr<VTEvent>> VTPrototype::transitionsEnteringScreen(
 
 // ---- Components
 
-void VTPrototype::addComponent(const std::shared_ptr<VTPrototype>& component) {
+void VTPrototype::addComponent(std::shared_ptr<VTPrototype> component) {
     if (component && indexOfIdentical(symbols_, component.get()) == symbols_.size())
-        symbols_.push_back(component);
+        symbols_.push_back(std::move(component));
 }
 
 void VTPrototype::removeComponent(const std::shared_ptr<VTPrototype>& component) {

@@ -65,14 +65,14 @@ class VTPrototype : public NSKeyValueObservable {
     const std::shared_ptr<VTScreen>& objectInScreensAtIndex(uint64_t index) const;
     int64_t countOfScreens() const { return static_cast<int64_t>(screens_.size()); }
     // Appends; a screen already here moves to the end.
-    void addScreen(const std::shared_ptr<VTScreen>& screen);
+    void addScreen(std::shared_ptr<VTScreen> screen);
     // Inserts at `index` held to 0 … count; a screen already here moves there. Nothing for none.
-    void addScreen_atIndex(const std::shared_ptr<VTScreen>& screen, int64_t index);
+    void addScreen_atIndex(std::shared_ptr<VTScreen> screen, int64_t index);
     // False for none or a screen that is not here.
     bool removeScreen(const std::shared_ptr<VTScreen>& screen);
     // The "screens" insertion: takes the screen from the prototype it belonged to and makes this
     // one its owner. The index must lie within 0 … count.
-    void insertObject_inScreensAtIndex(const std::shared_ptr<VTScreen>& screen, uint64_t index);
+    void insertObject_inScreensAtIndex(std::shared_ptr<VTScreen> screen, uint64_t index);
     // The "screens" removal; a screen owned here forgets its owner. Nothing past the end.
     void removeObjectFromScreensAtIndex(uint64_t index);
     // As the parent of its screens: a screen is added at `index` (held to 0 … count); any other
@@ -89,12 +89,12 @@ class VTPrototype : public NSKeyValueObservable {
     int64_t countOfTransitions() const { return static_cast<int64_t>(transitions_.size()); }
     // Inserts at `index` (the count appends) and answers true; false, changing nothing, for none,
     // an index outside 0 … count, or an event already here.
-    bool addTransition_atIndex(const std::shared_ptr<VTEvent>& event, int64_t index);
+    bool addTransition_atIndex(std::shared_ptr<VTEvent> event, int64_t index);
     // False for none or an event that is not here.
     bool removeTransition(const std::shared_ptr<VTEvent>& event);
     // The "transitions" insertion: makes this prototype the event's owner. The index must lie
     // within 0 … count.
-    void insertObject_inTransitionsAtIndex(const std::shared_ptr<VTEvent>& event, uint64_t index);
+    void insertObject_inTransitionsAtIndex(std::shared_ptr<VTEvent> event, uint64_t index);
     // The "transitions" removal; an event owned here forgets its owner. Nothing past the end.
     void removeObjectFromTransitionsAtIndex(uint64_t index);
     // The transitions that lead to that very layer, in order.
@@ -104,7 +104,7 @@ class VTPrototype : public NSKeyValueObservable {
     // The component set as an array, in the order the components came (empty when there is none).
     std::vector<std::shared_ptr<VTPrototype>> masterComponents() const { return symbols_; }
     // Adds a component once; adding it again changes nothing.
-    void addComponent(const std::shared_ptr<VTPrototype>& component);
+    void addComponent(std::shared_ptr<VTPrototype> component);
     void removeComponent(const std::shared_ptr<VTPrototype>& component);
     // The layers that are component instances of this prototype's screens, held weakly; layers
     // enter and leave it themselves as their component screen changes.

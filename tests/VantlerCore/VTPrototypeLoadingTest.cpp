@@ -130,19 +130,15 @@ TEST(VTPrototypeLoading, OldAbsentAndNegativeVersionsLoad) {
 // one of them; it then belongs to the decoded document.
 TEST(VTPrototypeLoading, TransitionsOutsideTheScreensAreDropped) {
     const auto document = VTPrototype::init();
-    std::vector<std::shared_ptr<VTScreen>> screens;
-    for (int i = 0; i < 3; ++i) {
-        screens.push_back(VTScreen::init());
-        document->addScreen(screens.back());
-    }
+    const std::vector screens{VTScreen::init(), VTScreen::init(), VTScreen::init()};
+    for (const auto& screen : screens) document->addScreen(screen);
+    // A component the document shows, so that the layers of its screen are stored too.
     layer_support::ComponentScreen component;
     component.prototype->addScreen(component.screen);
     document->addComponent(component.prototype);
-    const auto instance = VTLayer::init(), inside = VTLayer::init(), button = VTLayer::init();
-    instance->setComponentScreen(component.screen);
-    screens[0]->addSublayer(instance);
-    screens[0]->addSublayer(button);
-    component.screen->addSublayer(inside);
+    layer_support::namedLayer("instance", screens[0])->setComponentScreen(component.screen);
+    const auto button = layer_support::namedLayer("button", screens[0]);
+    const auto inside = layer_support::namedLayer("inside", component.screen);
     const struct {
         std::shared_ptr<VTLayer> source, destination;
         bool kept;

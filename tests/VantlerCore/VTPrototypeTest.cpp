@@ -9,13 +9,6 @@ using namespace layer_support;
 
 namespace {
 
-// A new layer showing `screen`, added to `parent`.
-void addInstance(const std::shared_ptr<VTLayer>& parent, const std::shared_ptr<VTScreen>& screen) {
-    const auto instance = VTLayer::init();
-    instance->setComponentScreen(screen);
-    parent->addSublayer(instance);
-}
-
 std::shared_ptr<VTScreen> screenNamed(const char* name) {
     auto screen = VTScreen::init();
     screen->setName(name);
@@ -131,12 +124,11 @@ TEST(VTPrototype, Equality) {
 TEST(VTPrototype, ArchiveKeys) {
     using Keys = std::vector<std::string>;
     Document full;
-    const auto used = VTPrototype::init(), unused = VTPrototype::init();
-    const auto shown = VTScreen::init();
-    used->addScreen(shown);
-    full.prototype->addComponent(unused);
-    full.prototype->addComponent(used);
-    addInstance(full.screens[0], shown);
+    const ComponentScreen used;
+    used.prototype->addScreen(used.screen);
+    full.prototype->addComponent(VTPrototype::init());
+    full.prototype->addComponent(used.prototype);
+    namedLayer("instance", full.screens[0])->setComponentScreen(used.screen);
     for (const auto& event : full.events) event->setSource(full.screens[0]);
     for (const auto& [prototype, keys, symbols] :
          {std::tuple{VTPrototype::init(), Keys{"version", "symbols", "prefersMouseCursor"}, 0u},
