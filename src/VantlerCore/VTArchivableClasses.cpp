@@ -5,6 +5,7 @@
 #include "NSKeyedUnarchiver.h"
 #include "VTAnimationCurve.h"
 #include "VTAnimationInfo.h"
+#include "VTEvent.h"
 #include "VTImage.h"
 #include "VTLayer.h"
 #include "VTPrototype.h"
@@ -17,6 +18,7 @@ void VTRegisterArchivableClasses() {
         NSKeyedUnarchiver::registerClass<VTPrototype>();
         NSKeyedUnarchiver::registerClass<VTScreen>();
         NSKeyedUnarchiver::registerClass<VTLayer>();
+        NSKeyedUnarchiver::registerClass<VTEvent>();
         // Animation timing
         NSKeyedUnarchiver::registerClass<VTAnimationCurve>();
         NSKeyedUnarchiver::registerClass<VTAnimationInfo>();

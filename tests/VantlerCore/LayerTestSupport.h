@@ -47,6 +47,14 @@ inline std::shared_ptr<ChangeRecorder> observe(NSKeyValueObservable& object,
     return recorder;
 }
 
+// A layer named `name`, added to `parent` when there is one.
+inline std::shared_ptr<VTLayer> namedLayer(const char* name,
+                                           const std::shared_ptr<VTLayer>& parent = nullptr) {
+    auto layer = VTLayer::initWithName(name);
+    if (parent) parent->addSublayer(layer);
+    return layer;
+}
+
 struct ComponentScreen {
     std::shared_ptr<VTPrototype> prototype = VTPrototype::init();
     std::shared_ptr<VTScreen> screen;

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "ArchiveShapes.h"
 #include "DocumentShapes.h"
+#include "LayerTestSupport.h"
 #include "NSString.h"
 #include "TestSupport.h"
 #include "VTPrototype.h"
@@ -23,6 +25,14 @@ std::shared_ptr<NSObject> withComponent(int64_t version, int64_t componentVersio
     return prototypeShape([=](NSCoder& coder) {
         coder.encodeInteger_forKey(version, "version");
         coder.encodeObject_forKey(NSArray::arrayWithObjects({component, component}), "symbols");
+    });
+}
+
+// A prototype holding `component` under "symbols".
+std::shared_ptr<NSObject> holding(std::shared_ptr<NSObject> component) {
+    return prototypeShape([=](NSCoder& coder) {
+        coder.encodeInteger_forKey(15, "version");
+        coder.encodeObject_forKey(NSArray::arrayWithObjects({component}), "symbols");
     });
 }
 
@@ -58,6 +68,7 @@ TEST(VTPrototypeLoading, RefusedFilesGiveTheirReadingError) {
         {"component root 16", make({.root = withComponent(16, 15)}), corrupt, isCorrupt},
         {"a string among the screens", make({.root = withScreen(x)}), "screens holds an object of class NSString, not VTScreen", running},
         {"component 16", make({.root = withComponent(15, 16)}), "keyed archive: element 0 of NS.objects is nil", running},
+        {"nested component 16", make({.root = holding(withComponent(15, 16))}), "keyed archive: element 0 of NS.objects is nil", running},
         {"not a keyed archive", NSData::dataWithVector(test::readFile(test::dataDir() / "documents" / "plain-dictionary.bplist")), "keyed archive: no $version entry", running},
         // clang-format on
     };
@@ -113,4 +124,47 @@ TEST(VTPrototypeLoading, OldAbsentAndNegativeVersionsLoad) {
          {Document{.formatVersion = std::nullopt}, Document{.formatVersion = INT64_MIN},
           Document{.prototypeVersion = -20}})
         EXPECT_NE(VTPrototype::prototypeFromData_error(make(document), nullptr), nullptr);
+}
+
+// A transition is kept when it starts on one of the document's screens and leads nowhere or to
+// one of them; it then belongs to the decoded document.
+TEST(VTPrototypeLoading, TransitionsOutsideTheScreensAreDropped) {
+    const auto document = VTPrototype::init();
+    const std::vector screens{VTScreen::init(), VTScreen::init(), VTScreen::init()};
+    for (const auto& screen : screens) document->addScreen(screen);
+    // A component the document shows, so that the layers of its screen are stored too.
+    layer_support::ComponentScreen component;
+    component.prototype->addScreen(component.screen);
+    document->addComponent(component.prototype);
+    layer_support::namedLayer("instance", screens[0])->setComponentScreen(component.screen);
+    const auto button = layer_support::namedLayer("button", screens[0]);
+    const auto inside = layer_support::namedLayer("inside", component.screen);
+    const struct {
+        std::shared_ptr<VTLayer> source, destination;
+        bool kept;
+    } cases[] = {
+        {button, screens[1], true},   {button, nullptr, true}, {screens[2], button, true},
+        {inside, nullptr, false},     {button, inside, false}, {VTLayer::init(), nullptr, false},
+        {nullptr, screens[1], false},
+    };
+    // Told apart by their types, which they also carry as their trigger message.
+    std::vector<VTEventType> kept, read;
+    VTEventType type = 20;
+    for (const auto& c : cases) {
+        const auto event = VTEvent::initWithType(type++);
+        event->setSource(c.source);
+        event->setDestination(c.destination);
+        event->setTriggerMessage(std::to_string(event->type()));
+        document->addTransition_atIndex(event, document->countOfTransitions());
+        if (c.kept) kept.push_back(event->type());
+    }
+    const auto decoded =
+        VTPrototype::prototypeFromData_error(archive_shapes::archive(document), nullptr);
+    ASSERT_NE(decoded, nullptr);
+    for (const auto& event : decoded->transitions()) {
+        read.push_back(event->type());
+        EXPECT_EQ(event->triggerMessage(), std::to_string(event->type()));
+        EXPECT_EQ(event->prototype(), decoded);
+    }
+    EXPECT_EQ(read, kept);
 }
