@@ -107,10 +107,17 @@ TEST(VTScreen, ComparisonWithLinks) {
     }
 }
 
+// A document read back: the links with their layers and screen, the owner, the frozen marks.
 TEST(VTScreen, DecodingLinks) {
     const LinkedScreen source;
-    const auto read = archive_shapes::unarchive<VTScreen>(archive_shapes::archive(source.screen));
+    const auto document = VTPrototype::init();
+    document->insertObject_inScreensAtIndex(source.screen, 0);
+    const auto loaded =
+        VTPrototype::prototypeFromData_error(archive_shapes::archive(document), nullptr);
+    ASSERT_TRUE(loaded);
+    const auto read = loaded->entryScreen();
     ASSERT_TRUE(read && read->countOfLinks() == 2);
+    EXPECT_EQ(read->prototype(), loaded);
     for (const auto& link : read->links()) EXPECT_EQ(link->screen(), read);
     // The links' layers are the ones the tree brought.
     const auto inner = read->objectInSublayersAtIndex(1)->objectInSublayersAtIndex(0);
