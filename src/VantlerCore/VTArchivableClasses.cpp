@@ -7,7 +7,9 @@
 #include "VTAnimationInfo.h"
 #include "VTEvent.h"
 #include "VTImage.h"
+#include "VTKeyframe.h"
 #include "VTLayer.h"
+#include "VTLink.h"
 #include "VTPrototype.h"
 #include "VTScreen.h"
 
@@ -19,6 +21,9 @@ void VTRegisterArchivableClasses() {
         NSKeyedUnarchiver::registerClass<VTScreen>();
         NSKeyedUnarchiver::registerClass<VTLayer>();
         NSKeyedUnarchiver::registerClass<VTEvent>();
+        // Property links
+        NSKeyedUnarchiver::registerClass<VTLink>();
+        NSKeyedUnarchiver::registerClass<VTKeyframe>();
         // Animation timing
         NSKeyedUnarchiver::registerClass<VTAnimationCurve>();
         NSKeyedUnarchiver::registerClass<VTAnimationInfo>();

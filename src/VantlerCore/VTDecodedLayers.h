@@ -4,16 +4,18 @@
 // checked here:
 // - a component screen that shows itself, directly or through instances inside instances: the
 //   layers would own each other, and every walk that enters components would not end;
-// - layers nested deeper than kMaxLayerDepth, counting the levels inside component screens: the
-//   operations that follow the tree (copying, comparing, drawing, letting a tree go) recurse once
-//   per level;
+// - a link that holds a layer whose tree holds the link's screen (the screen itself is held
+//   weakly by its own links): the screen, the link and the layer would own each other;
+// - layers nested deeper than kMaxLayerDepth, counting the levels inside component screens and
+//   behind links: the operations that follow the tree (copying, comparing, drawing, letting a tree
+//   go) recurse once per level, and letting a screen go lets go what its links alone hold;
 // - more than kMaxExpandedLayers layers met by a walk from one layer that enters every component:
 //   a few screens shown many times each inside each other would make drawing take forever.
 // One thing is checked before anything is decoded: an archive holding more than kMaxLayers
 // objects of the layer classes is refused at once, since decoding that many would take seconds
 // and most of the memory budget before any later check could say no.
-// A refused document's layers are taken apart (no sublayers, no component link) before they are
-// let go, so that neither a cycle nor a deep chain survives or recurses while it is freed.
+// A refused document's layers are taken apart (no sublayers, no component link, no links) before
+// they are let go, so that neither a cycle nor a deep chain survives or recurses while it is freed.
 //
 // The loader opens one per load on its thread; reading a layer outside a load notes nothing.
 

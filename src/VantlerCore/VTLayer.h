@@ -338,8 +338,8 @@ class VTLayer : public NSKeyValueObservable, public NSKeyValueObserver {
     // ---- Copying, style transfer and comparison
     // copyWithZone: a new layer of this class with the external style, behaviour and internal
     // style; an ordinary layer brings copies of its sublayers, an instance its screen's look and
-    // link (no sublayers). No parent, no import identifier.
-    std::shared_ptr<VTLayer> copy() const;
+    // link (no sublayers). No parent, no import identifier. A screen adds its links.
+    virtual std::shared_ptr<VTLayer> copy() const;
     // The frozen mask, copies of the animation timing, the flags, behaviours and content offset.
     // Nothing for none.
     void takeBehaviorFrom(const VTLayer* layer);
@@ -350,8 +350,9 @@ class VTLayer : public NSKeyValueObservable, public NSKeyValueObserver {
     void takeStyleFrom(const VTLayer& layer);
     // Exact comparison of the two trees (children first): size, position, content offset, name,
     // radius, scale, angle, opacity, clipping, text, font, image, being an instance, fill colour.
-    // Border, shadow, media, behaviours, the other flags and the timing take no part.
-    bool isApproximatlyEqualToLayerHierarchy(const VTLayer& other) const;
+    // Border, shadow, media, behaviours, the other flags and the timing take no part. A screen
+    // compares its links too.
+    virtual bool isApproximatlyEqualToLayerHierarchy(const VTLayer& other) const;
     virtual bool _isPositionApproximatelyEqualTo(const VTLayer& other) const;
 
     // ---- Archive form

@@ -82,3 +82,10 @@ void NSCoder::raiseUnexpectedClass(std::string_view key, const NSObject& object,
                        "value for key '" + std::string(key) + "' was of unexpected class '" +
                            object.className() + "' (expected '" + expected.name + "')");
 }
+
+void NSCoder::raiseUnexpectedElementClass(std::string_view key, const NSObject& object,
+                                          const NSClass& expected) const {
+    NSException::raise(NSInvalidUnarchiveOperationException,
+                       "array for key '" + std::string(key) + "' holds an object of class '" +
+                           object.className() + "' (expected '" + expected.name + "')");
+}

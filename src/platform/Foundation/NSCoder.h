@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "NSArray.h"
 #include "NSException.h"
 #include "NSObject.h"
 
@@ -69,6 +70,23 @@ class NSCoder {
         return typed;
     }
 
+    // The array under `key` with every element a T (Foundation's
+    // decodeArrayOfObjectsOfClass:forKey:); an absent array reads as empty, an element of any other
+    // class raises NSInvalidUnarchiveOperationException.
+    template <class T>
+    std::vector<std::shared_ptr<T>> decodeArrayOfObjectsOfClass_forKey(std::string_view key) {
+        std::vector<std::shared_ptr<T>> elements;
+        const auto array = decodeObjectOfClass_forKey<NSArray>(key);
+        if (!array) return elements;
+        elements.reserve(array->count());
+        for (const auto& object : array->objects()) {
+            auto typed = std::dynamic_pointer_cast<T>(object);
+            if (!typed) raiseUnexpectedElementClass(key, *object, T::objcClass());
+            elements.push_back(std::move(typed));
+        }
+        return elements;
+    }
+
     // The forms Foundation's own collection and string classes use inside their archive entries:
     // an inline array of object references (NS.objects, NS.keys) and an inline string (NS.string).
     // An absent key reads as an empty array and none respectively.
@@ -81,6 +99,8 @@ class NSCoder {
   protected:
     [[noreturn]] void raiseUnexpectedClass(std::string_view key, const NSObject& object,
                                            const NSClass& expected) const;
+    [[noreturn]] void raiseUnexpectedElementClass(std::string_view key, const NSObject& object,
+                                                  const NSClass& expected) const;
 };
 
 #pragma GCC visibility pop
