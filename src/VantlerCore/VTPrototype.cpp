@@ -23,25 +23,6 @@ size_t indexOfIdentical(const std::vector<std::shared_ptr<T>>& list, const T* el
         list.begin());
 }
 
-// The elements of the array under `key` as T; an element of another class raises, as sending it
-// T's messages would on the platform (the loader turns that into its exception error).
-template <class T>
-std::vector<std::shared_ptr<T>> decodeArrayOf(NSCoder& coder, std::string_view key) {
-    std::vector<std::shared_ptr<T>> result;
-    auto array = coder.decodeObjectOfClass_forKey<NSArray>(key);
-    if (!array) return result;
-    result.reserve(array->count());
-    for (const auto& object : array->objects()) {
-        auto typed = std::dynamic_pointer_cast<T>(object);
-        if (!typed)
-            NSException::raise(NSInvalidArgumentException,
-                               std::string(key) + " holds an object of class " +
-                                   object->className() + ", not " + T::objcClass().name);
-        result.push_back(std::move(typed));
-    }
-    return result;
-}
-
 template <class T>
 std::shared_ptr<NSMutableArray> arrayOf(const std::vector<std::shared_ptr<T>>& list) {
     return std::make_shared<NSMutableArray>(
@@ -243,11 +224,11 @@ bool VTPrototype::initWithCoder(NSCoder& coder) {
     // A newer prototype yields none (signed comparison).
     if (coder.decodeIntegerForKey("version") >= kVantlerFirstUnreadableFormatVersion) return false;
     prefersMouseCursor_ = coder.decodeBoolForKey("prefersMouseCursor");
-    screens_ = decodeArrayOf<VTScreen>(coder, "screens");
+    screens_ = coder.decodeArrayOfObjectsOfClass_forKey<VTScreen>("screens");
     // An ordered set (of identities: a prototype is equal only to itself), so a component
     // stored twice is kept once, at its first place.
     std::unordered_set<const VTPrototype*> components;
-    for (auto& component : decodeArrayOf<VTPrototype>(coder, "symbols"))
+    for (auto& component : coder.decodeArrayOfObjectsOfClass_forKey<VTPrototype>("symbols"))
         if (components.insert(component.get()).second) symbols_.push_back(std::move(component));
     for (const auto& screen : screens_) screen->setPrototype(self());
     decodeTransitions(coder);
@@ -261,7 +242,7 @@ void VTPrototype::decodeTransitions(NSCoder& coder) {
     std::unordered_set<const VTLayer*> screens;
     for (const auto& screen : screens_) screens.insert(screen.get());
     const auto self = this->self();
-    for (auto& event : decodeArrayOf<VTEvent>(coder, "transitions")) {
+    for (auto& event : coder.decodeArrayOfObjectsOfClass_forKey<VTEvent>("transitions")) {
         const auto source = event->sourceArtboard();
         if (!source || !screens.contains(source.get())) continue;
         if (const auto& destination = event->destination()) {

@@ -5,13 +5,17 @@
 
 #include "ArchiveShapes.h"
 #include "CGImageToData.h"
+#include "DocumentInfo.h"
 #include "ImageAssetTestSupport.h"
 #include "LayerTestSupport.h"
 #include "NSNumber.h"
 #include "NSString.h"
 #include "NSURL.h"
 #include "VTAnimationInfo.h"
+#include "VTEvent.h"
 #include "VTImage.h"
+#include "VTKeyframe.h"
+#include "VTLink.h"
 
 using namespace archive_shapes;
 using namespace layer_support;
@@ -259,36 +263,58 @@ TEST(VTLayerCoding, LegacyArchives) {
     }
 }
 
-// A document of screens whose layers hold everything a layer can hold reads back through the
-// loader as it was written.
-TEST(VTLayerCoding, DocumentWithLayersReadsBack) {
-    const auto component = VTScreen::init();
-    component->setSize({60, 40});
-    component->setBackgroundColor(displayP3(0, 0.5, 1, 1));
-    auto screen = VTScreen::init();
-    screen->setSize({375, 667});
-    screen->setBackgroundColor(CGColorCreateSRGB(1, 1, 1, 1));
-    screen->addSublayer(styledLayer());
+// A whole document (layers holding everything a layer can hold, a link, transitions, a component
+// used by an instance) written by the model reads back through the loader as it was: equal as a
+// prototype, field by field, and as `vantler-ql info --json` shows it.
+TEST(VTLayerCoding, WholeDocumentReadsBack) {
+    const auto component = VTPrototype::init();
+    const auto badge = VTScreen::initWithCanvasName_size("Badge", {60, 40});
+    badge->setBackgroundColor(displayP3(0, 0.5, 1, 1));
+    component->addScreen(badge);
+    const auto screen = VTScreen::initWithCanvasName_size("Home", {375, 667});
+    const auto card = styledLayer();
+    screen->addSublayer(card);
     // An instance as the design tool makes one: the screen's look, then the link.
-    auto instance = VTLayer::init();
-    instance->takeInternalStyleFrom(*component);
-    instance->setComponentScreen(component);
+    const auto instance = badge->createComponentInstance();
     instance->setPosition({100, 200});
     screen->addSublayer(instance);
+    const auto title = card->objectInSublayersAtIndex(0);
+    auto link = VTLink::initWithInputLayer_inputProperty_outputLayer_outputProperty(
+        card, kVTPropertyCenterX, title, kVTPropertyOpacity);
+    link->addKeyframe(VTKeyframe::initWithInput_output(300, 0.25));
+    screen->insertObject_inLinksAtIndex(link, 0);
+    const auto detail = VTScreen::initWithCanvasName_size("Detail", {375, 667});
 
-    const auto root = prototypeWith({screen}, {prototypeWith({component})});
-    const auto data = seedDocument("layers.vantler", document_shapes::make({.root = root}));
+    const auto prototype = VTPrototype::init();
+    prototype->addScreen(screen);
+    prototype->addScreen(detail);
+    prototype->addComponent(component);
+    prototype->setPrefersMouseCursor(true);
+    auto tap = VTEvent::initWithType(0);
+    tap->setSource(card);
+    tap->setDestination(detail);
+    tap->setSentMessage("opened");
+    prototype->addTransition_atIndex(tap, 0);
+    auto message = VTEvent::initWithType(14);
+    message->setSource(detail);
+    message->setTriggerMessage("back");
+    message->setDestination(screen);
+    prototype->addTransition_atIndex(message, 1);
+
+    const auto data = seedDocument("layers.vantler", document_shapes::make({.root = prototype}));
     std::shared_ptr<NSError> error;
-    const auto prototype = VTPrototype::prototypeFromData_error(data, &error);
-    ASSERT_TRUE(prototype) << (error ? error->localizedFailureReason().value_or("") : "");
-    ASSERT_EQ(prototype->countOfScreens(), 1);
-    const auto read = prototype->entryScreen();
-    EXPECT_TRUE(read->isApproximatlyEqualToLayerHierarchy(*screen));
-    expectSameRecord(*screen, *read);
-    const auto readInstance = read->objectInSublayersAtIndex(1);
+    const auto read = VTPrototype::prototypeFromData_error(data, &error);
+    ASSERT_TRUE(read) << (error ? error->localizedFailureReason().value_or("") : "");
+    EXPECT_TRUE(read->isEqualToPrototype(*prototype));
+    EXPECT_EQ(documentInfo(*read, data, InfoFormat::JSON),
+              documentInfo(*prototype, data, InfoFormat::JSON));
+    const auto readScreen = read->entryScreen();
+    expectSameRecord(*screen, *readScreen);
+    const auto readInstance = readScreen->objectInSublayersAtIndex(1);
     ASSERT_TRUE(readInstance->isComponentInstance());
     EXPECT_EQ(readInstance->size(), CGSizeMake(60, 40));
-    EXPECT_EQ(readInstance->componentScreen()->prototype(), prototype->masterComponents().at(0));
+    EXPECT_EQ(readInstance->componentScreen()->prototype(), read->masterComponents().at(0));
+    EXPECT_EQ(read->transitionAtIndex(0)->destination(), read->screenAtIndex(1));
 
     // An independent reader finds every key where the archive form puts it.
     const std::string layers = "$top/root/screens/NS.objects/0/subPictures/NS.objects/";

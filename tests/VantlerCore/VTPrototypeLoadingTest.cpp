@@ -66,7 +66,7 @@ TEST(VTPrototypeLoading, RefusedFilesGiveTheirReadingError) {
         {"no root", make({.root = std::shared_ptr<const NSObject>()}), corrupt, isCorrupt},
         {"prototype 16", make({.screens = {{{10, 10}}}, .prototypeVersion = 16}), corrupt, isCorrupt},
         {"component root 16", make({.root = withComponent(16, 15)}), corrupt, isCorrupt},
-        {"a string among the screens", make({.root = withScreen(x)}), "screens holds an object of class NSString, not VTScreen", running},
+        {"a string among the screens", make({.root = withScreen(x)}), "array for key 'screens' holds an object of class 'NSString' (expected 'VTScreen')", running},
         {"component 16", make({.root = withComponent(15, 16)}), "keyed archive: element 0 of NS.objects is nil", running},
         {"nested component 16", make({.root = holding(withComponent(15, 16))}), "keyed archive: element 0 of NS.objects is nil", running},
         {"not a keyed archive", NSData::dataWithVector(test::readFile(test::dataDir() / "documents" / "plain-dictionary.bplist")), "keyed archive: no $version entry", running},

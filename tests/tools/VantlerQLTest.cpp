@@ -30,6 +30,8 @@ TEST(VantlerQL, WrongUsageExits2WithTheUsage) {
         // clang-format off
         {"", "no command given"},
         {"frobnicate f", "unknown command frobnicate"},
+        {"info", "info needs a FILE"},
+        {"info a --xml", "unknown option --xml"},
         {"dump", "dump needs a FILE"},
         {"dump a b", "dump takes one FILE"},
         {"dump a --yaml", "unknown option --yaml"},
@@ -57,7 +59,7 @@ TEST(VantlerQL, WrongUsageExits2WithTheUsage) {
         const auto result = ql(arguments);
         EXPECT_EQ(result.exitStatus, 2) << line;
         EXPECT_TRUE(result.standardError.starts_with("vantler-ql: " + message +
-                                                     "\nusage: vantler-ql dump FILE [--json]\n"))
+                                                     "\nusage: vantler-ql info FILE [--json]\n"))
             << result.standardError;
     }
     EXPECT_EQ(ql({"--help"}).exitStatus, 0);
@@ -227,6 +229,50 @@ TEST(VantlerQLDump, ObjectGraph) {
     EXPECT_EQ(
         ql({"dump", bad}).standardError,
         "vantler-ql: " + bad + ": binary property list: file is too short to hold a trailer\n");
+}
+
+// info --json of every example document, and of the test documents with links, transitions and
+// components, against its file in tests/data/info (VANTLER_UPDATE_DOCUMENTS=1 rewrites them).
+TEST(VantlerQLInfo, DocumentsMatchTheirGoldenFiles) {
+    const auto goldens = test::dataDir() / "info";
+    for (const auto& name : filesIn(test::sourceDir() / "examples")) {
+        if (!name.ends_with(".vantler")) continue;
+        EXPECT_TRUE(fs::exists(goldens / fs::path(name).replace_extension(".json"))) << name;
+    }
+    for (const auto& name : filesIn(goldens)) {
+        const auto document = fs::path(name).replace_extension(".vantler");
+        const auto example = test::sourceDir() / "examples" / document;
+        const auto path = fs::exists(example) ? example : test::dataDir() / "documents" / document;
+        const auto result = ql({"info", "--json", path.string()});
+        EXPECT_EQ(result.exitStatus, 0) << path << result.standardError;
+        if (std::getenv("VANTLER_UPDATE_DOCUMENTS"))
+            test::writeFile(goldens / name,
+                            {result.standardOutput.begin(), result.standardOutput.end()});
+        const auto golden = test::readFile(goldens / name);
+        EXPECT_EQ(result.standardOutput, std::string(golden.begin(), golden.end())) << name;
+    }
+}
+
+// A refused document exits 1 with the loader's reason and suggestion; one without screens loads
+// and says so.
+TEST(VantlerQLInfo, RefusedAndEmptyDocuments) {
+    test::ScratchDirectory scratch;
+    const auto newer = qltest::documentNamed(
+        scratch.path(), "newer.vantler",
+        qltest::bytesOf(document_shapes::make({.screens = {}, .formatVersion = 16})));
+    const auto refused = ql({"info", newer});
+    EXPECT_EQ(refused.exitStatus, 1);
+    EXPECT_EQ(refused.standardError,
+              "vantler-ql: " + newer +
+                  ": Document was created with a newer version of Vantler (Make sure you have the "
+                  "latest version of Vantler)\n");
+    const auto empty = qltest::documentNamed(scratch.path(), "empty.vantler",
+                                             qltest::bytesOf(document_shapes::make({})));
+    const auto result = ql({"info", empty});
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(result.standardOutput,
+              "format version: 15\nembedded thumbnail: none\nprefers mouse cursor: no\nno "
+              "screens\n0 transitions\n0 components\n");
 }
 
 TEST(Examples, CommittedExamplesAreWhatTheGeneratorWrites) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ArchiveLimits.h"
+#include "JSONWriter.h"
 #include "KeyedArchive.h"
 #include "NSException.h"
 
@@ -183,38 +184,6 @@ class Walker {
     std::deque<uint64_t> pending_;
 };
 
-std::string quoted(const std::string& s) {
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (c < 0x20) {
-                    char escape[8];
-                    std::snprintf(escape, sizeof escape, "\\u%04x", c);
-                    out += escape;
-                } else {
-                    out.push_back(static_cast<char>(c));
-                }
-        }
-    }
-    return out + "\"";
-}
-
 std::string integerText(plist::Integer i) {
     return i.isUnsigned ? std::to_string(i.bits) : std::to_string(i.signedValue());
 }
@@ -251,7 +220,7 @@ std::string render(const DumpValue& v, const Spelling& spelling) {
         std::string operator()(bool b) const { return b ? "true" : "false"; }
         std::string operator()(plist::Integer i) const { return integerText(i); }
         std::string operator()(plist::Real r) const { return spelling.real(r); }
-        std::string operator()(const std::string& s) const { return quoted(s); }
+        std::string operator()(const std::string& s) const { return jsonQuoted(s); }
         std::string operator()(const DataSummary& d) const { return spelling.data(d); }
         std::string operator()(double date) const { return spelling.date(date); }
         std::string operator()(const Reference& r) const { return spelling.reference(r); }
@@ -299,7 +268,7 @@ struct TextSpelling final : Spelling {
     std::string dictionary(
         const std::vector<std::pair<std::string, std::string>>& entries) const override {
         std::vector<std::string> parts;
-        for (const auto& [k, v] : entries) parts.push_back(quoted(k) + ": " + v);
+        for (const auto& [k, v] : entries) parts.push_back(jsonQuoted(k) + ": " + v);
         return "{" + joined(parts, ", ") + "}";
     }
 };
@@ -307,11 +276,11 @@ struct TextSpelling final : Spelling {
 struct JSONSpelling final : Spelling {
     std::string none() const override { return "null"; }
     std::string real(plist::Real r) const override {
-        return std::isfinite(r.value) ? realText(r.value) : quoted(realText(r.value));
+        return std::isfinite(r.value) ? realText(r.value) : jsonQuoted(realText(r.value));
     }
     std::string data(const DataSummary& d) const override {
         return "{\"$data\": {\"length\": " + std::to_string(d.length) +
-               ", \"prefix\": " + quoted(d.prefixHex) + "}}";
+               ", \"prefix\": " + jsonQuoted(d.prefixHex) + "}}";
     }
     std::string date(double seconds) const override {
         return "{\"$date\": " + real({seconds, false}) + "}";
@@ -325,7 +294,7 @@ struct JSONSpelling final : Spelling {
     std::string dictionary(
         const std::vector<std::pair<std::string, std::string>>& entries) const override {
         std::vector<std::string> parts;
-        for (const auto& [k, v] : entries) parts.push_back(quoted(k) + ": " + v);
+        for (const auto& [k, v] : entries) parts.push_back(jsonQuoted(k) + ": " + v);
         return "{" + joined(parts, ", ") + "}";
     }
 };
@@ -347,16 +316,16 @@ std::string renderText(const Walker& walker) {
 
 std::string renderJSON(const Walker& walker) {
     const JSONSpelling spelling;
-    std::string out = "{\"archiver\": " + quoted(walker.archiverName()) +
+    std::string out = "{\"archiver\": " + jsonQuoted(walker.archiverName()) +
                       ", \"version\": 100000,\n \"top\": " + render(walker.topEntries(), spelling) +
                       ",\n \"objects\": [";
     const auto& objects = walker.objects();
     for (size_t i = 0; i < objects.size(); ++i) {
         const auto& object = objects[i];
         std::vector<std::string> classes;
-        for (const auto& c : object.cls->classes) classes.push_back(quoted(c));
+        for (const auto& c : object.cls->classes) classes.push_back(jsonQuoted(c));
         out += std::string(i ? ",\n  " : "\n  ") + "{\"uid\": " + std::to_string(object.uid) +
-               ", \"class\": " + quoted(object.cls->name) +
+               ", \"class\": " + jsonQuoted(object.cls->name) +
                ", \"classes\": " + spelling.array(classes) +
                ", \"values\": " + render(object.entries, spelling) + "}";
     }

@@ -3,12 +3,17 @@
 #include <cstdio>
 
 const char* const kUsage =
-    "usage: vantler-ql dump FILE [--json]\n"
+    "usage: vantler-ql info FILE [--json]\n"
+    "       vantler-ql dump FILE [--json]\n"
     "       vantler-ql thumbnail FILE -o OUT.png [--size N] [--scale S] [--generator PATH]\n"
     "       vantler-ql preview FILE -o OUT.png|OUT.pdf|OUT.svg [--scale S] [--generator PATH]\n"
     "       vantler-ql thumbnail|preview -d OUTDIR [options] FILE...\n"
     "       vantler-ql --help\n"
     "\n"
+    "  info         summarise a document: its screens with their sizes and layer counts,\n"
+    "               links, transitions by name, components and the thumbnail it carries;\n"
+    "               with --json, every screen's layer tree with each layer's values (colours\n"
+    "               as sRGB \"#RRGGBBAA\", null where a layer has none)\n"
     "  dump         print a keyed archive's top-level entries and object graph: each object\n"
     "               once, with its class, keys and values, referred to as @UID afterwards\n"
     "  thumbnail    ask the generator for FILE's thumbnail (the entry screen, or the picture the\n"
@@ -26,7 +31,7 @@ const char* const kUsage =
     "                     most N*S pixels wide and high\n"
     "  --generator PATH   the generator plug-in; default $VANTLER_GENERATOR, else\n"
     "                     <program's folder>/../lib/vantler/VantlerQuickLook.so\n"
-    "  --json             dump: print the same as JSON\n"
+    "  --json             info, dump: print as JSON\n"
     "\n"
     "Batch (-d OUTDIR, one or more FILEs): each FILE is written to OUTDIR/NAME.png (NAME is\n"
     "FILE's name without its extension; a NAME met again gets -2, -3, ...). Each FILE runs in a\n"

@@ -6,6 +6,7 @@
 
 #include "Batch.h"
 #include "DumpCommand.h"
+#include "InfoCommand.h"
 #include "RenderCommand.h"
 #include "RenderCommandLine.h"
 #include "Usage.h"
@@ -31,6 +32,7 @@ int main(int argc, char** argv) {
     const std::string command = args[0];
     args.erase(args.begin());
     if (command == "dump") return dumpCommand(args);
+    if (command == "info") return infoCommand(args);
     if (command == "thumbnail") return render(RequestKind::Thumbnail, args);
     if (command == "preview") return render(RequestKind::Preview, args);
     return usageError("unknown command " + command);
