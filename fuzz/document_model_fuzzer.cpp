@@ -1,6 +1,8 @@
 // libFuzzer target for whole documents decoded through the model: load the bytes as a document and,
-// when they load, copy and compare every screen, describe and place every layer. The reading error
-// is the documented failure; a crash, a hang, a leak or unbounded recursion is a bug.
+// when they load, compare it with itself, copy and compare every screen, describe and place every
+// layer, walk the trees into every component, apply the links, and name and map every transition.
+// The reading error is the documented failure; a crash, a hang, a leak or unbounded recursion is a
+// bug.
 //
 // Built with -fsanitize=fuzzer when VANTLER_FUZZ is on; otherwise built with fuzz_replay.cpp as a
 // plain program that runs this function over files (the seed corpus in CTest).
@@ -9,13 +11,24 @@
 #include <cstdint>
 
 #include "NSData.h"
+#include "VTEvent.h"
+#include "VTLayerTreeQueries.h"
 #include "VTPrototype.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     const auto prototype =
         VTPrototype::prototypeFromData_error(NSData::dataWithBytes_length(bytes, size), nullptr);
     if (!prototype) return 0;
-    for (const auto& screen : prototype->screens()) {
+    prototype->isEqualToPrototype(*prototype);
+    const auto screens = prototype->screens();
+    enumerateLayerTrees({screens.begin(), screens.end()},
+                        [](const auto&, int64_t& action) { action = kVTWalkEnterComponent; });
+    for (const auto& event : prototype->transitions()) {
+        event->description();
+        event->mappingOutRemoved_outAdded(nullptr, nullptr);
+    }
+    for (const auto& screen : screens) {
+        screen->applyLinks();
         screen->copy()->isApproximatlyEqualToLayerHierarchy(*screen);
         std::vector<std::shared_ptr<VTLayer>> pending{screen};
         while (!pending.empty()) {
