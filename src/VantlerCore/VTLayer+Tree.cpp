@@ -17,7 +17,7 @@ namespace {
 int64_t indexOfLayer(const std::vector<std::shared_ptr<VTLayer>>& list, const VTLayer* layer) {
     const auto found = std::find_if(list.begin(), list.end(),
                                     [&](const auto& element) { return element.get() == layer; });
-    return found == list.end() ? VTLayer::NSNotFound : found - list.begin();
+    return found == list.end() ? NSNotFound : found - list.begin();
 }
 
 // The truncation toward zero to a 32-bit integer that a root's index path starts with; values

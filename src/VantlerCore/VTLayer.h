@@ -42,9 +42,6 @@ class VTLayer : public NSKeyValueObservable, public NSKeyValueObserver {
   public:
     NS_CLASS_RECORD("VTLayer", NSObject::objcClass())
 
-    // The index answered for a layer that is not in a list.
-    static constexpr int64_t NSNotFound = INT64_MAX;
-
     // ---- Making layers
     // 44 × 44 at (22, 22), anchor (0.5, 0.5), named "Layer", opacity and scale 1, a new transparent
     // sRGB background, shadow radius 4 and offset (0, 2), media volume 1, and only

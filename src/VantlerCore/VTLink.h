@@ -29,9 +29,6 @@ class VTLink : public NSKeyValueObservable {
   public:
     NS_CLASS_RECORD("VTLink", NSObject::objcClass())
 
-    // The index addKeyframe answers when it adds nothing.
-    static constexpr uint64_t NSNotFound = INT64_MAX;
-
     // No keyframes, no layers, no screen; input property 1 ("Center X"), output property 2
     // ("Center Y").
     static std::shared_ptr<VTLink> init();

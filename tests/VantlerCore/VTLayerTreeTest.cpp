@@ -95,7 +95,7 @@ TEST(VTLayerTree, IndexPathsAndDepthOrder) {
     EXPECT_EQ(root->layerAtIndexPath(missing), nullptr);
     EXPECT_EQ(root->layerAtIndexPath(negative), nullptr);
     EXPECT_EQ(root->layerAtIndexPath(one), root);
-    EXPECT_EQ(root->orderOfPicture(third.get()), VTLayer::NSNotFound);
+    EXPECT_EQ(root->orderOfPicture(third.get()), NSNotFound);
     // A descendant orders before its ancestors, a sibling by its index.
     const std::tuple<const VTLayer*, const VTLayer*, int64_t> orders[] = {
         {third.get(), first.parent.get(), -1},

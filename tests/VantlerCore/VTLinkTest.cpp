@@ -100,7 +100,7 @@ TEST(VTLink, KeyframeList) {
     const auto three = VTKeyframe::initWithInput_output(3, 0);
     EXPECT_EQ(link->addKeyframe(three), 1u);
     EXPECT_EQ(link->addKeyframe(VTKeyframe::initWithInput_output(kNaN, 0)), 3u);
-    EXPECT_EQ(link->addKeyframe(nullptr), VTLink::NSNotFound);
+    EXPECT_EQ(link->addKeyframe(nullptr), static_cast<uint64_t>(NSNotFound));
     EXPECT_EQ(three->link(), link);
     link->removeKeyframe(VTKeyframe::init().get());
     link->removeKeyframeAtIndex(4);

@@ -1,40 +1,21 @@
 #include "DumpCommand.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 #include "ArchiveDump.h"
-#include "NSData.h"
+#include "FileRequest.h"
 #include "NSException.h"
-#include "Usage.h"
 
 int dumpCommand(const std::vector<std::string>& args) {
-    std::string file;
-    DumpFormat format = DumpFormat::Text;
-    for (const auto& arg : args) {
-        if (arg == "--json")
-            format = DumpFormat::JSON;
-        else if (arg.starts_with("-") && arg != "-")
-            return usageError("unknown option " + arg);
-        else if (file.empty())
-            file = arg;
-        else
-            return usageError("dump takes one FILE");
-    }
-    if (file.empty()) return usageError("dump needs a FILE");
-
-    const auto data = NSData::dataWithContentsOfFile_options(file, NSDataReadingMappedIfSafe);
-    if (!data) {
-        std::fprintf(stderr, "vantler-ql: %s: %s\n", file.c_str(),
-                     std::strerror(errno ? errno : ENOENT));
-        return 1;
-    }
+    const auto parsed = readFileRequest("dump", args);
+    if (const int* status = std::get_if<int>(&parsed)) return *status;
+    const auto& request = std::get<FileRequest>(parsed);
     try {
-        const std::string text = dumpKeyedArchive(data, format);
+        const std::string text =
+            dumpKeyedArchive(request.data, request.json ? DumpFormat::JSON : DumpFormat::Text);
         std::fwrite(text.data(), 1, text.size(), stdout);
     } catch (const NSException& e) {
-        std::fprintf(stderr, "vantler-ql: %s: %s\n", file.c_str(), e.reason().c_str());
+        std::fprintf(stderr, "vantler-ql: %s: %s\n", request.path.c_str(), e.reason().c_str());
         return 1;
     }
     return 0;

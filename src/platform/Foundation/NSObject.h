@@ -4,12 +4,16 @@
 // reader can find the class of every stored object by name.
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
 #pragma GCC visibility push(default)  // exported from libVantler
 
 class NSCoder;
+
+// The index answered for an element that is not in a collection (the largest signed integer).
+inline constexpr int64_t NSNotFound = INT64_MAX;
 
 struct NSClass {
     const char* name;
