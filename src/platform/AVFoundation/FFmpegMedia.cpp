@@ -24,6 +24,16 @@ namespace {
 // M4V, M4A and 3GPP files, "mp3" MP2 and MP3, "aa" Audible files).
 constexpr const char* kSupportedDemuxers = "mov,avi,aac,aiff,wav,mp3,au,ac3,eac3,aa";
 
+}  // namespace
+
+const char* const kSupportedDecoders =
+    "h264,hevc,mpeg4,h263,mjpeg,prores,mpeg1video,mpeg2video,png,"
+    "aac,aac_fixed,mp3,mp3float,mp2,mp2float,alac,ac3,ac3_fixed,eac3,adpcm_ima_qt,adpcm_ima_wav,"
+    "pcm_s16le,pcm_s16be,pcm_s24le,pcm_s24be,pcm_s32le,pcm_s32be,pcm_f32le,pcm_f32be,pcm_f64le,"
+    "pcm_f64be,pcm_u8,pcm_s8,pcm_alaw,pcm_mulaw";
+
+namespace {
+
 // Frees what FFmpeg left in an options dictionary (the options it did not take).
 struct DictionaryScope {
     AVDictionary** dictionary;
@@ -70,6 +80,7 @@ FormatContext openMediaFile(const std::string& path) {
         return av_dict_set(&options, key, value.c_str(), 0) >= 0;
     };
     if (!set("protocol_whitelist", "file") || !set("format_whitelist", kSupportedDemuxers) ||
+        !set("codec_whitelist", kSupportedDecoders) ||
         !set("probesize", std::to_string(AVFoundationLimits::kMaxProbeBytes)) ||
         !set("analyzeduration", std::to_string(AVFoundationLimits::kMaxAnalyzeMicroseconds)) ||
         !set("max_streams", std::to_string(AVFoundationLimits::kMaxStreams)))

@@ -23,10 +23,16 @@ using FormatContext = std::unique_ptr<AVFormatContext, FormatContextClose>;
 // nothing for a damaged file.
 void silenceLogging();
 
+// The decoders that a document's media may be decoded with (FFmpeg's names): the video codecs of
+// the supported media types and the audio codecs whose parameters the tracks report. A crafted
+// file can name any of FFmpeg's hundreds of codecs in its headers; only these ever run on its
+// bytes, in stream probing and in frame decoding alike.
+extern const char* const kSupportedDecoders;
+
 // Opens the file at `path` and reads its stream parameters, within AVFoundationLimits.h: the local
-// file only (no other protocol, so a crafted file cannot make FFmpeg open a network address), and
-// only the demuxers of the supported media types (so a playlist or concatenation script
-// cannot make it read other files). Null when FFmpeg cannot open it as one of those.
+// file only (no other protocol, so a crafted file cannot make FFmpeg open a network address), only
+// the demuxers of the supported media types (so a playlist or concatenation script cannot make it
+// read other files), and only kSupportedDecoders. Null when FFmpeg cannot open it as one of those.
 FormatContext openMediaFile(const std::string& path);
 
 // AVFoundation's tracks: video streams other than attached pictures (cover art is not a video

@@ -255,7 +255,12 @@ CodecContext openDecoder(const AVStream& stream, std::string* failure) {
     // One frame is wanted: frame threads would only delay it.
     codec->thread_count = 1;
     codec->pkt_timebase = stream.time_base;
-    if (avcodec_open2(codec.get(), decoder, nullptr) < 0) {
+    AVDictionary* options = nullptr;
+    const bool opened =
+        av_dict_set(&options, "codec_whitelist", FFmpegMedia::kSupportedDecoders, 0) >= 0 &&
+        avcodec_open2(codec.get(), decoder, &options) >= 0;
+    av_dict_free(&options);
+    if (!opened) {
         *failure = "The video's decoder could not be opened";
         return nullptr;
     }

@@ -135,6 +135,16 @@ TEST(AVAsset, UnreadableFiles) {
     EXPECT_EQ(test::readFile(captured), std::vector<uint8_t>{});
 }
 
+// A codec that no document's media uses is never run on a file's bytes, whatever its headers name:
+// the track is listed as the container describes it, and there is no frame.
+TEST(AVAsset, CodecsOffTheListAreNotDecoded) {
+    test::ScratchDirectory scratch;
+    const auto asset = assetAt(made(scratch, "ffv1.avi", splitVideo("ffv1")));
+    ASSERT_EQ(asset->tracks().size(), 1u);
+    EXPECT_EQ(asset->tracks()[0]->naturalSize(), CGSizeMake(64, 48));
+    expectNoFrame(asset, "The video's decoder could not be opened");
+}
+
 // Frame sizes, declared or decoded: 32767 pixels wide comes out, 32768 does not; 10001 × 10000
 // pixels, or 65535 × 65535 declared in a 16 × 16 container, are refused before being allocated.
 TEST(AVAsset, FrameSizeLimits) {
