@@ -23,6 +23,7 @@ struct DrawingPass {
     // of one of them inside its own drawing would draw it again without end.
     std::vector<const VTLayer*> screensBeingDrawn;
     size_t depth = 0;
+    size_t layersLeft = kVTMaxDrawnLayers;
 
     bool isBeingDrawn(const VTLayer& layer) const {
         return std::find(screensBeingDrawn.begin(), screensBeingDrawn.end(), &layer) !=
@@ -143,6 +144,8 @@ void drawBorder(const VTLayer& content, const CGPathRef& shape, CGSize size,
 // The layer in the current user space, taken as its drawing space. A component instance draws its
 // screen's content, sublayers and border in its own group, with its own opacity and shadow.
 void drawLayer(const VTLayer& layer, bool drawSublayers, DrawingPass& pass) {
+    if (pass.layersLeft == 0) return;
+    --pass.layersLeft;
     const std::shared_ptr<VTScreen> screen =
         pass.ignoreComponentScreens ? nullptr : layer.componentScreen();
     if (screen && pass.isBeingDrawn(*screen)) return;

@@ -40,8 +40,8 @@ void CGContextDrawVTLayerHierarchy(const CGContextRef& context, const VTLayer& l
 // Draws the layer in the context's current user space, taken as the layer's drawing space, and,
 // when `drawSublayers` is set, its sublayers. A component instance shows its component screen
 // unless `ignoreComponentScreens` is set. A layer of infinite size draws nothing; a component
-// screen met again inside its own drawing, and layers more than kVTMaxDrawnLayerDepth levels below
-// the layer, are not drawn.
+// screen met again inside its own drawing, layers more than kVTMaxDrawnLayerDepth levels below
+// the layer, and every layer after the first kVTMaxDrawnLayers, are not drawn.
 void _drawLayerWithProvider(const VTLayer& layer, bool drawSublayers, bool ignoreComponentScreens,
                             const CGContextRef& context, const VTLayerImageProvider& provider);
 
@@ -60,5 +60,10 @@ CGRect visualBounds(const VTLayer& layer);
 // nest, so that a tree built deeper in code (or one that holds its own ancestor) can neither
 // exhaust the stack nor make a walk go on for ever.
 inline constexpr size_t kVTMaxDrawnLayerDepth = VTDecodedLayers::kMaxLayerDepth;
+// Layers one drawing visits at most, component screens counted each time they are shown: twice
+// what a document may hold, so that a document's own layers are always drawn, while components
+// shown inside components, which multiply the layers to draw, cannot make a picture take more
+// than about a second.
+inline constexpr size_t kVTMaxDrawnLayers = 2 * VTDecodedLayers::kMaxLayers;
 
 #pragma GCC visibility pop

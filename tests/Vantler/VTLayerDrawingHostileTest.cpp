@@ -193,6 +193,25 @@ const std::vector<HostileCase> kCases{
              first->screen, [first, second, ofFirst] { ofFirst->setComponentScreen(nullptr); }};
      },
      {{56, 56, kGreen}, {16, 16, kBlue}}},
+    {"components shown inside components a hundred million times",
+     [] {
+         auto prototype = VTPrototype::init();
+         std::vector<std::shared_ptr<VTScreen>> screens;
+         for (int level = 0; level < 9; ++level) {
+             screens.push_back(whiteScreen(kSide, kSide));
+             screens.back()->setPrototype(prototype);
+         }
+         addMarker(screens.back());
+         for (size_t level = 0; level + 1 < screens.size(); ++level)
+             for (int copy = 0; copy < 10; ++copy) {
+                 auto instance = screens[level + 1]->createComponentInstance();
+                 instance->setAnchorPoint(CGPointZero);
+                 instance->setPosition(CGPointZero);
+                 screens[level]->addSublayer(instance);
+             }
+         return kept(screens.front());
+     },
+     {{56, 56, kGreen}}},
 };
 
 TEST(LayerDrawingHostileTrees, DrawnWithinBoundsAroundWhatIsSound) {
