@@ -1,36 +1,135 @@
 #pragma once
-// What the drawing tests share: layers placed by their frames, bitmap contexts, pixel probes, and
-// pictures compared with reference images (tests/data/render/<case>.png, written again from what is
-// drawn when VANTLER_UPDATE_RENDERINGS is set). Pixels compare within a small per-channel tolerance
-// and no pixel may differ by more; a failure writes expected | diff | actual side by side into the
-// build folder.
+// What the drawing tests share: layer trees written as data (LayerSpec) and built into layers,
+// bitmap contexts and their pixels, and pictures compared with reference images
+// (tests/data/render/<case>.png, written again from what is drawn when VANTLER_UPDATE_RENDERINGS is
+// set). Pixels compare within a small per-channel tolerance and no pixel may differ by more; a
+// failure writes expected | diff | actual side by side into the build folder.
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <memory>
+#include <optional>
 #include <ostream>
-#include <span>
 #include <string>
 #include <vector>
 
+#include "../VantlerCore/LayerTestSupport.h"
 #include "CGColorSpace.h"
 #include "CGContext.h"
-#include "CGImage.h"
 #include "CGImageToData.h"
 #include "NSData.h"
-#include "TestSupport.h"
-#include "VTLayer.h"
-#include "VTScreen.h"
+#include "VTImage.h"
 
 namespace drawing_support {
 
-// Anti-aliased edges and colour matching may round differently from one cairo or lcms2 to the
-// next; a real change moves a channel by far more.
-inline constexpr int kChannelTolerance = 3;
+struct RGBA {
+    int r, g, b, a;
+    friend bool operator==(const RGBA&, const RGBA&) = default;
+};
+inline std::ostream& operator<<(std::ostream& out, const RGBA& p) {
+    return out << "(" << p.r << ", " << p.g << ", " << p.b << ", " << p.a << ")";
+}
+inline const RGBA kClear{0, 0, 0, 0}, kWhite{255, 255, 255, 255}, kBlack{0, 0, 0, 255},
+    kRed{255, 0, 0, 255}, kGreen{0, 153, 0, 255}, kBlue{0, 0, 255, 255}, kGrey{153, 153, 153, 255};
+
+inline CGColorRef colorOf(const RGBA& c) {
+    return CGColorCreateSRGB(c.r / 255.0, c.g / 255.0, c.b / 255.0, c.a / 255.0);
+}
+
+// Four pixels, red, green / blue, black, drawn without smoothing so that a stretch stays sharp.
+inline CGImageRef quadrantImage() {
+    std::vector<uint8_t> rgba{255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 0, 0, 0, 255};
+    return CGImageCreate(2, 2, 8, 32, 8, CGColorSpaceCreateWithName(kCGColorSpaceSRGB),
+                         kCGImageAlphaLast,
+                         CGDataProviderCreateWithCFData(NSData::dataWithVector(rgba)), nullptr,
+                         false, kCGRenderingIntentDefault);
+}
+
+// A layer of a tree: its frame in the parent's space (the position of its anchor point, which is
+// its top-left corner unless said otherwise, and its size), and what differs from a new layer.
+struct LayerSpec {
+    CGRect frame{};
+    RGBA fill = kClear;
+    bool screen = false;  // a white screen (frame's size) instead of a layer
+    CGPoint anchor{};
+    double angle = 0, scale = 1, radius = 0, border = 0;
+    std::optional<RGBA> borderColour;
+    float opacity = 1;
+    bool masks = false, hidden = false;
+    CGPoint contentOffset{};
+    std::optional<CGRect> shadow;  // offset (x, y), radius (width), in opaque black
+    std::optional<std::string> text, font;
+    int64_t alignment = 0;
+    bool image = false;                          // quadrantImage, stretched
+    std::shared_ptr<const LayerSpec> component;  // an instance of the screen this spec makes
+    std::vector<LayerSpec> sublayers;
+};
+
+// Builds specs into layers; instances of one component spec share one screen.
+class TreeBuilder {
+  public:
+    std::shared_ptr<VTLayer> build(const LayerSpec& spec) {
+        std::shared_ptr<VTLayer> layer = spec.screen ? screenOf(spec) : layerOf(spec);
+        for (const auto& sublayer : spec.sublayers) layer->addSublayer(build(sublayer));
+        return layer;
+    }
+
+  private:
+    std::shared_ptr<VTLayer> screenOf(const LayerSpec& spec) {
+        auto screen = VTScreen::initWithCanvasName_size("Screen", spec.frame.size);
+        screen->setPrototype(prototype_);
+        if (spec.fill != kClear) screen->setBackgroundColor(colorOf(spec.fill));
+        return screen;
+    }
+    std::shared_ptr<VTLayer> layerOf(const LayerSpec& spec) {
+        auto layer = spec.text ? VTLayer::textLayer() : VTLayer::init();
+        if (spec.component) {
+            auto& screen = components_[spec.component.get()];
+            if (!screen) screen = std::static_pointer_cast<VTScreen>(build(*spec.component));
+            layer = screen->createComponentInstance();
+        }
+        layer->setAnchorPoint(spec.anchor);
+        layer->setPosition(spec.frame.origin);
+        layer->setSize(spec.frame.size);
+        if (spec.fill != kClear || !spec.text) layer->setBackgroundColor(colorOf(spec.fill));
+        layer->setAngle(spec.angle);
+        layer->setScale(spec.scale);
+        layer->setRadius(float(spec.radius));
+        layer->setBorderWidth(spec.border);
+        if (spec.borderColour) layer->setBorderColor(colorOf(*spec.borderColour));
+        layer->setOpacity(spec.opacity);
+        layer->setMasksToBounds(spec.masks);
+        layer->setHidden(spec.hidden);
+        layer->setContentOffset(spec.contentOffset);
+        if (spec.shadow) {
+            layer->setShadowColor(colorOf(kBlack));
+            layer->setShadowOffset({spec.shadow->origin.x, spec.shadow->origin.y});
+            layer->setShadowRadius(spec.shadow->size.width);
+        }
+        if (spec.text) {
+            layer->setText(*spec.text);
+            layer->setFontSize(12);
+            layer->setFontFamily(spec.font.value_or("Helvetica"));
+            layer->setTextAlignment(spec.alignment);
+        }
+        if (spec.image) {
+            auto image = VTImage::init();
+            image->_setCGImage(quadrantImage());
+            layer->setImage(image);
+        }
+        return layer;
+    }
+
+    std::shared_ptr<VTPrototype> prototype_ = VTPrototype::init();
+    std::map<const LayerSpec*, std::shared_ptr<VTScreen>> components_;
+};
+
+inline std::shared_ptr<VTLayer> build(const LayerSpec& spec) {
+    return TreeBuilder().build(spec);
+}
 
 // w × h pixels, RGBA premultiplied, sRGB, transparent: the format of offscreen layer pictures.
 inline CGContextRef bitmapContext(size_t width, size_t height) {
@@ -39,143 +138,73 @@ inline CGContextRef bitmapContext(size_t width, size_t height) {
                                  kCGImageAlphaPremultipliedLast);
 }
 
-inline CGColorRef srgb(double red, double green, double blue, double alpha = 1) {
-    return CGColorCreateSRGB(red, green, blue, alpha);
-}
-
-// A layer covering `frame` of its parent's space (anchored at its top-left corner), filled with
-// `fill`, added to `parent` when there is one.
-inline std::shared_ptr<VTLayer> layerIn(const std::shared_ptr<VTLayer>& parent, CGRect frame,
-                                        const CGColorRef& fill) {
-    auto layer = VTLayer::init();
-    layer->setAnchorPoint(CGPointZero);
-    layer->setPosition(frame.origin);
-    layer->setSize(frame.size);
-    layer->setBackgroundColor(fill);
-    if (parent) parent->addSublayer(layer);
-    return layer;
-}
-
-// An opaque white screen.
-inline std::shared_ptr<VTScreen> whiteScreen(double width, double height) {
-    return VTScreen::initWithCanvasName_size("Screen", CGSizeMake(width, height));
-}
-
-// The premultiplied RGBA bytes of the pixel at column x, row y (row 0 at the top) of a context
-// made by bitmapContext.
-struct RGBA {
-    int r, g, b, a;
-    friend bool operator==(const RGBA&, const RGBA&) = default;
-};
-inline std::ostream& operator<<(std::ostream& out, const RGBA& p) {
-    return out << "(" << p.r << ", " << p.g << ", " << p.b << ", " << p.a << ")";
-}
+// The premultiplied pixel at column x, row y (row 0 at the top) of a bitmapContext.
 inline RGBA pixelAt(const CGContextRef& context, size_t x, size_t y) {
     const auto* p = static_cast<const uint8_t*>(CGBitmapContextGetData(context)) +
                     y * CGBitmapContextGetBytesPerRow(context) + 4 * x;
     return {p[0], p[1], p[2], p[3]};
 }
 
-inline std::filesystem::path referencePath(const std::string& name) {
-    return test::dataDir() / "render" / (name + ".png");
-}
+// Anti-aliased edges and colour matching may round differently from one cairo or lcms2 to the
+// next; a real change moves a channel by far more.
+inline constexpr int kChannelTolerance = 3;
 
-// A picture as it reads back from PNG bytes: premultiplied A R G B bytes, rows packed.
-struct Picture {
-    size_t width = 0, height = 0;
-    std::vector<uint8_t> argb;
-};
-
-inline Picture pictureOfPNG(const std::shared_ptr<const NSData>& png) {
-    const CGImageRef image = createDecodedCGImage(CGImageCreateFromPNGData(png));
-    Picture picture{CGImageGetWidth(image), CGImageGetHeight(image), {}};
-    const std::span<const uint8_t> bytes = CGImageGetBytes(image);
-    for (size_t row = 0; row < picture.height; ++row) {
-        const auto start = bytes.begin() + row * CGImageGetBytesPerRow(image);
-        picture.argb.insert(picture.argb.end(), start, start + picture.width * 4);
-    }
+// A picture as it reads back from PNG bytes: premultiplied R G B A rows.
+inline CGContextRef pictureOfPNG(const std::vector<uint8_t>& png) {
+    const CGImageRef image = CGImageCreateFromPNGData(NSData::dataWithVector(png));
+    const CGContextRef picture = bitmapContext(CGImageGetWidth(image), CGImageGetHeight(image));
+    CGContextDrawImage(picture, CGRectMake(0, 0, CGImageGetWidth(image), CGImageGetHeight(image)),
+                       image);
     return picture;
 }
 
-inline std::vector<uint8_t> bytesOf(const std::shared_ptr<const NSData>& data) {
-    return {data->span().begin(), data->span().end()};
+inline bool samePixel(const RGBA& a, const RGBA& b) {
+    return std::abs(a.r - b.r) <= kChannelTolerance && std::abs(a.g - b.g) <= kChannelTolerance &&
+           std::abs(a.b - b.b) <= kChannelTolerance && std::abs(a.a - b.a) <= kChannelTolerance;
 }
 
-// Expected, differences (red where a channel is off by more than the tolerance, a faint copy of
-// the expected picture elsewhere) and actual, side by side, as PNG bytes.
-inline std::vector<uint8_t> comparisonPNG(const Picture& expected, const Picture& actual) {
-    const size_t width = std::max(expected.width, actual.width);
-    const size_t height = std::max(expected.height, actual.height);
-    std::vector<uint8_t> rgba(width * 3 * height * 4, 0);
-    const auto put = [&](size_t panel, size_t x, size_t y, uint8_t r, uint8_t g, uint8_t b,
-                         uint8_t a) {
-        uint8_t* p = &rgba[(y * width * 3 + panel * width + x) * 4];
-        p[0] = r, p[1] = g, p[2] = b, p[3] = a;
-    };
-    const auto copy = [&](size_t panel, const Picture& picture) {
-        for (size_t y = 0; y < picture.height; ++y)
-            for (size_t x = 0; x < picture.width; ++x) {
-                const uint8_t* p = &picture.argb[(y * picture.width + x) * 4];
-                put(panel, x, y, p[1], p[2], p[3], p[0]);
-            }
-    };
-    copy(0, expected);
-    copy(2, actual);
+// Expected | diff (red where pixels differ) | actual, as PNG bytes; both pictures of one size.
+inline std::vector<uint8_t> comparisonPNG(const CGContextRef& expected,
+                                          const CGContextRef& actual) {
+    const size_t width = CGBitmapContextGetWidth(actual), height = CGBitmapContextGetHeight(actual);
+    const CGContextRef sheet = bitmapContext(3 * width, height);
+    const CGRect panel = CGRectMake(0, 0, width, height);
+    CGContextDrawImage(sheet, panel, CGBitmapContextCreateImage(expected));
+    CGContextDrawImage(sheet, CGRectOffset(panel, 2 * width, 0),
+                       CGBitmapContextCreateImage(actual));
+    CGContextSetFillColorWithColor(sheet, colorOf(kRed));
     for (size_t y = 0; y < height; ++y)
-        for (size_t x = 0; x < width; ++x) {
-            const bool inBoth =
-                x < expected.width && y < expected.height && x < actual.width && y < actual.height;
-            bool differs = !inBoth;
-            for (size_t c = 0; inBoth && c < 4; ++c)
-                differs |=
-                    std::abs(expected.argb[(y * expected.width + x) * 4 + c] -
-                             actual.argb[(y * actual.width + x) * 4 + c]) > kChannelTolerance;
-            if (differs)
-                put(1, x, y, 255, 0, 0, 255);
-            else
-                put(1, x, y, 128, 128, 128, 40);
-        }
-    const CGImageRef image = CGImageCreate(
-        width * 3, height, 8, 32, width * 3 * 4, CGColorSpaceCreateWithName(kCGColorSpaceSRGB),
-        kCGImageAlphaPremultipliedLast, NSData::dataWithVector(std::move(rgba)));
-    return bytesOf(CGImageConvertToPNGData(image));
+        for (size_t x = 0; x < width; ++x)
+            if (!samePixel(pixelAt(expected, x, y), pixelAt(actual, x, y)))
+                CGContextFillRect(sheet, CGRectMake(width + x, height - 1 - y, 1, 1));
+    const auto png = CGImageConvertToPNGData(CGBitmapContextCreateImage(sheet));
+    return {png->span().begin(), png->span().end()};
 }
 
-// Whether what the context holds matches the reference picture `name`.
+// Whether what the context holds matches the reference picture `name`. Both sides go through PNG,
+// so that they are rounded alike.
 inline ::testing::AssertionResult matchesReference(const CGContextRef& context,
                                                    const std::string& name) {
     const auto png = CGImageConvertToPNGData(CGBitmapContextCreateImage(context));
-    if (!png) return ::testing::AssertionFailure() << "the picture does not encode";
-    if (std::getenv("VANTLER_UPDATE_RENDERINGS")) {
-        std::filesystem::create_directories(referencePath(name).parent_path());
-        test::writeFile(referencePath(name), bytesOf(png));
-        return ::testing::AssertionSuccess();
-    }
-    if (!std::filesystem::exists(referencePath(name)))
-        return ::testing::AssertionFailure() << "no reference " << referencePath(name);
-    // Both sides go through PNG, so that they are rounded alike.
-    const Picture actual = pictureOfPNG(png);
-    const Picture expected =
-        pictureOfPNG(NSData::dataWithVector(test::readFile(referencePath(name))));
+    const std::vector<uint8_t> bytes(png->span().begin(), png->span().end());
+    const auto reference = test::dataDir() / "render" / (name + ".png");
+    if (std::getenv("VANTLER_UPDATE_RENDERINGS")) test::writeFile(reference, bytes);
+    const CGContextRef expected = pictureOfPNG(test::readFile(reference));
+    const CGContextRef actual = pictureOfPNG(bytes);
+    const size_t width = CGBitmapContextGetWidth(actual), height = CGBitmapContextGetHeight(actual);
+    if (CGBitmapContextGetWidth(expected) != width || CGBitmapContextGetHeight(expected) != height)
+        return ::testing::AssertionFailure() << reference << " has another size";
     size_t differing = 0;
-    for (size_t i = 0; expected.width == actual.width && expected.height == actual.height &&
-                       i < actual.argb.size();
-         i += 4)
-        for (size_t c = 0; c < 4; ++c)
-            if (std::abs(expected.argb[i + c] - actual.argb[i + c]) > kChannelTolerance) {
-                ++differing;
-                break;
-            }
-    if (expected.width == actual.width && expected.height == actual.height && differing == 0)
-        return ::testing::AssertionSuccess();
-    const auto failure =
+    for (size_t y = 0; y < height; ++y)
+        for (size_t x = 0; x < width; ++x)
+            differing += !samePixel(pixelAt(expected, x, y), pixelAt(actual, x, y));
+    if (differing == 0) return ::testing::AssertionSuccess();
+    const auto sheet =
         std::filesystem::path(VANTLER_BUILD_DIR) / "render-failures" / (name + ".png");
-    std::filesystem::create_directories(failure.parent_path());
-    test::writeFile(failure, comparisonPNG(expected, actual));
-    return ::testing::AssertionFailure()
-           << differing << " pixels differ from " << referencePath(name) << " (" << expected.width
-           << " × " << expected.height << " expected, " << actual.width << " × " << actual.height
-           << " drawn); expected | diff | actual: " << failure;
+    std::filesystem::create_directories(sheet.parent_path());
+    test::writeFile(sheet, comparisonPNG(expected, actual));
+    return ::testing::AssertionFailure() << differing << " pixels differ from " << reference
+                                         << "; expected | diff | actual: " << sheet;
 }
 
 }  // namespace drawing_support

@@ -1,7 +1,7 @@
 // Drawing layer trees that no design tool writes but code or a crafted document can make: huge,
 // infinite and NaN geometry, enormous shadows, borders and texts, trees deeper than drawing goes,
-// components that show themselves. Each is drawn into a small bitmap; the drawing must end, leave
-// the graphics state as it was, and still draw what is sound around the hostile layer.
+// trees holding themselves, components inside components. Each is drawn into a small bitmap; the
+// drawing must end, leave the graphics state as it was, and still draw what is sound around it.
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "../VantlerCore/LayerTestSupport.h"
 #include "DrawingTestSupport.h"
 #include "VTLayer+Drawing.h"
 
@@ -20,211 +19,148 @@ using namespace drawing_support;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
-constexpr size_t kSide = 64;
 
-const RGBA kWhite{255, 255, 255, 255}, kGreen{0, 153, 0, 255}, kBlue{0, 0, 255, 255};
+// A green square at the bottom-right corner of a 64 × 64 screen, drawn whatever its hostile
+// siblings hold (kDrawn probes it).
+const LayerSpec kMarker{.frame = {{48, 48}, {16, 16}}, .fill = kGreen};
+LayerSpec screenWith(std::vector<LayerSpec> layers) {
+    layers.push_back(kMarker);
+    return {.frame = {{0, 0}, {64, 64}}, .screen = true, .sublayers = std::move(layers)};
+}
+LayerSpec square(LayerSpec spec) {
+    spec.frame = {{8, 8}, {32, 32}};
+    if (spec.fill == kClear) spec.fill = kBlue;
+    return spec;
+}
 
-// A green square at the bottom-right corner: drawn whatever its hostile siblings hold.
-void addMarker(const std::shared_ptr<VTLayer>& screen) {
-    layerIn(screen, {{48, 48}, {16, 16}}, srgb(0, 0.6, 0));
+std::string millionCharacters() {
+    std::string words;
+    while (words.size() < 1'000'000) words += "words ";
+    return words;
+}
+
+// Layers owning each other: the test lets them go once it is done.
+struct Tree {
+    std::shared_ptr<VTLayer> root;
+    std::function<void()> untangle = [] {};
+};
+
+Tree screenShowingItself() {
+    TreeBuilder builder;
+    auto screen = builder.build(screenWith({}));
+    auto instance = std::static_pointer_cast<VTScreen>(screen)->createComponentInstance();
+    screen->addSublayer(instance);
+    return {screen, [instance] { instance->setComponentScreen(nullptr); }};
+}
+
+Tree layerHoldingItsAncestor() {
+    auto screen = build(screenWith({square({.sublayers = {{.frame = {{0, 0}, {8, 8}}}}})}));
+    auto inner = screen->objectInSublayersAtIndex(0)->objectInSublayersAtIndex(0);
+    inner->addSublayer(screen);
+    return {screen, [inner] { inner->removeObjectFromSublayersAtIndex(0); }};
+}
+
+// Nine screens, each showing the next ten times over: 10^8 instances.
+Tree componentsInsideComponents() {
+    auto component = std::make_shared<const LayerSpec>(screenWith({}));
+    for (int level = 0; level < 8; ++level)
+        component = std::make_shared<const LayerSpec>(
+            screenWith(std::vector<LayerSpec>(10, LayerSpec{.component = component})));
+    return {build(*component)};
+}
+
+// Levels 1 … kVTMaxDrawnLayerDepth + 500 below the screen, the deepest drawn one blue.
+LayerSpec deeperThanDrawn() {
+    LayerSpec chain;
+    for (size_t depth = kVTMaxDrawnLayerDepth + 500; depth >= 1; --depth) {
+        LayerSpec parent{.frame = {{0, 0}, {40, 40}},
+                         .fill = depth == kVTMaxDrawnLayerDepth ? kBlue : kRed};
+        if (depth < kVTMaxDrawnLayerDepth + 500) parent.sublayers.push_back(std::move(chain));
+        chain = std::move(parent);
+    }
+    return screenWith({chain});
 }
 
 struct Probe {
     size_t x, y;
     RGBA colour;
 };
+const Probe kDrawn{56, 56, kGreen};
 
 struct HostileCase {
     std::string name;
-    // The screen to draw; the second part undoes what would keep layers alive after the test
-    // (layers that own each other).
-    std::function<std::pair<std::shared_ptr<VTLayer>, std::function<void()>>()> build;
+    std::function<Tree()> make;
     std::vector<Probe> probes;
 };
 
-std::pair<std::shared_ptr<VTLayer>, std::function<void()>> kept(std::shared_ptr<VTLayer> screen) {
-    return {std::move(screen), [] {}};
-}
-
-std::shared_ptr<VTLayer> screenWith(
-    const std::function<void(const std::shared_ptr<VTLayer>&)>& add) {
-    auto screen = whiteScreen(kSide, kSide);
-    add(screen);
-    addMarker(screen);
-    return screen;
-}
-
-std::shared_ptr<VTLayer> blueSquareIn(const std::shared_ptr<VTLayer>& screen) {
-    return layerIn(screen, {{8, 8}, {32, 32}}, srgb(0, 0, 1));
+Tree of(const LayerSpec& spec) {
+    return {build(spec)};
 }
 
 const std::vector<HostileCase> kCases{
     {"a layer of a billion points covers everything",
      [] {
-         return kept(screenWith([](const auto& screen) {
-             layerIn(screen, {{-5e8, -5e8}, {1e9, 1e9}}, srgb(0, 0, 1))->setRadius(1e8);
-         }));
+         return of(
+             screenWith({{.frame = {{-5e8, -5e8}, {1e9, 1e9}}, .fill = kBlue, .radius = 1e8}}));
      },
-     {{32, 32, kBlue}, {1, 1, kBlue}}},
+     {{32, 32, kBlue}, {1, 1, kBlue}, kDrawn}},
     {"a layer of infinite size is not drawn",
      [] {
-         return kept(screenWith([](const auto& screen) {
-             layerIn(screen, {{0, 0}, {kInfinity, 10}}, srgb(0, 0, 1));
-         }));
+         return of(screenWith({{.frame = {{0, 0}, {kInfinity, 10}}, .fill = kBlue}}));
      },
-     {{5, 5, kWhite}, {56, 56, kGreen}}},
+     {{5, 5, kWhite}, kDrawn}},
     {"NaN and infinite placements draw nothing of their layer",
      [] {
-         return kept(screenWith([](const auto& screen) {
-             blueSquareIn(screen)->setPosition({kNaN, 8});
-             blueSquareIn(screen)->setAngle(kNaN);
-             blueSquareIn(screen)->setPosition({kInfinity, -kInfinity});
-             blueSquareIn(screen)->setScale(kInfinity);
-             blueSquareIn(screen)->setAnchorPoint({kNaN, kNaN});
-         }));
+         return of(screenWith({{.frame = {{kNaN, 8}, {32, 32}}, .fill = kBlue},
+                               {.frame = {{kInfinity, -kInfinity}, {32, 32}}, .fill = kBlue},
+                               square({.anchor = {kNaN, kNaN}}),
+                               square({.angle = kNaN}),
+                               square({.scale = kInfinity})}));
      },
-     {{20, 20, kWhite}, {56, 56, kGreen}}},
-    {"a NaN content offset hides only what it scrolls",
+     {{20, 20, kWhite}, kDrawn}},
+    {"a NaN content offset hides the sublayers only",
      [] {
-         return kept(screenWith([](const auto& screen) {
-             auto scrolled = blueSquareIn(screen);
-             scrolled->setContentOffset({kNaN, kNaN});
-             layerIn(scrolled, {{0, 0}, {32, 32}}, srgb(1, 0, 0));
-         }));
+         return of(
+             screenWith({square({.contentOffset = {kNaN, kNaN},
+                                 .sublayers = {{.frame = {{8, 8}, {8, 8}}, .fill = kRed}}})}));
      },
-     {{56, 56, kGreen}}},
+     {{20, 20, kBlue}, kDrawn}},
     {"shadows of hostile size, offset and blur",
      [] {
-         return kept(screenWith([](const auto& screen) {
-             for (auto [offset, radius] : {std::pair{CGSizeMake(0, 2), 1e6},
-                                           {CGSizeMake(0, 2), kInfinity},
-                                           {CGSizeMake(kNaN, kNaN), 4.0},
-                                           {CGSizeMake(1e300, -1e300), 4.0},
-                                           {CGSizeMake(0, 0), -1e6}}) {
-                 auto shadowed = blueSquareIn(screen);
-                 shadowed->setShadowColor(srgb(0, 0, 0, 0.5));
-                 shadowed->setShadowOffset(offset);
-                 shadowed->setShadowRadius(radius);
-             }
-         }));
+         return of(screenWith({square({.shadow = {{{0, 2}, {1e6, 0}}}}),
+                               square({.shadow = {{{0, 2}, {kInfinity, 0}}}}),
+                               square({.shadow = {{{kNaN, kNaN}, {4, 0}}}}),
+                               square({.shadow = {{{0, 0}, {-1e6, 0}}}})}));
      },
-     {{24, 24, kBlue}, {56, 56, kGreen}}},
+     {{24, 24, kBlue}, kDrawn}},
     {"a border a billion points wide fills its layer",
-     [] {
-         return kept(screenWith([](const auto& screen) {
-             auto bordered = layerIn(screen, {{8, 8}, {32, 32}}, srgb(1, 0, 0));
-             bordered->setBorderColor(srgb(0, 0, 1));
-             bordered->setBorderWidth(1e9);
-         }));
-     },
-     {{24, 24, kBlue}, {9, 9, kBlue}, {56, 56, kGreen}}},
+     [] { return of(screenWith({square({.fill = kRed, .border = 1e9, .borderColour = kBlue})})); },
+     {{24, 24, kBlue}, {9, 9, kBlue}, kDrawn}},
     {"a text of a million characters, in a small layer and in a huge one",
      [] {
-         return kept(screenWith([](const auto& screen) {
-             std::string words;
-             while (words.size() < 1'000'000) words += "words ";
-             for (CGSize size : {CGSizeMake(40, 40), CGSizeMake(1e9, 1e9)}) {
-                 auto text = VTLayer::textLayer();
-                 text->setText(words);
-                 text->setSize(size);
-                 screen->addSublayer(text);
-             }
-         }));
+         return of(screenWith({{.frame = {{0, 0}, {40, 40}}, .text = millionCharacters()},
+                               {.frame = {{0, 0}, {1e9, 1e9}}, .text = millionCharacters()}}));
      },
-     {{56, 56, kGreen}}},
-    {"a font a billion points tall",
-     [] {
-         return kept(screenWith([](const auto& screen) {
-             auto text = VTLayer::textLayer();
-             text->setFontSize(1e9);
-             text->setSize({40, 40});
-             screen->addSublayer(text);
-         }));
-     },
-     {{56, 56, kGreen}}},
+     {kDrawn}},
     {"layers below the drawn depth are not drawn",
-     [] {
-         return kept(screenWith([](const auto& screen) {
-             auto parent = screen;
-             for (size_t level = 1; level <= kVTMaxDrawnLayerDepth + 1000; ++level) {
-                 const bool deepest = level == kVTMaxDrawnLayerDepth;
-                 parent =
-                     layerIn(parent, {{0, 0}, {40, 40}}, deepest ? srgb(0, 0, 1) : srgb(1, 0, 0));
-             }
-         }));
-     },
-     {{20, 20, kBlue}, {56, 56, kGreen}}},
-    {"a layer holding its own ancestor",
-     [] {
-         auto screen = screenWith([](const auto&) {});
-         auto inner = layerIn(blueSquareIn(screen), {{0, 0}, {8, 8}}, srgb(1, 0, 0));
-         inner->addSublayer(screen);
-         return std::pair<std::shared_ptr<VTLayer>, std::function<void()>>{
-             screen, [inner] { inner->removeObjectFromSublayersAtIndex(0); }};
-     },
-     {{1, 1, kWhite}}},
-    {"a screen showing itself is drawn once",
-     [] {
-         auto component =
-             std::make_shared<layer_support::ComponentScreen>(CGSizeMake(kSide, kSide));
-         auto screen = component->screen;
-         addMarker(screen);
-         auto instance = screen->createComponentInstance();
-         instance->setSize({32, 32});
-         instance->setAnchorPoint(CGPointZero);
-         instance->setPosition({8, 8});
-         screen->addSublayer(instance);
-         return std::pair<std::shared_ptr<VTLayer>, std::function<void()>>{
-             screen, [component, instance] { instance->setComponentScreen(nullptr); }};
-     },
-     {{56, 56, kGreen}, {32, 32, RGBA{0, 0, 0, 0}}}},
-    {"screens showing each other",
-     [] {
-         auto first = std::make_shared<layer_support::ComponentScreen>(CGSizeMake(kSide, kSide));
-         auto second = std::make_shared<layer_support::ComponentScreen>(CGSizeMake(32, 32));
-         second->screen->setBackgroundColor(srgb(0, 0, 1));
-         addMarker(first->screen);
-         auto ofSecond = second->screen->createComponentInstance();
-         first->screen->addSublayer(ofSecond);
-         auto ofFirst = first->screen->createComponentInstance();
-         ofFirst->setScale(0.25);
-         second->screen->addSublayer(ofFirst);
-         return std::pair<std::shared_ptr<VTLayer>, std::function<void()>>{
-             first->screen, [first, second, ofFirst] { ofFirst->setComponentScreen(nullptr); }};
-     },
-     {{56, 56, kGreen}, {16, 16, kBlue}}},
-    {"components shown inside components a hundred million times",
-     [] {
-         auto prototype = VTPrototype::init();
-         std::vector<std::shared_ptr<VTScreen>> screens;
-         for (int level = 0; level < 9; ++level) {
-             screens.push_back(whiteScreen(kSide, kSide));
-             screens.back()->setPrototype(prototype);
-         }
-         addMarker(screens.back());
-         for (size_t level = 0; level + 1 < screens.size(); ++level)
-             for (int copy = 0; copy < 10; ++copy) {
-                 auto instance = screens[level + 1]->createComponentInstance();
-                 instance->setAnchorPoint(CGPointZero);
-                 instance->setPosition(CGPointZero);
-                 screens[level]->addSublayer(instance);
-             }
-         return kept(screens.front());
-     },
-     {{56, 56, kGreen}}},
+     [] { return of(deeperThanDrawn()); },
+     {{20, 20, kBlue}, kDrawn}},
+    {"a layer holding its own ancestor", layerHoldingItsAncestor, {{1, 1, kWhite}, kDrawn}},
+    {"a screen showing itself is drawn once", screenShowingItself, {{32, 32, kWhite}, kDrawn}},
+    {"components inside components, to the drawing's budget", componentsInsideComponents, {}},
 };
 
 TEST(LayerDrawingHostileTrees, DrawnWithinBoundsAroundWhatIsSound) {
     for (const auto& hostile : kCases) {
         SCOPED_TRACE(hostile.name);
-        const auto [screen, undo] = hostile.build();
-        const CGContextRef context = bitmapContext(kSide, kSide);
-        drawInContext(*screen, context);
+        const Tree tree = hostile.make();
+        const CGContextRef context = bitmapContext(64, 64);
+        drawInContext(*tree.root, context);
         EXPECT_EQ(CGContextGetGStateDepth(context), 0u);
         for (const auto& probe : hostile.probes)
             EXPECT_EQ(pixelAt(context, probe.x, probe.y), probe.colour)
                 << "at " << probe.x << ", " << probe.y;
-        undo();
+        tree.untangle();
     }
 }
 

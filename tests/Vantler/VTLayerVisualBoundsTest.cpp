@@ -2,12 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <functional>
 #include <string>
 #include <vector>
 
-#include "../VantlerCore/LayerTestSupport.h"
 #include "DrawingTestSupport.h"
 #include "VTLayer+Drawing.h"
 
@@ -15,126 +12,77 @@ namespace {
 
 using namespace drawing_support;
 
-std::shared_ptr<VTLayer> plainLayer(CGRect frame) {
-    return layerIn(nullptr, frame, srgb(0, 0, 0, 0));
-}
-
-void setShadow(VTLayer& layer, CGSize offset, double radius) {
-    layer.setShadowColor(srgb(0, 0, 0, 0.5));
-    layer.setShadowOffset(offset);
-    layer.setShadowRadius(radius);
+LayerSpec chainDeeperThanDrawn() {
+    LayerSpec chain{.frame = {{1, 0}, {1, 1}}};
+    for (size_t level = 0; level < kVTMaxDrawnLayerDepth + 100; ++level) {
+        LayerSpec parent{.frame = {{1, 0}, {1, 1}}};
+        parent.sublayers.push_back(std::move(chain));
+        chain = std::move(parent);
+    }
+    chain.frame.origin = {0, 0};
+    return chain;
 }
 
 struct BoundsCase {
     std::string name;
-    std::function<std::shared_ptr<VTLayer>()> build;
+    LayerSpec layer;
     CGRect expected;
 };
 
+const auto kScreenWithSublayerOutside = std::make_shared<const LayerSpec>(LayerSpec{
+    .frame = {{0, 0}, {40, 30}}, .screen = true, .sublayers = {{.frame = {{50, 0}, {20, 20}}}}});
+
 const std::vector<BoundsCase> kCases{
-    {"shadow grows by its radius along its offset",
-     [] {
-         auto layer = plainLayer({{0, 0}, {100, 100}});
-         setShadow(*layer, {0, 2}, 4);
-         return layer;
-     },
+    {"a shadow grows by its radius along its offset",
+     {.frame = {{0, 0}, {100, 100}}, .shadow = {{{0, 2}, {4, 0}}}},
      {{-4, -2}, {108, 108}}},
-    {"an invisible shadow grows nothing",
-     [] {
-         auto layer = plainLayer({{0, 0}, {100, 100}});
-         setShadow(*layer, {0, 2}, 4);
-         layer->setShadowColor(srgb(0, 0, 0, 0));
-         return layer;
-     },
-     {{0, 0}, {100, 100}}},
     {"the origin stays inside",
-     [] {
-         auto layer = plainLayer({{0, 0}, {20, 20}});
-         layer->setContentOffset({10, 10});
-         return layer;
-     },
+     {.frame = {{0, 0}, {20, 20}}, .contentOffset = {10, 10}},
      {{0, 0}, {30, 30}}},
     {"sublayers are placed in the scrolled space",
-     [] {
-         auto layer = plainLayer({{0, 0}, {20, 20}});
-         layer->setContentOffset({10, 0});
-         layerIn(layer, {{-15, 25}, {5, 5}}, srgb(0, 0, 0));
-         return layer;
-     },
+     {.frame = {{0, 0}, {20, 20}},
+      .contentOffset = {10, 0},
+      .sublayers = {{.frame = {{-15, 25}, {5, 5}}}}},
      {{-15, 0}, {45, 30}}},
     {"a sublayer sticking out enlarges",
-     [] {
-         auto layer = plainLayer({{0, 0}, {100, 100}});
-         layerIn(layer, {{80, 80}, {40, 40}}, srgb(0, 0, 0));
-         return layer;
-     },
+     {.frame = {{0, 0}, {100, 100}}, .sublayers = {{.frame = {{80, 80}, {40, 40}}}}},
      {{0, 0}, {120, 120}}},
     {"masking hides what sublayers paint outside",
-     [] {
-         auto layer = plainLayer({{0, 0}, {100, 100}});
-         layer->setMasksToBounds(true);
-         setShadow(*layerIn(layer, {{80, 80}, {40, 40}}, srgb(0, 0, 0)), {0, 0}, 50);
-         return layer;
-     },
+     {.frame = {{0, 0}, {100, 100}},
+      .masks = true,
+      .sublayers = {{.frame = {{80, 80}, {40, 40}}, .shadow = {{{0, 0}, {50, 0}}}}}},
      {{0, 0}, {100, 100}}},
-    {"a masking sublayer still counts its own rectangle",
-     [] {
-         auto layer = plainLayer({{0, 0}, {10, 10}});
-         auto masking = layerIn(layer, {{20, 0}, {10, 10}}, srgb(0, 0, 0));
-         masking->setMasksToBounds(true);
-         layerIn(masking, {{0, 0}, {100, 100}}, srgb(0, 0, 0));
-         return layer;
-     },
+    {"a masking sublayer counts its own rectangle",
+     {.frame = {{0, 0}, {10, 10}},
+      .sublayers = {{.frame = {{20, 0}, {10, 10}},
+                     .masks = true,
+                     .sublayers = {{.frame = {{0, 0}, {100, 100}}}}}}},
      {{0, 0}, {30, 10}}},
     {"a rotated sublayer counts the box around it",
-     [] {
-         auto layer = plainLayer({{0, 0}, {10, 10}});
-         auto turned = layerIn(layer, {{0, 0}, {20, 10}}, srgb(0, 0, 0));
-         turned->setAnchorPoint({0.5, 0.5});
-         turned->setPosition({50, 50});
-         turned->setAngle(90);
-         return layer;
-     },
+     {.frame = {{0, 0}, {10, 10}},
+      .sublayers = {{.frame = {{50, 50}, {20, 10}}, .anchor = {0.5, 0.5}, .angle = 90}}},
      {{0, 0}, {55, 60}}},
     {"a shadow's offset and radius are not scaled with its layer",
-     [] {
-         auto layer = plainLayer({{0, 0}, {10, 10}});
-         auto scaled = layerIn(layer, {{20, 20}, {10, 10}}, srgb(0, 0, 0));
-         scaled->setScale(2);
-         setShadow(*scaled, {5, 0}, 1);
-         return layer;
-     },
+     {.frame = {{0, 0}, {10, 10}},
+      .sublayers = {{.frame = {{20, 20}, {10, 10}}, .scale = 2, .shadow = {{{5, 0}, {1, 0}}}}}},
      {{0, 0}, {46, 41}}},
     {"a component instance counts its own rectangle, not its screen's sublayers",
-     [] {
-         layer_support::ComponentScreen component({40, 30});
-         layerIn(component.screen, {{50, 0}, {20, 20}}, srgb(0, 0, 0));
-         auto instance = component.screen->createComponentInstance();
-         instance->setContentOffset({5, 5});
-         return instance;
-     },
+     {.frame = {{0, 0}}, .contentOffset = {5, 5}, .component = kScreenWithSublayerOutside},
      {{0, 0}, {45, 35}}},
     {"layers below the drawn depth do not count",
-     [] {
-         auto top = plainLayer({{0, 0}, {1, 1}});
-         auto parent = top;
-         for (size_t level = 0; level < kVTMaxDrawnLayerDepth + 100; ++level)
-             parent = layerIn(parent, {{1, 0}, {1, 1}}, srgb(0, 0, 0));
-         return top;
-     },
+     chainDeeperThanDrawn(),
      {{0, 0}, {kVTMaxDrawnLayerDepth + 1.0, 1}}},
 };
 
 TEST(VTLayerVisualBounds, RectangleOfEachTree) {
     for (const auto& bounds : kCases) {
         SCOPED_TRACE(bounds.name);
-        const CGRect actual = visualBounds(*bounds.build());
+        const CGRect actual = visualBounds(*build(bounds.layer));
         const CGRect& expected = bounds.expected;
-        for (auto [got, want] : {std::pair{actual.origin.x, expected.origin.x},
-                                 {actual.origin.y, expected.origin.y},
-                                 {actual.size.width, expected.size.width},
-                                 {actual.size.height, expected.size.height}})
-            EXPECT_NEAR(got, want, 1e-9) << actual;
+        EXPECT_NEAR(actual.origin.x, expected.origin.x, 1e-9) << actual;
+        EXPECT_NEAR(actual.origin.y, expected.origin.y, 1e-9) << actual;
+        EXPECT_NEAR(actual.size.width, expected.size.width, 1e-9) << actual;
+        EXPECT_NEAR(actual.size.height, expected.size.height, 1e-9) << actual;
     }
 }
 
