@@ -65,7 +65,7 @@ CGRect contentReach(const VTLayer& layer, CGSize size) {
     if (!layer.hasVisibleShadow()) return rect;
     const CGSize offset = layer.shadowOffset();
     if (!std::isfinite(offset.width) || !std::isfinite(offset.height)) return rect;
-    const double blur = std::max(layer.shadowRadius(), 0.0);  // NaN too
+    const double blur = std::fmax(layer.shadowRadius(), 0.0);  // NaN too
     return CGRectOffset(CGRectInset(rect, -blur, -blur), offset.width, offset.height);
 }
 
