@@ -136,10 +136,12 @@ const std::vector<HostileCase> kCases{
     {"a border a billion points wide fills its layer",
      [] { return of(screenWith({square({.fill = kRed, .border = 1e9, .borderColour = kBlue})})); },
      {{24, 24, kBlue}, {9, 9, kBlue}, kDrawn}},
-    {"a text of a million characters, in a small layer and in a huge one",
+    {"texts of a million characters, in a small layer and in a huge one, and one word as long",
      [] {
-         return of(screenWith({{.frame = {{0, 0}, {40, 40}}, .text = millionCharacters()},
-                               {.frame = {{0, 0}, {1e9, 1e9}}, .text = millionCharacters()}}));
+         return of(
+             screenWith({{.frame = {{0, 0}, {40, 40}}, .text = millionCharacters()},
+                         {.frame = {{0, 0}, {1e9, 1e9}}, .text = millionCharacters()},
+                         {.frame = {{0, 0}, {40, 40}}, .text = std::string(1'000'000, 'w')}}));
      },
      {kDrawn}},
     {"layers below the drawn depth are not drawn",
