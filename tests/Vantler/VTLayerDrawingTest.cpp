@@ -164,8 +164,8 @@ TEST_P(LayerDrawing, MatchesReferencePicture) {
     const auto root = build(drawing.root);
     const auto width = size_t(root->width()), height = size_t(root->height());
     const CGContextRef bitmap = bitmapContext(width, height);
-    std::vector<uint8_t> svg;
-    const CGContextRef page = CGSVGContextCreateWithData(&svg, CGRectMake(0, 0, width, height));
+    std::vector<uint8_t> pdf;
+    const CGContextRef page = CGPDFContextCreateWithData(&pdf, CGRectMake(0, 0, width, height));
     for (const CGContextRef& context : {bitmap, page}) {
         CGContextDrawVTLayerHierarchy(context, *root, drawing.provider,
                                       drawing.ignoreComponentScreens);
