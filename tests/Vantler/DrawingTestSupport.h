@@ -1,5 +1,5 @@
 #pragma once
-// What the drawing tests share: layer trees written as data (LayerSpec) and built into layers,
+// What the drawing tests share: layer trees written as data (LayerPlan) and built into layers,
 // bitmap contexts and their pixels, and pictures compared with reference images
 // (tests/data/render/<case>.png, written again from what is drawn when VANTLER_UPDATE_RENDERINGS is
 // set). Pixels compare within a small per-channel tolerance and no pixel may differ by more; a
@@ -50,7 +50,7 @@ inline CGImageRef quadrantImage() {
 
 // A layer of a tree: its frame in the parent's space (the position of its anchor point, which is
 // its top-left corner unless said otherwise, and its size), and what differs from a new layer.
-struct LayerSpec {
+struct LayerPlan {
     CGRect frame{};
     RGBA fill = kClear;
     bool screen = false;  // a white screen (frame's size) instead of a layer
@@ -64,58 +64,58 @@ struct LayerSpec {
     std::optional<std::string> text, font;
     int64_t alignment = 0;
     bool image = false;                          // quadrantImage, stretched
-    std::shared_ptr<const LayerSpec> component;  // an instance of the screen this spec makes
-    std::vector<LayerSpec> sublayers;
+    std::shared_ptr<const LayerPlan> component;  // an instance of the screen this plan makes
+    std::vector<LayerPlan> sublayers;
 };
 
-// Builds specs into layers; instances of one component spec share one screen.
+// Builds plans into layers; instances of one component plan share one screen.
 class TreeBuilder {
   public:
-    std::shared_ptr<VTLayer> build(const LayerSpec& spec) {
-        std::shared_ptr<VTLayer> layer = spec.screen ? screenOf(spec) : layerOf(spec);
-        for (const auto& sublayer : spec.sublayers) layer->addSublayer(build(sublayer));
+    std::shared_ptr<VTLayer> build(const LayerPlan& plan) {
+        std::shared_ptr<VTLayer> layer = plan.screen ? screenOf(plan) : layerOf(plan);
+        for (const auto& sublayer : plan.sublayers) layer->addSublayer(build(sublayer));
         return layer;
     }
 
   private:
-    std::shared_ptr<VTLayer> screenOf(const LayerSpec& spec) {
-        auto screen = VTScreen::initWithCanvasName_size("Screen", spec.frame.size);
+    std::shared_ptr<VTLayer> screenOf(const LayerPlan& plan) {
+        auto screen = VTScreen::initWithCanvasName_size("Screen", plan.frame.size);
         screen->setPrototype(prototype_);
-        if (spec.fill != kClear) screen->setBackgroundColor(colorOf(spec.fill));
+        if (plan.fill != kClear) screen->setBackgroundColor(colorOf(plan.fill));
         return screen;
     }
-    std::shared_ptr<VTLayer> layerOf(const LayerSpec& spec) {
-        auto layer = spec.text ? VTLayer::textLayer() : VTLayer::init();
-        if (spec.component) {
-            auto& screen = components_[spec.component.get()];
-            if (!screen) screen = std::static_pointer_cast<VTScreen>(build(*spec.component));
+    std::shared_ptr<VTLayer> layerOf(const LayerPlan& plan) {
+        auto layer = plan.text ? VTLayer::textLayer() : VTLayer::init();
+        if (plan.component) {
+            auto& screen = components_[plan.component.get()];
+            if (!screen) screen = std::static_pointer_cast<VTScreen>(build(*plan.component));
             layer = screen->createComponentInstance();
         }
-        layer->setAnchorPoint(spec.anchor);
-        layer->setPosition(spec.frame.origin);
-        layer->setSize(spec.frame.size);
-        if (spec.fill != kClear || !spec.text) layer->setBackgroundColor(colorOf(spec.fill));
-        layer->setAngle(spec.angle);
-        layer->setScale(spec.scale);
-        layer->setRadius(float(spec.radius));
-        layer->setBorderWidth(spec.border);
-        if (spec.borderColour) layer->setBorderColor(colorOf(*spec.borderColour));
-        layer->setOpacity(spec.opacity);
-        layer->setMasksToBounds(spec.masks);
-        layer->setHidden(spec.hidden);
-        layer->setContentOffset(spec.contentOffset);
-        if (spec.shadow) {
+        layer->setAnchorPoint(plan.anchor);
+        layer->setPosition(plan.frame.origin);
+        layer->setSize(plan.frame.size);
+        if (plan.fill != kClear || !plan.text) layer->setBackgroundColor(colorOf(plan.fill));
+        layer->setAngle(plan.angle);
+        layer->setScale(plan.scale);
+        layer->setRadius(float(plan.radius));
+        layer->setBorderWidth(plan.border);
+        if (plan.borderColour) layer->setBorderColor(colorOf(*plan.borderColour));
+        layer->setOpacity(plan.opacity);
+        layer->setMasksToBounds(plan.masks);
+        layer->setHidden(plan.hidden);
+        layer->setContentOffset(plan.contentOffset);
+        if (plan.shadow) {
             layer->setShadowColor(colorOf(kBlack));
-            layer->setShadowOffset({spec.shadow->origin.x, spec.shadow->origin.y});
-            layer->setShadowRadius(spec.shadow->size.width);
+            layer->setShadowOffset({plan.shadow->origin.x, plan.shadow->origin.y});
+            layer->setShadowRadius(plan.shadow->size.width);
         }
-        if (spec.text) {
-            layer->setText(*spec.text);
+        if (plan.text) {
+            layer->setText(*plan.text);
             layer->setFontSize(12);
-            layer->setFontFamily(spec.font.value_or("Helvetica"));
-            layer->setTextAlignment(spec.alignment);
+            layer->setFontFamily(plan.font.value_or("Helvetica"));
+            layer->setTextAlignment(plan.alignment);
         }
-        if (spec.image) {
+        if (plan.image) {
             auto image = VTImage::init();
             image->_setCGImage(quadrantImage());
             layer->setImage(image);
@@ -124,11 +124,11 @@ class TreeBuilder {
     }
 
     std::shared_ptr<VTPrototype> prototype_ = VTPrototype::init();
-    std::map<const LayerSpec*, std::shared_ptr<VTScreen>> components_;
+    std::map<const LayerPlan*, std::shared_ptr<VTScreen>> components_;
 };
 
-inline std::shared_ptr<VTLayer> build(const LayerSpec& spec) {
-    return TreeBuilder().build(spec);
+inline std::shared_ptr<VTLayer> build(const LayerPlan& plan) {
+    return TreeBuilder().build(plan);
 }
 
 // w × h pixels, RGBA premultiplied, sRGB, transparent: the format of offscreen layer pictures.

@@ -22,15 +22,15 @@ constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
 // A green square at the bottom-right corner of a 64 × 64 screen, drawn whatever its hostile
 // siblings hold (kDrawn probes it).
-const LayerSpec kMarker{.frame = {{48, 48}, {16, 16}}, .fill = kGreen};
-LayerSpec screenWith(std::vector<LayerSpec> layers) {
+const LayerPlan kMarker{.frame = {{48, 48}, {16, 16}}, .fill = kGreen};
+LayerPlan screenWith(std::vector<LayerPlan> layers) {
     layers.push_back(kMarker);
     return {.frame = {{0, 0}, {64, 64}}, .screen = true, .sublayers = std::move(layers)};
 }
-LayerSpec square(LayerSpec spec) {
-    spec.frame = {{8, 8}, {32, 32}};
-    if (spec.fill == kClear) spec.fill = kBlue;
-    return spec;
+LayerPlan square(LayerPlan plan) {
+    plan.frame = {{8, 8}, {32, 32}};
+    if (plan.fill == kClear) plan.fill = kBlue;
+    return plan;
 }
 
 std::string millionCharacters() {
@@ -62,18 +62,18 @@ Tree layerHoldingItsAncestor() {
 
 // Nine screens, each showing the next ten times over: 10^8 instances.
 Tree componentsInsideComponents() {
-    auto component = std::make_shared<const LayerSpec>(screenWith({}));
+    auto component = std::make_shared<const LayerPlan>(screenWith({}));
     for (int level = 0; level < 8; ++level)
-        component = std::make_shared<const LayerSpec>(
-            screenWith(std::vector<LayerSpec>(10, LayerSpec{.component = component})));
+        component = std::make_shared<const LayerPlan>(
+            screenWith(std::vector<LayerPlan>(10, LayerPlan{.component = component})));
     return {build(*component)};
 }
 
 // Levels 1 … kVTMaxDrawnLayerDepth + 500 below the screen, the deepest drawn one blue.
-LayerSpec deeperThanDrawn() {
-    LayerSpec chain;
+LayerPlan deeperThanDrawn() {
+    LayerPlan chain;
     for (size_t depth = kVTMaxDrawnLayerDepth + 500; depth >= 1; --depth) {
-        LayerSpec parent{.frame = {{0, 0}, {40, 40}},
+        LayerPlan parent{.frame = {{0, 0}, {40, 40}},
                          .fill = depth == kVTMaxDrawnLayerDepth ? kBlue : kRed};
         if (depth < kVTMaxDrawnLayerDepth + 500) parent.sublayers.push_back(std::move(chain));
         chain = std::move(parent);
@@ -93,8 +93,8 @@ struct HostileCase {
     std::vector<Probe> probes;
 };
 
-Tree of(const LayerSpec& spec) {
-    return {build(spec)};
+Tree of(const LayerPlan& plan) {
+    return {build(plan)};
 }
 
 const std::vector<HostileCase> kCases{

@@ -17,7 +17,7 @@ using namespace drawing_support;
 
 struct DrawingCase {
     std::string name;
-    LayerSpec root;
+    LayerPlan root;
     VTLayerImageProvider provider = nullptr;
     bool ignoreComponentScreens = false;
 };
@@ -25,12 +25,12 @@ void PrintTo(const DrawingCase& drawing, std::ostream* out) {
     *out << drawing.name;
 }
 
-LayerSpec screen(double width, double height, std::vector<LayerSpec> sublayers) {
+LayerPlan screen(double width, double height, std::vector<LayerPlan> sublayers) {
     return {.frame = {{0, 0}, {width, height}}, .screen = true, .sublayers = std::move(sublayers)};
 }
 
-const auto kBadge = std::make_shared<const LayerSpec>(
-    LayerSpec{.frame = {{0, 0}, {40, 30}},
+const auto kBadge = std::make_shared<const LayerPlan>(
+    LayerPlan{.frame = {{0, 0}, {40, 30}},
               .fill = {255, 204, 0, 255},
               .screen = true,
               .sublayers = {{.frame = {{25, 0}, {15, 15}}, .fill = kRed}}});
@@ -192,8 +192,8 @@ TEST(LayerDrawing, AlignmentNumbers) {
 // The provider is asked once for each image drawn, with the layer that holds it: inside a
 // component instance, the component screen's layer.
 TEST(LayerDrawing, ProviderAskedOncePerImageWithTheContentLayer) {
-    const auto component = std::make_shared<const LayerSpec>(
-        LayerSpec{.frame = {{0, 0}, {20, 20}},
+    const auto component = std::make_shared<const LayerPlan>(
+        LayerPlan{.frame = {{0, 0}, {20, 20}},
                   .screen = true,
                   .sublayers = {{.frame = {{0, 0}, {20, 20}}, .image = true}}});
     TreeBuilder builder;

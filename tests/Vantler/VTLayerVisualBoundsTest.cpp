@@ -12,10 +12,10 @@ namespace {
 
 using namespace drawing_support;
 
-LayerSpec chainDeeperThanDrawn() {
-    LayerSpec chain{.frame = {{1, 0}, {1, 1}}};
+LayerPlan chainDeeperThanDrawn() {
+    LayerPlan chain{.frame = {{1, 0}, {1, 1}}};
     for (size_t level = 0; level < kVTMaxDrawnLayerDepth + 100; ++level) {
-        LayerSpec parent{.frame = {{1, 0}, {1, 1}}};
+        LayerPlan parent{.frame = {{1, 0}, {1, 1}}};
         parent.sublayers.push_back(std::move(chain));
         chain = std::move(parent);
     }
@@ -25,11 +25,11 @@ LayerSpec chainDeeperThanDrawn() {
 
 struct BoundsCase {
     std::string name;
-    LayerSpec layer;
+    LayerPlan layer;
     CGRect expected;
 };
 
-const auto kScreenWithSublayerOutside = std::make_shared<const LayerSpec>(LayerSpec{
+const auto kScreenWithSublayerOutside = std::make_shared<const LayerPlan>(LayerPlan{
     .frame = {{0, 0}, {40, 30}}, .screen = true, .sublayers = {{.frame = {{50, 0}, {20, 20}}}}});
 
 const std::vector<BoundsCase> kCases{
