@@ -3,9 +3,11 @@
 
 #include "CGContext.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "CGColorSpacePrivate.h"
 #include "CGContextPrivate.h"
@@ -88,6 +90,49 @@ Surface reduced(cairo_surface_t* source, int width, int height, int newWidth, in
     const bool ok = cairo_status(cr) == CAIRO_STATUS_SUCCESS;
     cairo_destroy(cr);
     return ok ? std::move(result) : nullptr;
+}
+
+// An image that is not in the context's own pixels, converted and reduced by kPreReductionStep
+// along the axes that ask for it in one pass, each pixel of the result the average of its block:
+// a band of rows at a time, so that the whole image is never held converted (an image at the size
+// limit would otherwise take another 400 MB just to be drawn small). Null on failure.
+Surface convertedAndReduced(const CGImage& image, const CGColorSpace& destination, bool alongX,
+                            bool alongY) {
+    const size_t stepX = alongX ? size_t(kPreReductionStep) : 1;
+    const size_t stepY = alongY ? size_t(kPreReductionStep) : 1;
+    const size_t width = image.width, height = image.height;
+    const size_t newWidth = (width + stepX - 1) / stepX, newHeight = (height + stepY - 1) / stepY;
+    Surface result(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, int(newWidth), int(newHeight)));
+    if (cairo_surface_status(result.get()) != CAIRO_STATUS_SUCCESS) return nullptr;
+    cairo_surface_flush(result.get());
+    uint8_t* pixels = cairo_image_surface_get_data(result.get());
+    const size_t stride = size_t(cairo_image_surface_get_stride(result.get()));
+    std::vector<uint32_t> band(width * stepY);
+    std::vector<uint64_t> sums(newWidth * 4);
+    for (size_t row = 0; row < newHeight; ++row) {
+        const size_t firstRow = row * stepY, rows = std::min(stepY, height - firstRow);
+        if (!imageToNativeARGB(image, destination, band.data(), width, firstRow, rows))
+            return nullptr;
+        std::fill(sums.begin(), sums.end(), 0);
+        for (size_t y = 0; y < rows; ++y)
+            for (size_t x = 0; x < width; ++x) {
+                const uint32_t word = band[y * width + x];
+                uint64_t* sum = &sums[x / stepX * 4];
+                for (int channel = 0; channel < 4; ++channel)
+                    sum[channel] += word >> (8 * channel) & 255;
+            }
+        auto* out = reinterpret_cast<uint32_t*>(pixels + row * stride);
+        for (size_t x = 0; x < newWidth; ++x) {
+            // Averages of premultiplied pixels are premultiplied pixels.
+            const uint64_t count = rows * std::min(stepX, width - x * stepX);
+            uint32_t word = 0;
+            for (int channel = 0; channel < 4; ++channel)
+                word |= uint32_t((sums[x * 4 + channel] + count / 2) / count) << (8 * channel);
+            out[x] = word;
+        }
+    }
+    cairo_surface_mark_dirty(result.get());
+    return result;
 }
 
 }  // namespace
@@ -307,56 +352,69 @@ void CGContextDrawImage(const CGContextRef& context, CGRect rect, const CGImageR
         w == 0 || h == 0)
         return;
 
-    // The image as a cairo surface of premultiplied native words in the context's colours: its own
-    // bytes when they already are that, else a converted copy.
-    const CGColorSpace& destination = *context->space;
-    const bool sameColours = image->space && sameColorimetry(*image->space, destination);
-    const bool argb = isNativeARGB(image->layout);
-    const bool xrgb = isNativeXRGB(image->layout);
-    std::vector<uint32_t> converted;
-    Surface source;
-    const int width = static_cast<int>(image->width);
-    const int height = static_cast<int>(image->height);
-    if (sameColours && (argb || xrgb) && cairoCanUse(image->bytes.data(), image->bytesPerRow)) {
-        // Cairo only reads a source surface; the const_cast does not lead to a write.
-        source.reset(cairo_image_surface_create_for_data(
-            const_cast<uint8_t*>(image->bytes.data()),
-            argb ? CAIRO_FORMAT_ARGB32 : CAIRO_FORMAT_RGB24, width, height,
-            static_cast<int>(image->bytesPerRow)));
-    } else {
-        converted.resize(image->width * image->height);
-        if (!imageToNativeARGB(*image, destination, converted.data(), image->width)) return;
-        source.reset(
-            cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(converted.data()),
-                                                CAIRO_FORMAT_ARGB32, width, height, width * 4));
-    }
-    if (cairo_surface_status(source.get()) != CAIRO_STATUS_SUCCESS) return;
-
     const cairo_filter_t filter =
         filterFor(context->gstate.interpolation, image->shouldInterpolate);
     // Image pixels per device pixel along each image axis.
     const CGAffineTransform& t = context->gstate.ctm;
     const double deviceWidth = std::fabs(w) * std::hypot(t.a, t.b);
     const double deviceHeight = std::fabs(h) * std::hypot(t.c, t.d);
-    int sourceWidth = width, sourceHeight = height;
     // (A singular CTM gives a device size of 0; beginPaint below then paints nothing.)
-    if ((filter == CAIRO_FILTER_GOOD || filter == CAIRO_FILTER_BEST) && deviceWidth > 0 &&
-        deviceHeight > 0 && std::isfinite(deviceWidth) && std::isfinite(deviceHeight)) {
-        while ((sourceWidth > 1 && sourceWidth > kMaxCairoReduction * deviceWidth) ||
-               (sourceHeight > 1 && sourceHeight > kMaxCairoReduction * deviceHeight)) {
-            const int newWidth = sourceWidth > 1 && sourceWidth > kMaxCairoReduction * deviceWidth
-                                     ? static_cast<int>(std::ceil(sourceWidth / kPreReductionStep))
-                                     : sourceWidth;
-            const int newHeight =
-                sourceHeight > 1 && sourceHeight > kMaxCairoReduction * deviceHeight
-                    ? static_cast<int>(std::ceil(sourceHeight / kPreReductionStep))
-                    : sourceHeight;
-            Surface smaller = reduced(source.get(), sourceWidth, sourceHeight, newWidth, newHeight);
-            if (!smaller) return;
-            source = std::move(smaller);
-            sourceWidth = newWidth;
-            sourceHeight = newHeight;
-        }
+    const bool smoothed = (filter == CAIRO_FILTER_GOOD || filter == CAIRO_FILTER_BEST) &&
+                          deviceWidth > 0 && deviceHeight > 0 && std::isfinite(deviceWidth) &&
+                          std::isfinite(deviceHeight);
+    const auto reducesWidth = [&](int sourceWidth) {
+        return smoothed && sourceWidth > 1 && sourceWidth > kMaxCairoReduction * deviceWidth;
+    };
+    const auto reducesHeight = [&](int sourceHeight) {
+        return smoothed && sourceHeight > 1 && sourceHeight > kMaxCairoReduction * deviceHeight;
+    };
+
+    // The image as a cairo surface of premultiplied native words in the context's colours: its own
+    // bytes when they already are that, else a converted copy, reduced as it is made when the image
+    // is to be drawn much smaller.
+    const CGColorSpace& destination = *context->space;
+    const bool sameColours = image->space && sameColorimetry(*image->space, destination);
+    const bool argb = isNativeARGB(image->layout);
+    const bool xrgb = isNativeXRGB(image->layout);
+    std::vector<uint32_t> converted;
+    Surface source;
+    int sourceWidth = static_cast<int>(image->width);
+    int sourceHeight = static_cast<int>(image->height);
+    if (sameColours && (argb || xrgb) && cairoCanUse(image->bytes.data(), image->bytesPerRow)) {
+        // Cairo only reads a source surface; the const_cast does not lead to a write.
+        source.reset(cairo_image_surface_create_for_data(
+            const_cast<uint8_t*>(image->bytes.data()),
+            argb ? CAIRO_FORMAT_ARGB32 : CAIRO_FORMAT_RGB24, sourceWidth, sourceHeight,
+            static_cast<int>(image->bytesPerRow)));
+    } else if (reducesWidth(sourceWidth) || reducesHeight(sourceHeight)) {
+        source = convertedAndReduced(*image, destination, reducesWidth(sourceWidth),
+                                     reducesHeight(sourceHeight));
+        if (!source) return;
+        sourceWidth = cairo_image_surface_get_width(source.get());
+        sourceHeight = cairo_image_surface_get_height(source.get());
+    } else {
+        converted.resize(image->width * image->height);
+        if (!imageToNativeARGB(*image, destination, converted.data(), image->width, 0,
+                               image->height))
+            return;
+        source.reset(cairo_image_surface_create_for_data(
+            reinterpret_cast<unsigned char*>(converted.data()), CAIRO_FORMAT_ARGB32, sourceWidth,
+            sourceHeight, sourceWidth * 4));
+    }
+    if (cairo_surface_status(source.get()) != CAIRO_STATUS_SUCCESS) return;
+
+    while (reducesWidth(sourceWidth) || reducesHeight(sourceHeight)) {
+        const int newWidth = reducesWidth(sourceWidth)
+                                 ? static_cast<int>(std::ceil(sourceWidth / kPreReductionStep))
+                                 : sourceWidth;
+        const int newHeight = reducesHeight(sourceHeight)
+                                  ? static_cast<int>(std::ceil(sourceHeight / kPreReductionStep))
+                                  : sourceHeight;
+        Surface smaller = reduced(source.get(), sourceWidth, sourceHeight, newWidth, newHeight);
+        if (!smaller) return;
+        source = std::move(smaller);
+        sourceWidth = newWidth;
+        sourceHeight = newHeight;
     }
 
     cairo_t* cr = context->beginPaint();

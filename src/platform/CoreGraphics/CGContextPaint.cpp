@@ -325,8 +325,16 @@ void beginTransparencyLayer(CGContext& context, std::optional<CGRect> deviceBoun
     context.groups.back().stackDepth = context.stack.size();
     context.gstate.alpha = 1;
     context.gstate.shadow = {};
-    if (deviceBounds)
+    const CGContext::Group& opened = context.groups.back();
+    if (opened.recording && !CGRectIsNull(context.gstate.clipBox)) {
+        // Content anywhere the layer reaches may be seen through its shadow, also where the clip
+        // hides the content itself: that reach is what can usefully be drawn, and a clip set
+        // inside to a shape off the page must not silence the shape's shadow.
+        context.gstate.clipBox = CGRectApplyAffineTransform(
+            opened.reach, CGAffineTransformInvert(asTransform(context.deviceToCairo)));
+    } else if (deviceBounds) {
         context.gstate.clipBox = CGRectIntersection(context.gstate.clipBox, *deviceBounds);
+    }
 }
 
 }  // namespace

@@ -82,10 +82,11 @@ bool matchStraightPixels(const CGColorSpace& from, const CGColorSpace& to, const
 // Whether pixels in `from` are the same colours in `to` without matching (the same profile).
 bool sameColorimetry(const CGColorSpace& from, const CGColorSpace& to);
 
-// The image's pixels as premultiplied native ARGB words in `destination` (an RGB space),
-// `strideWords` words from row to row. False when matching fails.
+// The image's rows firstRow … firstRow + rowCount − 1 (within the image) as premultiplied native
+// ARGB words in `destination` (an RGB space), `strideWords` words from row to row, the first of
+// them at `out`. False when matching fails.
 bool imageToNativeARGB(const CGImage& image, const CGColorSpace& destination, uint32_t* out,
-                       size_t strideWords);
+                       size_t strideWords, size_t firstRow, size_t rowCount);
 
 }  // namespace CoreGraphicsPrivate
 

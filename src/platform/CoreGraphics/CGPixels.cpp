@@ -253,7 +253,7 @@ bool matchStraightPixels(const CGColorSpace& from, const CGColorSpace& to, const
 }
 
 bool imageToNativeARGB(const CGImage& image, const CGColorSpace& destination, uint32_t* out,
-                       size_t strideWords) {
+                       size_t strideWords, size_t firstRow, size_t rowCount) {
     const PixelLayout& layout = image.layout;
     const size_t width = image.width;
     const bool rgbUnmatched =
@@ -261,15 +261,15 @@ bool imageToNativeARGB(const CGImage& image, const CGColorSpace& destination, ui
     if (rgbUnmatched && layout.bytesPerPixel == 4 &&
         !(layout.alpha == PixelLayout::Alpha::straight)) {
         // Premultiplied or opaque 32-bit pixels in the destination's colours: a repack.
-        for (size_t y = 0; y < image.height; ++y)
-            unpackToNative(layout, image.row(y), width, out + y * strideWords);
+        for (size_t y = 0; y < rowCount; ++y)
+            unpackToNative(layout, image.row(firstRow + y), width, out + y * strideWords);
         return true;
     }
     std::vector<uint8_t> straight(width * 4);
     std::vector<uint8_t> matched;
     if (layout.colorComponents != 0 && !rgbUnmatched) matched.resize(width * 4);
-    for (size_t y = 0; y < image.height; ++y) {
-        readStraightRow(layout, image.row(y), width, straight.data());
+    for (size_t y = 0; y < rowCount; ++y) {
+        readStraightRow(layout, image.row(firstRow + y), width, straight.data());
         const uint8_t* rgba = straight.data();
         if (!matched.empty()) {
             if (!matchStraightPixels(*image.space, destination, straight.data(), matched.data(),

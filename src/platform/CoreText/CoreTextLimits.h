@@ -29,8 +29,12 @@ inline constexpr size_t kMaxFrameLines = 50'000;
 inline constexpr size_t kMaxTextBytes = 4u << 20;
 
 // A paragraph is laid out in prefixes of this many bytes, doubled while all its lines still fit in
-// the frame, so that a long paragraph in a small frame costs what the frame shows.
-inline constexpr size_t kParagraphChunkBytes = 16u << 10;
+// the frame, so that a long paragraph in a small frame costs what the frame shows. A paragraph of a
+// few hundred words still takes one layout; no more, because pango breaks a word wider than the
+// line by shaping the rest of the word again for every line, so a prefix of one long word costs
+// its length squared over the characters a line holds (16 KiB of one word in a 40-point frame
+// take seconds, 2 KiB a tenth of one).
+inline constexpr size_t kParagraphChunkBytes = 2u << 10;
 
 // Glyphs larger than this (in device pixels) are filled as outlines instead of being rasterised
 // into cairo's glyph cache, which keeps every glyph bitmap it makes: a crafted 10000-point text

@@ -77,6 +77,29 @@ TEST(CGBitmapContext, ImagesLandWhereUserSpaceSays) {
     EXPECT_EQ(pixelAt(flipped, 0, 1), kRed);
 }
 
+// An image drawn far smaller than its pixels shows the average of what each device pixel covers,
+// whether its pixels are the context's own or are converted (and then reduced as they are).
+TEST(CGBitmapContext, ImagesDrawnSmallAverageTheirPixels) {
+    const size_t side = 512;
+    std::vector<RGBA> quadrants;
+    for (size_t row = 0; row < side; ++row)
+        for (size_t x = 0; x < side; ++x)
+            quadrants.push_back(row < side / 2 ? (x < side / 2 ? kRed : kGreen)
+                                               : (x < side / 2 ? kBlue : RGBA{255, 255, 255, 0}));
+    const CGImageRef straight = imageRGBA(side, side, quadrants);
+    const CGContextRef native = nativeContext(side, side);
+    CGContextDrawImage(native, CGRectMake(0, 0, side, side), straight);
+    for (const CGImageRef& image : {straight, CGBitmapContextCreateImage(native)}) {
+        const CGContextRef context = nativeContext(4, 4);
+        CGContextDrawImage(context, CGRectMake(0, 0, 4, 4), image);
+        const RGBA expected[2][2] = {{kRed, kGreen}, {kBlue, kClear}};
+        for (size_t row = 0; row < 4; ++row)
+            for (size_t x = 0; x < 4; ++x)
+                EXPECT_TRUE(near(pixelAt(context, x, row), expected[row / 2][x / 2], 2))
+                    << x << ", " << row << ": " << pixelAt(context, x, row);
+    }
+}
+
 TEST(CGBitmapContext, CompositesEveryImageLayoutSourceOver) {
     const CGContextRef context = nativeContext(1, 1);
     CGContextDrawImage(context, CGRectMake(0, 0, 1, 1), imageRGBA(1, 1, {{255, 0, 0, 128}}));

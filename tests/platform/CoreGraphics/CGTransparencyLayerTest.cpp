@@ -53,3 +53,18 @@ TEST(CGTransparencyLayer, InsideStartsAtOneWithoutShadowAndNests) {
     EXPECT_TRUE(near(pixelUp(context, 5, 5), {64, 64, 64, 64}, 1)) << pixelUp(context, 5, 5);
     EXPECT_TRUE(near(pixelUp(context, 25, 5), {0, 0, 64, 64}, 1)) << pixelUp(context, 25, 5);
 }
+
+// Content drawn into a layer with a shadow is seen through the shadow wherever the shadow can reach
+// the page: also a shape off the page, clipped to itself inside the layer; the clip bounding box
+// inside says how far that reach goes.
+TEST(CGTransparencyLayer, ShadowOfContentOffThePage) {
+    const CGContextRef context = nativeContext(60, 60);
+    CGContextSetShadowWithColor(context, CGSizeMake(50, 0), 0, deviceColor(0, 0, 1));
+    CGContextBeginTransparencyLayerWithRect(context, CGRectMake(-40, 10, 80, 40), nullptr);
+    EXPECT_EQ(CGContextGetClipBoundingBox(context), CGRectMake(-40, 10, 80, 40));
+    CGContextClipToRect(context, CGRectMake(-40, 10, 30, 40));
+    fillRect(context, CGRectMake(-40, 10, 30, 40), deviceColor(0, 0, 0));
+    CGContextEndTransparencyLayer(context);
+    EXPECT_EQ(pixelUp(context, 20, 30), kBlue);
+    EXPECT_EQ(pixelUp(context, 45, 30), kClear);
+}
