@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "../VantlerCore/LayerTestSupport.h"
+#include "../platform/CoreGraphics/ContextTestSupport.h"
 #include "CGColorSpace.h"
 #include "CGContext.h"
 #include "CGImageToData.h"
@@ -25,15 +26,14 @@
 
 namespace drawing_support {
 
-struct RGBA {
-    int r, g, b, a;
-    friend bool operator==(const RGBA&, const RGBA&) = default;
-};
-inline std::ostream& operator<<(std::ostream& out, const RGBA& p) {
-    return out << "(" << p.r << ", " << p.g << ", " << p.b << ", " << p.a << ")";
-}
-inline const RGBA kClear{0, 0, 0, 0}, kWhite{255, 255, 255, 255}, kBlack{0, 0, 0, 255},
-    kRed{255, 0, 0, 255}, kGreen{0, 153, 0, 255}, kBlue{0, 0, 255, 255}, kGrey{153, 153, 153, 255};
+using ContextTestSupport::kBlack;
+using ContextTestSupport::kBlue;
+using ContextTestSupport::kClear;
+using ContextTestSupport::kRed;
+using ContextTestSupport::kWhite;
+using ContextTestSupport::RGBA;
+// Mid-tones, so that a colour off by a channel's rounding still reads as itself.
+inline const RGBA kGreen{0, 153, 0, 255}, kGrey{153, 153, 153, 255};
 
 inline CGColorRef colorOf(const RGBA& c) {
     return CGColorCreateSRGB(c.r / 255.0, c.g / 255.0, c.b / 255.0, c.a / 255.0);
