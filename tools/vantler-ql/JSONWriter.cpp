@@ -79,10 +79,11 @@ void JSONWriter::endArray() {
     close(']');
 }
 
-void JSONWriter::key(std::string_view name) {
+JSONWriter& JSONWriter::key(std::string_view name) {
     beforeValue();
     out_ += jsonQuoted(name) + ": ";
     afterKey_ = true;
+    return *this;
 }
 
 void JSONWriter::string(std::string_view text) {

@@ -17,8 +17,8 @@ class JSONWriter {
     void endObject();
     void beginArray();
     void endArray();
-    // The name of the next member of the open object.
-    void key(std::string_view name);
+    // The name of the next member of the open object; the writer, for the member's value.
+    JSONWriter& key(std::string_view name);
 
     void string(std::string_view text);
     void number(double value);
