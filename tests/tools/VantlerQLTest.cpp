@@ -38,7 +38,7 @@ TEST(VantlerQL, WrongUsageExits2WithTheUsage) {
         {"thumbnail f -o", "-o needs a value"},
         {thumbnail + "--scale 2x", "--scale needs a number above 0, at most 64"},
         {thumbnail + "-d dir", "-o and -d exclude each other"},
-        {"preview f -o a.png --size 10", "--size is for thumbnails"},
+        {"preview f -o a.pdf --scale 2", "--scale is for PNG output"},
         {preview + "--format gif f", "--format needs png, pdf or svg"},
         {preview + "--jobs 0 f", "--jobs needs a whole number from 1 to 256"},
         {"thumbnail f", "thumbnail needs -o OUT (or -d OUTDIR)"},
@@ -62,7 +62,12 @@ TEST(VantlerQL, WrongUsageExits2WithTheUsage) {
                                                      "\nusage: vantler-ql info FILE [--json]\n"))
             << result.standardError;
     }
-    EXPECT_EQ(ql({"--help"}).exitStatus, 0);
+    for (const auto& arguments : std::vector<std::vector<std::string>>{
+             {"--help"}, {"preview", "--help"}, {"info", "f", "-h"}, {"help"}}) {
+        const auto help = ql(arguments);
+        EXPECT_EQ(help.exitStatus, 0);
+        EXPECT_TRUE(help.standardOutput.starts_with("usage: vantler-ql")) << arguments[0];
+    }
 }
 
 // One FILE: what is written (its size and probes, or the handed-over bytes), or the line that says
@@ -116,6 +121,8 @@ TEST(VantlerQL, RenderOneFile) {
         {{"thumbnail", carried, "-o", out, "--generator", vantler}, "", 400, 200, {}, blue},
         {{"preview", carried, "-o", out, "--generator", vantler}, "", 400, 200, {}, blue},
         {{"thumbnail", entry, "-o", out, "--generator", vantler}, "", 375, 667, {{0, 0, kBlue}, {374, 666, kBlue}}},
+        {{"preview", two, "-o", out, "--generator", vantler, "--size", "86"}, "", 86, 40, {{10, 20, kRed}, {70, 20, kBlue}}},
+        {{"thumbnail", real("wide", {.screens = {{{40000, 100}, {0, 0, 1, 1}}}}), "-o", out, "--generator", vantler}, "", 32767, 82, {{32766, 40, kBlue}}},
         {{"preview", two, "-o", out, "--generator", vantler}, "", 430, 200, {{50, 0, kRed}, {50, 199, kRed}, {115, 150, kClear}, {129, 199, kClear}, {130, 199, kBlue}, {429, 100, kBlue}, {280, 99, kClear}}},
         {{"thumbnail", garbage, "-o", out, "--size", "100"}, garbage + ": the handed-over image could not be decoded (no known image format)"},
         {{"thumbnail", doc("bytes-cut", cut), "-o", out, "--size", "10"}, folder.string() + "/bytes-cut: the handed-over image could not be decoded (a damaged public.png image)"},

@@ -92,7 +92,7 @@ bool parseRenderCommandLine(RequestKind kind, const std::vector<std::string>& ar
     c.kind = kind;
     const std::string command = commandName(kind);
     std::optional<QLOutputFormat> namedFormat;
-    bool batchOption = false, filesOnly = false;
+    bool batchOption = false, filesOnly = false, scaleGiven = false;
 
     for (size_t i = 0; i < args.size(); ++i) {
         std::string arg = args[i];
@@ -130,7 +130,6 @@ bool parseRenderCommandLine(RequestKind kind, const std::vector<std::string>& ar
         } else if (arg == "--generator") {
             c.generator = *text;
         } else if (arg == "--size") {
-            if (kind != RequestKind::Thumbnail) return fail(message, "--size is for thumbnails");
             c.size = parseWhole(*text, 1, kMaxSize);
             if (!c.size) return fail(message, "--size needs a whole number from 1 to 32767");
         } else if (arg == "--scale") {
@@ -138,6 +137,7 @@ bool parseRenderCommandLine(RequestKind kind, const std::vector<std::string>& ar
             if (!scale || *scale <= 0 || *scale > kMaxScale)
                 return fail(message, "--scale needs a number above 0, at most 64");
             c.scale = *scale;
+            scaleGiven = true;
         } else if (arg == "--format") {
             if (kind != RequestKind::Preview) return fail(message, "--format is for previews");
             namedFormat = formatNamed(*text);
@@ -174,5 +174,8 @@ bool parseRenderCommandLine(RequestKind kind, const std::vector<std::string>& ar
     } else {
         c.format = namedFormat.value_or(QLOutputFormat::PNG);
     }
+    // A page is measured in points; pixels per point would be silently lost on it.
+    if (scaleGiven && c.format != QLOutputFormat::PNG)
+        return fail(message, "--scale is for PNG output");
     return true;
 }

@@ -15,7 +15,7 @@ struct RenderCommandLine {
     std::vector<std::string> files;               // one without -d
     std::string output;                           // -o
     std::string outputDirectory;                  // -d
-    std::optional<int> size;                      // --size: thumbnails only
+    std::optional<int> size;                      // --size
     double scale = 1;                             // --scale
     QLOutputFormat format = QLOutputFormat::PNG;  // from -o's extension, or --format with -d
     double timeoutSeconds = 10;                   // --timeout: batch only

@@ -20,12 +20,20 @@ int render(RequestKind kind, const std::vector<std::string>& args) {
     return commandLine.isBatch() ? runBatch(commandLine) : renderOneFile(commandLine);
 }
 
+bool asksForHelp(const std::vector<std::string>& args) {
+    for (const auto& arg : args) {
+        if (arg == "--") return false;  // what follows are FILEs
+        if (arg == "--help" || arg == "-h") return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) return usageError("no command given");
-    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+    if (args[0] == "help" || asksForHelp(args)) {
         std::fputs(kUsage, stdout);
         return 0;
     }

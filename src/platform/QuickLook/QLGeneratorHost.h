@@ -37,18 +37,31 @@ enum class QLOutputFormat {
     SVG,  // an SVG document of the context's size in points
 };
 
+// The host's budget for one surface. A picture larger than it (a preview of hundreds of screens, a
+// screen of 10^6 points) is drawn scaled down until it fits, not refused: a PNG surface holds at
+// most kQLMaxSurfacePixels pixels and kCGImageMaxDimension a side (8192 × 8192 at 4 bytes a pixel
+// is 256 MiB, half of what a request may use, leaving room for the opacity groups drawn into it
+// and for encoding), a PDF/SVG page at most kCGVectorContextMaxDimension points a side. A picture
+// that would need fewer than kQLMinSurfaceScale units per point is refused: it would show nothing
+// but a few pixels, and its transform would come close to singular.
+inline constexpr double kQLMaxSurfacePixels = 1 << 26;
+inline constexpr double kQLMinSurfaceScale = 1e-6;
+
 // What the host tells the handler and how it makes contexts.
 struct QLRequestOptions {
     // The content type the host names for the document; the program that runs the host knows it.
     std::string contentType = "public.data";
     QLOutputFormat format = QLOutputFormat::PNG;
     // Pixels per point of a PNG surface: a context of w × h points is backed by ceil(w·scale) ×
-    // ceil(h·scale) pixels with the CTM scaled by `scale`. Finite and > 0 (anything else: 1).
+    // ceil(h·scale) pixels with the CTM scaled by `scale`, unless that is over the budget
+    // (kQLMaxSurfacePixels). Finite and > 0 (anything else: 1).
     CGFloat scale = 1;
     // > 0: fit the picture into fitSize × fitSize points, keeping its aspect ratio. A drawn picture
-    // is rendered directly at scale × min(fitSize / w, fitSize / h) pixels per point (sharp at
-    // every size, enlarged too); handed-over image bytes are shrunk by QLCreateOutputData to fit
-    // fitSize·scale pixels, never enlarged. 0 (or anything not finite and > 0): natural size.
+    // is rendered directly at scale × min(fitSize / w, fitSize / h) pixels per point of a PNG
+    // (sharp at every size, enlarged too), or onto a page of that many points per point; handed-
+    // over image bytes are shrunk by QLCreateOutputData to fit fitSize·scale pixels (a page:
+    // fitSize points, one per pixel), never enlarged. 0 (or anything not finite and > 0): natural
+    // size.
     CGFloat fitSize = 0;
     // Thumbnails: the maximum size handed to the handler (which ignores it).
     CGSize maxSize = {0, 0};
@@ -63,10 +76,11 @@ struct QLContextRecord {
     std::shared_ptr<const NSDictionary>
         properties;  // as given (a copy when not shared); none: none
     // Whether the host answered with a context: false for refuseContexts and for absurd sizes
-    // (not finite, <= 0, a PNG surface beyond kCGImageMaxDimension / kCGImageMaxPixelCount pixels,
-    // a PDF/SVG page beyond kCGVectorContextMaxDimension points).
+    // (not finite, <= 0, or beyond the budget even at kQLMinSurfaceScale).
     bool created = false;
-    CGFloat pixelsPerPoint = 0;  // of the PNG surface made; 0 for vector surfaces and refusals
+    // Units of the surface made per point: pixels of a PNG surface, points of a PDF/SVG page (1
+    // unless the page was scaled down to the budget); 0 when no context was made.
+    CGFloat unitsPerPoint = 0;
 };
 
 // Everything a request's handler did, as the host saw it.
@@ -133,8 +147,8 @@ class QLGeneratorHost {
 // - handed-over bytes: PNG output gets them unchanged unless they are in another image format
 //   (then re-encoded as PNG) or options.fitSize asks to shrink them (decoded and shrunk to fit
 //   fitSize·scale pixels, never enlarged); PDF/SVG output gets the decoded image on one page of its
-//   size in pixels as points. Bytes that are needed decoded and don't decode: "the handed-over
-//   image could not be decoded (...)";
+//   size in pixels as points, shrunk to fit fitSize points. Bytes that are needed decoded and
+//   don't decode: "the handed-over image could not be decoded (...)";
 // - a flushed context: its PNG (sRGB), PDF or SVG;
 // - nothing handed over and nothing flushed: "nothing was drawn".
 std::shared_ptr<const NSData> QLCreateOutputData(const QLRequestResult& result,

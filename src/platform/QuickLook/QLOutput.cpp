@@ -37,12 +37,12 @@ std::shared_ptr<const NSData> encodePNG(const CGImageRef& image, std::string* re
     return data;
 }
 
-// The image drawn at `pixelsPerPoint` onto a surface of its size in pixels as points: a shrunk
+// The image drawn at `unitsPerPoint` onto a surface of its size in pixels as points: a shrunk
 // PNG, or one page of PDF or SVG.
 std::shared_ptr<const NSData> redraw(const CGImageRef& image, QLOutputFormat format,
-                                     CGFloat pixelsPerPoint, std::string* reason) {
+                                     CGFloat unitsPerPoint, std::string* reason) {
     const CGSize size{CGFloat(CGImageGetWidth(image)), CGFloat(CGImageGetHeight(image))};
-    auto surface = QLSurface::surfaceWithSize(size, format, pixelsPerPoint);
+    auto surface = QLSurface::surfaceWithSize(size, format, unitsPerPoint);
     if (!surface) {
         fail(reason, "the handed-over image is too large to redraw");
         return nullptr;
@@ -71,17 +71,19 @@ std::shared_ptr<const NSData> outputForBytes(const std::shared_ptr<const NSData>
                  ")");
         return nullptr;
     }
-    if (options.format != QLOutputFormat::PNG) return redraw(image, options.format, 0, reason);
-
     CGFloat shrink = 1;
     if (fit) {
-        const CGFloat scale = std::isfinite(options.scale) && options.scale > 0 ? options.scale : 1;
+        // A PNG's box is in pixels; a page's in points, one per pixel of the image.
+        const bool png = options.format == QLOutputFormat::PNG;
+        const CGFloat scale =
+            png && std::isfinite(options.scale) && options.scale > 0 ? options.scale : 1;
         const CGFloat box = options.fitSize * scale;
         shrink = std::min({CGFloat(1), box / CGFloat(CGImageGetWidth(image)),
                            box / CGFloat(CGImageGetHeight(image))});
     }
-    if (shrink == 1 && isPNG(type)) return bytes;  // never enlarged: it fits as it is
-    return redraw(image, QLOutputFormat::PNG, shrink, reason);
+    // Never enlarged: a PNG that fits as it is stays as it was handed over.
+    if (shrink == 1 && options.format == QLOutputFormat::PNG && isPNG(type)) return bytes;
+    return redraw(image, options.format, shrink, reason);
 }
 
 }  // namespace

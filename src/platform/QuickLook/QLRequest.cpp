@@ -20,12 +20,26 @@ std::shared_ptr<const NSDictionary> keep(CFDictionaryRef dictionary) {
     return NSDictionary::dictionaryWithEntries(dictionary->entries());
 }
 
-// Pixels per point of a PNG surface for a context of `size` points (QLRequestOptions).
-CGFloat pixelsPerPoint(const QLRequestOptions& options, CGSize size) {
-    CGFloat scale = isPositive(options.scale) ? options.scale : 1;
+// Units of the surface per point for a context of `size` points: the pixels per point asked for
+// of a PNG surface, 1 of a PDF/SVG page, times the fit (QLRequestOptions); then reduced to fit the
+// host's budget. 0 when even that leaves too little of the picture (kQLMinSurfaceScale) or the size
+// is absurd.
+CGFloat surfaceScale(const QLRequestOptions& options, CGSize size) {
+    if (!isPositive(size.width) || !isPositive(size.height)) return 0;
+    const bool png = options.format == QLOutputFormat::PNG;
+    CGFloat scale = png && isPositive(options.scale) ? options.scale : 1;
     if (isPositive(options.fitSize))
         scale *= std::min(options.fitSize / size.width, options.fitSize / size.height);
-    return scale;
+    const CGFloat longest = std::max(size.width, size.height);
+    if (png) {
+        scale = std::min(scale, CGFloat(kCGImageMaxDimension) / longest);
+        // Both sides are now at most kCGImageMaxDimension: the product is finite.
+        const CGFloat pixels = (size.width * scale) * (size.height * scale);
+        if (pixels > kQLMaxSurfacePixels) scale *= std::sqrt(kQLMaxSurfacePixels / pixels);
+    } else {
+        scale = std::min(scale, kCGVectorContextMaxDimension / longest);
+    }
+    return scale >= kQLMinSurfaceScale ? scale : 0;
 }
 
 }  // namespace
@@ -44,12 +58,11 @@ CGContextRef QLRequest::createContext(CGSize size, Boolean isBitmap, CFDictionar
     record.isBitmap = isBitmap != 0;
     record.properties = keep(properties);
     if (options_.refuseContexts) return nullptr;
-    const CGFloat scale =
-        options_.format == QLOutputFormat::PNG ? pixelsPerPoint(options_, size) : 0;
+    const CGFloat scale = surfaceScale(options_, size);
     auto surface = QLSurface::surfaceWithSize(size, options_.format, scale);
     if (!surface) return nullptr;  // an absurd size: the host declines the context
     record.created = true;
-    record.pixelsPerPoint = scale;
+    record.unitsPerPoint = scale;
     CGContextRef context = surface->context();
     surfaces_.push_back(std::move(surface));
     return context;

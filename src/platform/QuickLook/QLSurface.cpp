@@ -17,6 +17,13 @@ size_t sideOf(CGFloat length) {
     return static_cast<size_t>(units);
 }
 
+// A side of a page in points: `length`, or the largest page side when `length` is over it by no
+// more than a rounding error.
+CGFloat pageSideOf(CGFloat length) {
+    const CGFloat limit = kCGVectorContextMaxDimension;
+    return length > limit && length <= limit * (1 + 1e-12) ? limit : length;
+}
+
 // Whether a surface of width × height units is within CGImage.h's limits.
 bool withinLimits(size_t width, size_t height) {
     return width != 0 && height != 0 && width <= kCGImageMaxPixelCount / height;
@@ -33,29 +40,32 @@ QLSurface::~QLSurface() {
 }
 
 std::unique_ptr<QLSurface> QLSurface::surfaceWithSize(CGSize size, QLOutputFormat format,
-                                                      CGFloat pixelsPerPoint) {
+                                                      CGFloat unitsPerPoint) {
     if (!std::isfinite(size.width) || !std::isfinite(size.height) || size.width <= 0 ||
-        size.height <= 0)
+        size.height <= 0 || !std::isfinite(unitsPerPoint) || unitsPerPoint <= 0)
         return nullptr;
+    CGContextRef context;
+    std::unique_ptr<std::vector<uint8_t>> document;
     if (format == QLOutputFormat::PNG) {
-        if (!std::isfinite(pixelsPerPoint) || pixelsPerPoint <= 0) return nullptr;
-        const size_t width = sideOf(size.width * pixelsPerPoint);
-        const size_t height = sideOf(size.height * pixelsPerPoint);
+        const size_t width = sideOf(size.width * unitsPerPoint);
+        const size_t height = sideOf(size.height * unitsPerPoint);
         if (!withinLimits(width, height)) return nullptr;
-        auto context = CGBitmapContextCreate(
-            nullptr, width, height, 8, 0, CGColorSpaceCreateWithName(kCGColorSpaceSRGB),
-            kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Host);
-        if (!context) return nullptr;
-        CGContextScaleCTM(context, pixelsPerPoint, pixelsPerPoint);
-        return std::unique_ptr<QLSurface>(new QLSurface(format, nullptr, std::move(context)));
+        context = CGBitmapContextCreate(nullptr, width, height, 8, 0,
+                                        CGColorSpaceCreateWithName(kCGColorSpaceSRGB),
+                                        kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Host);
+    } else {
+        // A page has no pixels: CoreGraphics' own limit on its size in points holds. A page
+        // scaled to exactly that limit may come out a rounding error over it.
+        const CGRect mediaBox{
+            {0, 0},
+            {pageSideOf(size.width * unitsPerPoint), pageSideOf(size.height * unitsPerPoint)}};
+        document = std::make_unique<std::vector<uint8_t>>();
+        context = format == QLOutputFormat::PDF
+                      ? CGPDFContextCreateWithData(document.get(), mediaBox)
+                      : CGSVGContextCreateWithData(document.get(), mediaBox);
     }
-    // A vector page has no pixels: CoreGraphics' own limit on its size in points holds.
-    auto document = std::make_unique<std::vector<uint8_t>>();
-    const CGRect mediaBox{{0, 0}, size};
-    auto context = format == QLOutputFormat::PDF
-                       ? CGPDFContextCreateWithData(document.get(), mediaBox)
-                       : CGSVGContextCreateWithData(document.get(), mediaBox);
     if (!context) return nullptr;
+    CGContextScaleCTM(context, unitsPerPoint, unitsPerPoint);
     return std::unique_ptr<QLSurface>(
         new QLSurface(format, std::move(document), std::move(context)));
 }

@@ -13,13 +13,14 @@
 
 class QLSurface {
   public:
-    // A surface of `size` points, origin at the lower left, y upwards. PNG: a bitmap
-    // context of ceil(width·pixelsPerPoint) × ceil(height·pixelsPerPoint) pixels (sRGB,
-    // premultiplied, transparent) with its CTM scaled by pixelsPerPoint. PDF/SVG: a vector document
-    // of `size` points (pixelsPerPoint is not used). Null for an absurd size: not finite, <= 0, or
-    // beyond CGImage.h's limits in pixels (PNG) or kCGVectorContextMaxDimension points (PDF/SVG).
+    // A surface for a context of `size` points, origin at the lower left, y upwards, with its CTM
+    // scaled by unitsPerPoint. PNG: a bitmap of ceil(width·unitsPerPoint) ×
+    // ceil(height·unitsPerPoint) pixels (sRGB, premultiplied, transparent). PDF/SVG: a vector
+    // document of one page of size·unitsPerPoint points. Null for an absurd size or scale (not
+    // finite, <= 0) or a surface beyond CGImage.h's limits in pixels (PNG) or
+    // kCGVectorContextMaxDimension points (PDF/SVG).
     static std::unique_ptr<QLSurface> surfaceWithSize(CGSize size, QLOutputFormat format,
-                                                      CGFloat pixelsPerPoint);
+                                                      CGFloat unitsPerPoint);
     // Closes a vector document that is still open, so that its context writes nothing more.
     ~QLSurface();
     QLSurface(const QLSurface&) = delete;
