@@ -284,11 +284,15 @@ TEST(VantlerQLInfo, RefusedAndEmptyDocuments) {
 
 TEST(Examples, CommittedExamplesAreWhatTheGeneratorWrites) {
     test::ScratchDirectory scratch;
-    ASSERT_EQ(test::run({VANTLER_MAKE_EXAMPLES, scratch.path().string()}).exitStatus, 0);
+    const auto examples = test::sourceDir() / "examples";
+    ASSERT_EQ(
+        test::run({VANTLER_MAKE_EXAMPLES, (examples / "assets").string(), scratch.path().string()})
+            .exitStatus,
+        0);
     const auto names = filesIn(scratch.path());
-    EXPECT_EQ(names.size(), 3u);
+    EXPECT_EQ(names.size(), 6u);
     for (const auto& name : names) {
-        const auto committed = test::sourceDir() / "examples" / name;
+        const auto committed = examples / name;
         EXPECT_EQ(test::readFile(scratch.path() / name), test::readFile(committed)) << committed;
         EXPECT_EQ(ql({"dump", committed.string()}).exitStatus, 0);
     }

@@ -254,7 +254,7 @@ TEST(ThumbnailerInstall, InstalledTreeRunsFromDestdir) {
     const auto output = scratch.path() / "thumbnail.png";
     result =
         test::run({"env", "-u", "LD_LIBRARY_PATH", "-u", "VANTLER_GENERATOR", program, "-s", "128",
-                   (test::sourceDir() / "examples/screens.vantler").string(), output.string()});
+                   (test::sourceDir() / "examples/sign-in.vantler").string(), output.string()});
     EXPECT_EQ(result.exitStatus, 0) << result.standardError;
     EXPECT_TRUE(fs::exists(output));
 }

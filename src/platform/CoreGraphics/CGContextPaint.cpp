@@ -141,8 +141,15 @@ bool CGContext::openGroup(bool layer, std::optional<CGRect> bounds) {
         // The content is recorded (as vector operations, so a vector page keeps it as such) to be
         // rasterised for the shadow and then painted. Its extent is bounded: cairo's ink extents
         // and SVG output of unbounded recordings are unreliable.
-        const cairo_rectangle_t extents{kept.origin.x, kept.origin.y, kept.size.width,
-                                        kept.size.height};
+        // Cairo 1.16's SVG surface writes a recording as if its extents started at the page's
+        // corner, clipping the content to the extents' size placed there: on an SVG page the
+        // recording starts at the corner (groups never start left of or above it there), so
+        // that nothing of the content is cut away.
+        const CGRect recorded = vector && vector->svg
+                                    ? CGRectMake(0, 0, CGRectGetMaxX(kept), CGRectGetMaxY(kept))
+                                    : kept;
+        const cairo_rectangle_t extents{recorded.origin.x, recorded.origin.y, recorded.size.width,
+                                        recorded.size.height};
         group.recording = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, &extents);
         group.cr = cairo_create(group.recording);
         if (cairo_status(group.cr) != CAIRO_STATUS_SUCCESS) {

@@ -40,3 +40,20 @@ TEST(CGVectorContext, LargeShadowsStayBoundedAndClosingEndsTheDocument) {
     CGPDFContextClose(context);
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), pdf);
 }
+
+// A layer that casts a shadow is recorded before it is painted; on an SVG page the recording of a
+// layer away from the page's corner keeps its content, not only the shadow made from it.
+TEST(CGVectorContext, ShadowedLayerAwayFromTheCornerKeepsItsContentOnAnSVGPage) {
+    std::vector<uint8_t> bytes;
+    const CGContextRef context = CGSVGContextCreateWithData(&bytes, CGRectMake(0, 0, 200, 200));
+    ASSERT_NE(context, nullptr);
+    CGContextSetShadowWithColor(context, CGSizeMake(0, 4), 2, deviceColor(0, 0, 0));
+    CGContextBeginTransparencyLayerWithRect(context, CGRectMake(120, 120, 40, 40), nullptr);
+    CGContextSetFillColorWithColor(context, deviceColor(0, 1, 0));
+    CGContextFillRect(context, CGRectMake(130, 130, 20, 20));
+    CGContextEndTransparencyLayer(context);
+    CGPDFContextClose(context);
+    const std::string svg(bytes.begin(), bytes.end());
+    EXPECT_NE(svg.find("<image"), std::string::npos);  // the shadow
+    EXPECT_NE(svg.find("fill:rgb(0%,100%,0%)"), std::string::npos);
+}

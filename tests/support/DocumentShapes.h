@@ -3,7 +3,7 @@
 // a prototype root with its own "version", screens with their "size" and "backgroundColor" groups
 // and their conditional "owner", and the top-level format version and embedded thumbnail. Built at
 // the archive level, so that the tests can also write what the model never writes (too-new
-// versions, missing roots, other root classes); make-examples writes the bundled examples with it.
+// versions, missing roots, other root classes).
 
 #include <array>
 #include <cstdint>
