@@ -1,6 +1,6 @@
 // Layer hierarchy drawing, one behaviour per reference picture: small layer trees drawn into a
-// bitmap and compared with tests/data/render/<case>.png, and into a vector page; after either the
-// context's graphics state is as it was.
+// bitmap and compared with tests/data/render/<case>.png, and into a PDF page and an SVG document;
+// after each the context's graphics state is as it was.
 
 #include <gtest/gtest.h>
 
@@ -164,9 +164,10 @@ TEST_P(LayerDrawing, MatchesReferencePicture) {
     const auto root = build(drawing.root);
     const auto width = size_t(root->width()), height = size_t(root->height());
     const CGContextRef bitmap = bitmapContext(width, height);
-    std::vector<uint8_t> pdf;
-    const CGContextRef page = CGPDFContextCreateWithData(&pdf, CGRectMake(0, 0, width, height));
-    for (const CGContextRef& context : {bitmap, page}) {
+    const CGRect page = CGRectMake(0, 0, width, height);
+    std::vector<uint8_t> pdf, svg;
+    for (const CGContextRef& context :
+         {bitmap, CGPDFContextCreateWithData(&pdf, page), CGSVGContextCreateWithData(&svg, page)}) {
         CGContextDrawVTLayerHierarchy(context, *root, drawing.provider,
                                       drawing.ignoreComponentScreens);
         EXPECT_EQ(CGContextGetGStateDepth(context), 0u);

@@ -102,8 +102,8 @@ class CGContext {
         bool svg = false;                      // else PDF
         bool closed = false;
         // Groups and shadow masks composited onto an SVG page, kept until the document is
-        // finished: cairo 1.16's SVG surface leaks copies of sources that go away before it.
-        // (It still leaks about 1.7 KiB a group in every SVG document after a process's first.)
+        // finished, when cairo 1.16's SVG surface writes them: one that went away before would be
+        // copied, and the copy leaked beyond our reach (see finishVector).
         std::vector<cairo_surface_t*> retained;
     };
 

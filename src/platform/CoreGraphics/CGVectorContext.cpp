@@ -65,13 +65,25 @@ CGContextRef createVectorContext(Format format, const std::string* path, std::ve
     return context;
 }
 
+// Lets go of a group or shadow mask kept for a finished SVG document. Cairo 1.16's SVG surface
+// takes a reference to each recorded group every time it writes one (to_recording_surface in
+// cairo-svg-surface.c, through _cairo_surface_snapshot_get_target) and never gives it back, which
+// would leak the group with everything recorded in it. Once the document is finished nothing of
+// cairo's holds a group (the context's own state is back outside every group), so every reference
+// but ours is one of those.
+void releaseKeptSurface(cairo_surface_t* kept) {
+    if (cairo_surface_get_type(kept) == CAIRO_SURFACE_TYPE_RECORDING)
+        while (cairo_surface_get_reference_count(kept) > 1) cairo_surface_destroy(kept);
+    cairo_surface_destroy(kept);
+}
+
 }  // namespace
 
 void CGContext::finishVector() {
     if (!vector || vector->closed) return;
     while (!groups.empty()) closeGroup();
     cairo_surface_finish(surface);
-    for (cairo_surface_t* group : vector->retained) cairo_surface_destroy(group);
+    for (cairo_surface_t* kept : vector->retained) releaseKeptSurface(kept);
     vector->retained.clear();
     vector->closed = true;
 }
