@@ -71,7 +71,7 @@ CGContextRef createVectorContext(Format format, const std::string* path, std::ve
 // would leak the group with everything recorded in it. Once the document is finished nothing of
 // cairo's holds a group (the context's own state is back outside every group), so every reference
 // but ours is one of those.
-void releaseKeptSurface(cairo_surface_t* kept) {
+void releaseKeptSVGSurface(cairo_surface_t* kept) {
     if (cairo_surface_get_type(kept) == CAIRO_SURFACE_TYPE_RECORDING)
         while (cairo_surface_get_reference_count(kept) > 1) cairo_surface_destroy(kept);
     cairo_surface_destroy(kept);
@@ -83,7 +83,13 @@ void CGContext::finishVector() {
     if (!vector || vector->closed) return;
     while (!groups.empty()) closeGroup();
     cairo_surface_finish(surface);
-    for (cairo_surface_t* kept : vector->retained) releaseKeptSurface(kept);
+    for (cairo_surface_t* kept : vector->retained) {
+        // A PDF surface gives back what it took; only the SVG surface's references are left over.
+        if (vector->svg)
+            releaseKeptSVGSurface(kept);
+        else
+            cairo_surface_destroy(kept);
+    }
     vector->retained.clear();
     vector->closed = true;
 }
