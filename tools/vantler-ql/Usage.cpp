@@ -8,6 +8,8 @@ const char* const kUsage =
     "       vantler-ql thumbnail FILE -o OUT.png [--size N] [--scale S] [--generator PATH]\n"
     "       vantler-ql preview FILE -o OUT.png|OUT.pdf|OUT.svg [--scale S] [--generator PATH]\n"
     "       vantler-ql thumbnail|preview -d OUTDIR [options] FILE...\n"
+    "       vantler-ql export FILE -d DIR [--layer NAME]\n"
+    "       vantler-ql embed-thumbnail FILE (-o OUT | --in-place)\n"
     "       vantler-ql --help\n"
     "\n"
     "  info         summarise a document: its screens with their sizes and layer counts,\n"
@@ -21,8 +23,20 @@ const char* const kUsage =
     "  preview      ask the generator for FILE's preview (every screen side by side, or the\n"
     "               picture the document carries) and write it as PNG, PDF or SVG, chosen by\n"
     "               OUT's extension\n"
+    "  export       write every screen of FILE (with --layer, every layer named NAME on its\n"
+    "               screens and its components' screens) as a PNG of all it paints, one pixel\n"
+    "               per point, to DIR/<its name>.png; the characters / \\ ? % * | \" < > are\n"
+    "               left out of the name, and a name taken in DIR gets \" 2\", \" 3\", ...\n"
+    "               Each path written is printed on a line\n"
+    "  embed-thumbnail  save the document FILE again, as this program's model holds it, carrying\n"
+    "               a fresh picture of its entry screen (one pixel per point; a screen too large\n"
+    "               for a bitmap, 1024 pixels on its longer side), to OUT or, with --in-place,\n"
+    "               over FILE; FILE is never replaced unasked\n"
     "\n"
     "  -o OUT             the file to write (replaced whole, or left alone on failure)\n"
+    "  --in-place         embed-thumbnail: replace FILE (whole, or left alone on failure)\n"
+    "  -d DIR             export: the folder to write into (it must exist)\n"
+    "  --layer NAME       export: the layers of that name instead of the screens\n"
     "  --size N           thumbnail: fit into N x N points, keeping the aspect ratio; a drawn\n"
     "                     picture is rendered at that size, a picture the document carries is\n"
     "                     shrunk to fit (never enlarged). Without it: the natural size, and a\n"
@@ -42,7 +56,8 @@ const char* const kUsage =
     "Failures are reported one line each; progress is shown when standard error is a terminal.\n"
     "\n"
     "Exit status: 0 success; 1 a FILE was refused, could not be read, drew nothing or could not\n"
-    "be written (in a batch: any FILE failed); 2 wrong usage.\n";
+    "be written (in a batch: any FILE failed; export: it has no such layer or screens, or a file\n"
+    "could not be written); 2 wrong usage.\n";
 
 int usageError(const std::string& message) {
     std::fprintf(stderr, "vantler-ql: %s\n%s", message.c_str(), kUsage);

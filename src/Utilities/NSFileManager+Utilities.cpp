@@ -1,0 +1,25 @@
+#include "NSFileManager+Utilities.h"
+
+namespace {
+
+// The path split as Foundation's stringByDeletingPathExtension and pathExtension split it. A last
+// component of ".png" is a hidden file without an extension, not an extension without a name.
+std::pair<std::string, std::string> splitExtension(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const size_t dot = path.rfind('.');
+    if (dot == std::string::npos || dot <= nameStart) return {path, ""};
+    return {path.substr(0, dot), path.substr(dot + 1)};
+}
+
+}  // namespace
+
+std::optional<std::string> uniqueFilePath(const NSFileManager& manager, const std::string& path) {
+    if (!manager.fileExistsAtPath(path)) return path;
+    const auto [base, extension] = splitExtension(path);
+    for (int64_t n = 2; n <= kUniqueFilePathMaxNumber; ++n) {
+        std::string candidate = base + " " + std::to_string(n) + "." + extension;
+        if (!manager.fileExistsAtPath(candidate)) return candidate;
+    }
+    return std::nullopt;
+}
