@@ -59,6 +59,7 @@ std::shared_ptr<NSMutableData> dataFromPrototype_error(
         archiver->finishEncoding();
         return data;
     } catch (const NSException& exception) {  // an object graph the archive cannot hold
+        // Every writing error says why, as every reading error does.
         if (error)
             *error = VTDocumentError(
                 VTDocumentWriteErrorCode,

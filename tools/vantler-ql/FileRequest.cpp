@@ -28,12 +28,12 @@ std::variant<FileRequest, int> readFileRequest(const std::string& command,
         const auto option = std::find_if(accepted.begin(), accepted.end(),
                                          [&](const FileOption& o) { return o.name == arg; });
         if (option == accepted.end()) return usageError("unknown option " + arg);
-        if (!option->takesValue) {
-            request.options[arg];
-            continue;
+        std::string value;
+        if (option->takesValue) {
+            if (i + 1 == args.size()) return usageError(arg + " needs a value");
+            value = args[++i];
         }
-        if (i + 1 == args.size()) return usageError(arg + " needs a value");
-        request.options[arg] = args[++i];
+        request.options[arg] = value;
     }
     if (request.path.empty()) return usageError(command + " needs a FILE");
     if (const std::string problem = check ? check(request) : ""; !problem.empty())
