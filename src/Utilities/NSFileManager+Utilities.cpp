@@ -2,13 +2,14 @@
 
 namespace {
 
-// The path split as Foundation's stringByDeletingPathExtension and pathExtension split it. A last
-// component of ".png" is a hidden file without an extension, not an extension without a name.
+// The path split at the last dot of its last component. A file of ".png" is an export whose name
+// was all refused characters: an extension without a name, so its next name is " 2.png", which
+// stays visible and opens as a picture.
 std::pair<std::string, std::string> splitExtension(const std::string& path) {
     const size_t slash = path.rfind('/');
     const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
     const size_t dot = path.rfind('.');
-    if (dot == std::string::npos || dot <= nameStart) return {path, ""};
+    if (dot == std::string::npos || dot < nameStart) return {path, ""};
     return {path.substr(0, dot), path.substr(dot + 1)};
 }
 

@@ -12,11 +12,10 @@
 #pragma GCC visibility push(default)  // exported from libVantler
 
 // `uniqueFilePath:`: the path itself when nothing exists there; otherwise, with B the path without
-// its extension and E its extension (as Foundation reads them: what follows the last dot of the
-// last component, a component starting with its only dot having none), the first of "B n.E" for
-// n = 2, 3, ... kUniqueFilePathMaxNumber at which nothing exists. None when every one of them is
-// taken, so that a caller never replaces a file it did not make. The checks are not atomic with the
-// caller's write: another writer may take the name in between.
+// its extension and E its extension (what follows the last dot of the last component, "" without
+// one), the first of "B n.E" for n = 2, 3, ... kUniqueFilePathMaxNumber at which nothing exists.
+// None when every one of them is taken, so that a caller never replaces a file it did not make.
+// The checks are not atomic with the caller's write: another writer may take the name in between.
 std::optional<std::string> uniqueFilePath(const NSFileManager& manager, const std::string& path);
 
 // The highest number tried. Each try is one file-system lookup: ten thousand of them take a few

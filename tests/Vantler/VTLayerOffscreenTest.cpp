@@ -91,9 +91,9 @@ TEST(VTLayerExport, NamedAfterTheLayerAndUnique) {
     const std::string folder = scratch.path(), missing = folder + "/missing";
     const auto layer = build(redLayer(30, 20));
     const std::tuple<std::string, std::string, std::string, bool> exports[] = {
-        {"a/b:c?", folder, "/ab:c.png", true},     {"a/b:c?", folder, "/ab:c 2.png", true},
-        {"a/b:c?", folder, "/ab:c 3.png", true},   {"/\\?%*|\"<>", folder, "/.png", true},
-        {"/\\?%*|\"<>", folder, "/.png 2.", true}, {"x", missing, "/x.png", false},
+        {"a/b:c?", folder, "/ab:c.png", true},    {"a/b:c?", folder, "/ab:c 2.png", true},
+        {"a/b:c?", folder, "/ab:c 3.png", true},  {"/\\?%*|\"<>", folder, "/.png", true},
+        {"/\\?%*|\"<>", folder, "/ 2.png", true}, {"x", missing, "/x.png", false},
     };
     for (const auto& [name, directory, path, written] : exports) {
         layer->setName(name);
