@@ -1,5 +1,5 @@
 // The document gate: a document's bytes become a prototype, or an error value that says why they
-// cannot.
+// cannot. The error values of writing are made here too.
 
 #include "VTPrototype.h"
 
@@ -16,25 +16,26 @@ namespace {
 constexpr const char* kRunningLatestSuggestion =
     "Make sure you're running the latest version of Vantler";
 
-std::shared_ptr<NSError> readingError(const std::string& reason, const char* suggestion) {
-    auto userInfo = std::make_shared<NSMutableDictionary>();
-    userInfo->setObject_forKey(NSString::stringWithUTF8String(reason),
-                               NSString::stringWithUTF8String(NSLocalizedFailureReasonErrorKey));
-    userInfo->setObject_forKey(
-        NSString::stringWithUTF8String(suggestion),
-        NSString::stringWithUTF8String(NSLocalizedRecoverySuggestionErrorKey));
-    return NSError::errorWithDomain_code_userInfo(VTDocumentErrorDomain, VTDocumentReadErrorCode,
-                                                  std::move(userInfo));
-}
-
 // Stores the error only when the caller asked for one.
 std::shared_ptr<VTPrototype> fail(std::shared_ptr<NSError>* error, const std::string& reason,
                                   const char* suggestion) {
-    if (error) *error = readingError(reason, suggestion);
+    if (error) *error = VTDocumentError(VTDocumentReadErrorCode, reason, suggestion);
     return nullptr;
 }
 
 }  // namespace
+
+std::shared_ptr<NSError> VTDocumentError(int64_t code, const std::string& reason,
+                                         const char* suggestion) {
+    auto userInfo = std::make_shared<NSMutableDictionary>();
+    userInfo->setObject_forKey(NSString::stringWithUTF8String(reason),
+                               NSString::stringWithUTF8String(NSLocalizedFailureReasonErrorKey));
+    if (suggestion)
+        userInfo->setObject_forKey(
+            NSString::stringWithUTF8String(suggestion),
+            NSString::stringWithUTF8String(NSLocalizedRecoverySuggestionErrorKey));
+    return NSError::errorWithDomain_code_userInfo(VTDocumentErrorDomain, code, std::move(userInfo));
+}
 
 std::shared_ptr<VTPrototype> VTPrototype::prototypeFromData_error(
     const std::shared_ptr<const NSData>& data, std::shared_ptr<NSError>* error) {

@@ -6,7 +6,8 @@
 // insertion and removal with its index.
 //
 // The document gate (VTPrototype+Loading.cpp) reads a document or says why it cannot; the
-// container and its archive form are VTPrototype.cpp.
+// container and its archive form are VTPrototype.cpp. Writing a document, which draws its entry
+// screen, belongs with drawing (Vantler/VTPrototype+Writing.h).
 
 #include <cstdint>
 #include <memory>
@@ -24,14 +25,21 @@
 
 #pragma GCC visibility push(default)  // exported from libVantler
 
-// The one error a document that cannot be read gives.
+// The error values of documents: code -1 for a document that cannot be read, -2 for a prototype
+// that cannot be written.
 inline constexpr const char* VTDocumentErrorDomain = "com.orlenwade.vantler.error";
 inline constexpr int64_t VTDocumentReadErrorCode = -1;
+inline constexpr int64_t VTDocumentWriteErrorCode = -2;
 // Top-level archive keys and format versions.
 inline constexpr const char* kVantlerDocumentFormatVersionKey = "vantlerDocumentFormatVersion";
 inline constexpr const char* kVantlerThumbnailKey = "kVantlerThumbnailKey";
 inline constexpr int64_t kVantlerDocumentFormatVersion = 15;
 inline constexpr int64_t kVantlerFirstUnreadableFormatVersion = 16;
+
+// A document error value (domain VTDocumentErrorDomain) with the failure reason and, when
+// `suggestion` is not null, the recovery suggestion.
+std::shared_ptr<NSError> VTDocumentError(int64_t code, const std::string& reason,
+                                         const char* suggestion);
 
 class VTPrototype : public NSKeyValueObservable {
   public:

@@ -11,6 +11,7 @@
 #include "NSArray.h"
 #include "NSKeyedArchiver.h"
 #include "NSString.h"
+#include "VTPrototype+Writing.h"
 
 namespace {
 
@@ -50,6 +51,10 @@ TEST(VantlerQL, WrongUsageExits2WithTheUsage) {
         {"preview f -o a.jpg", "OUT must end in .png, .pdf or .svg"},
         {preview + "--timeout -1 f", "--timeout needs a number of seconds above 0, at most 86400"},
         {preview, "preview needs a FILE"},
+        {"export f", "export needs -d DIR"},
+        {"export f -d", "-d needs a value"},
+        {"embed-thumbnail f", "embed-thumbnail needs either -o OUT or --in-place"},
+        {"embed-thumbnail f -o g --in-place", "embed-thumbnail needs either -o OUT or --in-place"},
         // clang-format on
     };
     for (const auto& [line, message] : cases) {
@@ -280,6 +285,79 @@ TEST(VantlerQLInfo, RefusedAndEmptyDocuments) {
     EXPECT_EQ(result.standardOutput,
               "format version: 15\nembedded thumbnail: none\nprefers mouse cursor: no\nno "
               "screens\n0 transitions\n0 components\n");
+}
+
+// A document of two screens, "Home" and "Card/Detail", each holding a layer named "Card".
+std::vector<uint8_t> namedLayersDocument() {
+    const auto prototype = VTPrototype::init();
+    for (const char* name : {"Home", "Card/Detail"}) {
+        auto screen = VTScreen::initWithCanvasName_size(name, {40, 30});
+        screen->addSublayer(VTLayer::initWithName("Card"));
+        prototype->addScreen(screen);
+    }
+    return qltest::bytesOf(dataFromPrototype_error(prototype, nullptr));
+}
+
+// export prints each path written into DIR, named after the screen or layer and numbered when the
+// name is taken; what it cannot do is one line each and exit status 1.
+TEST(VantlerQLExport, ScreensOrNamedLayers) {
+    test::ScratchDirectory scratch;
+    const std::string document =
+        qltest::documentNamed(scratch.path(), "layers.vantler", namedLayersDocument());
+    const std::string out = scratch.path() / "out", missing = scratch.path() / "missing";
+    const auto newer = qltest::documentNamed(
+        scratch.path(), "newer.vantler",
+        qltest::bytesOf(document_shapes::make({.screens = {}, .formatVersion = 16})));
+    fs::create_directory(out);
+    const std::string unwritable = ": could not be written\n";
+    const struct {
+        std::vector<std::string> arguments;
+        int exitStatus;
+        std::string standardOutput, standardError;
+    } cases[] = {
+        // clang-format off
+        {{document, "-d", out}, 0, out + "/Home.png\n" + out + "/CardDetail.png\n"},
+        {{document, "--layer", "Card", "-d", out}, 0, out + "/Card.png\n" + out + "/Card 2.png\n"},
+        {{document, "-d", out, "--layer", "Cards"}, 1, "", "vantler-ql: " + document + ": no layer is named \"Cards\"\n"},
+        {{document, "-d", missing}, 1, "", "vantler-ql: " + missing + "/Home.png" + unwritable + "vantler-ql: " + missing + "/CardDetail.png" + unwritable},
+        {{newer, "-d", out}, 1, "", "vantler-ql: " + newer + ": Document was created with a newer version of Vantler (Make sure you have the latest version of Vantler)\n"},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.arguments));
+        auto arguments = c.arguments;
+        arguments.insert(arguments.begin(), "export");
+        const auto result = ql(arguments);
+        EXPECT_EQ(result.exitStatus, c.exitStatus);
+        EXPECT_EQ(result.standardOutput, c.standardOutput);
+        EXPECT_EQ(result.standardError, c.standardError);
+    }
+    EXPECT_EQ(filesIn(out),
+              (std::vector<std::string>{"Card 2.png", "Card.png", "CardDetail.png", "Home.png"}));
+}
+
+// embed-thumbnail saves the document again carrying a picture of its entry screen, which the
+// generator then hands over as it stands; Python's plistlib reads what it writes.
+TEST(VantlerQLEmbedThumbnail, SavesTheDocumentWithItsPicture) {
+    test::ScratchDirectory scratch;
+    const auto document = qltest::documentNamed(
+        scratch.path(), "plain.vantler",
+        qltest::bytesOf(document_shapes::make({.screens = {{{40, 30}, {1, 0, 0, 1}}}})));
+    const std::string copy = scratch.path() / "copy.vantler", png = scratch.path() / "a.png";
+    EXPECT_EQ(ql({"embed-thumbnail", document, "-o", copy}).exitStatus, 0);
+    EXPECT_EQ(ql({"embed-thumbnail", document, "--in-place"}).exitStatus, 0);
+    EXPECT_EQ(test::readFile(document), test::readFile(copy));
+    EXPECT_EQ(
+        test::run({VANTLER_PYTHON, (test::sourceDir() / "tests/tools/check_archive.py").string(),
+                   copy, "--equals", "$top/vantlerDocumentFormatVersion", "15"})
+            .exitStatus,
+        0);
+    ASSERT_EQ(
+        ql({"thumbnail", copy, "-o", png, "--generator", VANTLER_GENERATOR_PLUGIN}).exitStatus, 0);
+    const qltest::Pixels pixels{fs::path(png)};
+    EXPECT_EQ(pixels.width(), 40u);
+    EXPECT_EQ(pixels.height(), 30u);
+    EXPECT_EQ(pixels.at(39, 29), kRed);
 }
 
 TEST(Examples, CommittedExamplesAreWhatTheGeneratorWrites) {

@@ -6,6 +6,8 @@
 
 #include "Batch.h"
 #include "DumpCommand.h"
+#include "EmbedThumbnailCommand.h"
+#include "ExportCommand.h"
 #include "InfoCommand.h"
 #include "RenderCommand.h"
 #include "RenderCommandLine.h"
@@ -41,6 +43,8 @@ int main(int argc, char** argv) {
     args.erase(args.begin());
     if (command == "dump") return dumpCommand(args);
     if (command == "info") return infoCommand(args);
+    if (command == "export") return exportCommand(args);
+    if (command == "embed-thumbnail") return embedThumbnailCommand(args);
     if (command == "thumbnail") return render(RequestKind::Thumbnail, args);
     if (command == "preview") return render(RequestKind::Preview, args);
     return usageError("unknown command " + command);

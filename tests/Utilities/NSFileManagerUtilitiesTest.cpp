@@ -1,0 +1,25 @@
+// Unique file names beside existing files, up to the highest number tried.
+
+#include <gtest/gtest.h>
+
+#include "NSFileManager+Utilities.h"
+#include "TestSupport.h"
+
+TEST(NSFileManagerUniqueFilePath, NumberedUpToTheHighestNumber) {
+    test::ScratchDirectory scratch;
+    const auto named = [&](const std::string& name) { return (scratch.path() / name).string(); };
+    const auto numbered = [&](int64_t n) { return named("a " + std::to_string(n) + ".png"); };
+    const auto& manager = *NSFileManager::defaultManager();
+    EXPECT_EQ(uniqueFilePath(manager, named("a.png")), named("a.png"));
+    test::writeFile(named("a.png"), {});
+    for (int64_t n = 3; n < kUniqueFilePathMaxNumber; ++n) test::writeFile(numbered(n), {});
+    EXPECT_EQ(uniqueFilePath(manager, named("a.png")), numbered(2));
+    test::writeFile(numbered(2), {});
+    EXPECT_EQ(uniqueFilePath(manager, named("a.png")), numbered(kUniqueFilePathMaxNumber));
+    test::writeFile(numbered(kUniqueFilePathMaxNumber), {});
+    EXPECT_EQ(uniqueFilePath(manager, named("a.png")), std::nullopt);
+    // Without an extension: a dot only in a folder's name.
+    std::filesystem::create_directory(named("d.x"));
+    test::writeFile(named("d.x/f"), {});
+    EXPECT_EQ(uniqueFilePath(manager, named("d.x/f")), named("d.x/f 2."));
+}
