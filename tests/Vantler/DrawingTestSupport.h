@@ -158,9 +158,13 @@ inline CGContextRef pictureOfPNG(const std::vector<uint8_t>& png) {
     return picture;
 }
 
+inline bool withinChannels(const RGBA& a, const RGBA& b, int channel) {
+    return std::abs(a.r - b.r) <= channel && std::abs(a.g - b.g) <= channel &&
+           std::abs(a.b - b.b) <= channel && std::abs(a.a - b.a) <= channel;
+}
+
 inline bool samePixel(const RGBA& a, const RGBA& b) {
-    return std::abs(a.r - b.r) <= kChannelTolerance && std::abs(a.g - b.g) <= kChannelTolerance &&
-           std::abs(a.b - b.b) <= kChannelTolerance && std::abs(a.a - b.a) <= kChannelTolerance;
+    return withinChannels(a, b, kChannelTolerance);
 }
 
 // Expected | diff (red where pixels differ) | actual, as PNG bytes; both pictures of one size.
@@ -181,30 +185,66 @@ inline std::vector<uint8_t> comparisonPNG(const CGContextRef& expected,
     return {png->span().begin(), png->span().end()};
 }
 
-// Whether what the context holds matches the reference picture `name`. Both sides go through PNG,
-// so that they are rounded alike.
+// How far a picture may stray from its reference: the averages of blocks of `block` × `block`
+// pixels are compared, channels within `channel` count as the same, and `share` of the blocks may
+// differ beyond that.
+struct Tolerance {
+    int channel = kChannelTolerance;
+    double share = 0;
+    size_t block = 1;
+};
+
+// The average of the block of `size` × `size` pixels whose top-left pixel is (x, y), cut at the
+// picture's edges.
+inline RGBA blockAverage(const CGContextRef& picture, size_t x, size_t y, size_t size) {
+    const size_t right = std::min(x + size, size_t(CGBitmapContextGetWidth(picture)));
+    const size_t bottom = std::min(y + size, size_t(CGBitmapContextGetHeight(picture)));
+    int sum[4] = {0, 0, 0, 0}, count = 0;
+    for (size_t row = y; row < bottom; ++row)
+        for (size_t column = x; column < right; ++column, ++count) {
+            const RGBA p = pixelAt(picture, column, row);
+            sum[0] += p.r, sum[1] += p.g, sum[2] += p.b, sum[3] += p.a;
+        }
+    return {sum[0] / count, sum[1] / count, sum[2] / count, sum[3] / count};
+}
+
+// Whether `picture` (RGBA, as pictureOfPNG makes) matches the reference picture `name`. On failure
+// expected | diff | actual goes to render-failures/<name><suffix>.png in the build folder.
+inline ::testing::AssertionResult matchesPicture(const CGContextRef& picture,
+                                                 const std::string& name,
+                                                 const std::string& suffix = "",
+                                                 Tolerance tolerance = {}) {
+    const auto reference = test::dataDir() / "render" / (name + ".png");
+    const CGContextRef expected = pictureOfPNG(test::readFile(reference));
+    const size_t width = CGBitmapContextGetWidth(picture);
+    const size_t height = CGBitmapContextGetHeight(picture);
+    if (CGBitmapContextGetWidth(expected) != width || CGBitmapContextGetHeight(expected) != height)
+        return ::testing::AssertionFailure() << reference << " has another size";
+    size_t differing = 0, blocks = 0;
+    const size_t block = tolerance.block;
+    for (size_t y = 0; y < height; y += block)
+        for (size_t x = 0; x < width; x += block, ++blocks)
+            differing += !withinChannels(blockAverage(expected, x, y, block),
+                                         blockAverage(picture, x, y, block), tolerance.channel);
+    if (double(differing) <= tolerance.share * double(blocks)) return ::testing::AssertionSuccess();
+    const auto sheet =
+        std::filesystem::path(VANTLER_BUILD_DIR) / "render-failures" / (name + suffix + ".png");
+    std::filesystem::create_directories(sheet.parent_path());
+    test::writeFile(sheet, comparisonPNG(expected, picture));
+    return ::testing::AssertionFailure() << differing << " of " << blocks << " blocks differ from "
+                                         << reference << "; expected | diff | actual: " << sheet;
+}
+
+// Whether what the bitmap context holds matches the reference picture `name`, going through PNG
+// as the reference did, so that both are rounded alike. VANTLER_UPDATE_RENDERINGS=1 makes it the
+// reference instead.
 inline ::testing::AssertionResult matchesReference(const CGContextRef& context,
                                                    const std::string& name) {
     const auto png = CGImageConvertToPNGData(CGBitmapContextCreateImage(context));
     const std::vector<uint8_t> bytes(png->span().begin(), png->span().end());
-    const auto reference = test::dataDir() / "render" / (name + ".png");
-    if (std::getenv("VANTLER_UPDATE_RENDERINGS")) test::writeFile(reference, bytes);
-    const CGContextRef expected = pictureOfPNG(test::readFile(reference));
-    const CGContextRef actual = pictureOfPNG(bytes);
-    const size_t width = CGBitmapContextGetWidth(actual), height = CGBitmapContextGetHeight(actual);
-    if (CGBitmapContextGetWidth(expected) != width || CGBitmapContextGetHeight(expected) != height)
-        return ::testing::AssertionFailure() << reference << " has another size";
-    size_t differing = 0;
-    for (size_t y = 0; y < height; ++y)
-        for (size_t x = 0; x < width; ++x)
-            differing += !samePixel(pixelAt(expected, x, y), pixelAt(actual, x, y));
-    if (differing == 0) return ::testing::AssertionSuccess();
-    const auto sheet =
-        std::filesystem::path(VANTLER_BUILD_DIR) / "render-failures" / (name + ".png");
-    std::filesystem::create_directories(sheet.parent_path());
-    test::writeFile(sheet, comparisonPNG(expected, actual));
-    return ::testing::AssertionFailure() << differing << " pixels differ from " << reference
-                                         << "; expected | diff | actual: " << sheet;
+    if (std::getenv("VANTLER_UPDATE_RENDERINGS"))
+        test::writeFile(test::dataDir() / "render" / (name + ".png"), bytes);
+    return matchesPicture(pictureOfPNG(bytes), name);
 }
 
 }  // namespace drawing_support

@@ -1,9 +1,14 @@
 // Layer hierarchy drawing, one behaviour per reference picture: small layer trees drawn into a
-// bitmap and compared with tests/data/render/<case>.png, and into a PDF page and an SVG document;
-// after each the context's graphics state is as it was.
+// bitmap and compared with tests/data/render/<case>.png, and into a PDF page and an SVG document
+// that poppler and librsvg rasterise for the same comparison; after each the context's graphics
+// state is as it was.
 
+#include <cairo.h>
 #include <gtest/gtest.h>
+#include <librsvg/rsvg.h>
+#include <poppler.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,10 +25,15 @@ struct DrawingCase {
     LayerPlan root;
     VTLayerImageProvider provider = nullptr;
     bool ignoreComponentScreens = false;
+    // Why an SVG reader shows this case otherwise, when it does; its SVG page is not compared then.
+    const char* svgShowsOtherwise = nullptr;
 };
 void PrintTo(const DrawingCase& drawing, std::ostream* out) {
     *out << drawing.name;
 }
+
+constexpr const char* kSmoothedImage =
+    "SVG readers smooth an image drawn larger than its pixels (cairo writes no image-rendering)";
 
 LayerPlan screen(double width, double height, std::vector<LayerPlan> sublayers) {
     return {.frame = {{0, 0}, {width, height}}, .screen = true, .sublayers = std::move(sublayers)};
@@ -99,14 +109,17 @@ const std::vector<DrawingCase> kCases{
               .sublayers = {{.frame = {{0, 0}, {20, 40}}, .fill = kBlue}}}})},
     {"shadow-of-layer-outside-clip",
      screen(60, 60,
-            {{.frame = {{-40, 10}, {30, 40}}, .fill = kBlue, .shadow = {{{50, 0}, {0, 0}}}}})},
+            {{.frame = {{-40, 10}, {30, 40}}, .fill = kBlue, .shadow = {{{50, 0}, {0, 0}}}}}),
+     nullptr, false,
+     "content beyond an SVG page's left and top edges casts no shadow onto it (cairo 1.16)"},
     {"sublayer-of-layer-outside-clip",
      screen(60, 60,
             {{.frame = {{-100, 10}, {40, 40}},
               .fill = kBlue,
               .sublayers = {{.frame = {{110, 0}, {40, 40}}, .fill = kGreen}}}})},
     {"image-stretched-to-rounded-rectangle",
-     screen(100, 60, {{.frame = {{10, 10}, {80, 40}}, .radius = 8, .image = true}})},
+     screen(100, 60, {{.frame = {{10, 10}, {80, 40}}, .radius = 8, .image = true}}), nullptr, false,
+     kSmoothedImage},
     {"image-provider-substitutes",
      screen(100, 60,
             {{.frame = {{5, 5}, {40, 50}}, .image = true},
@@ -116,7 +129,8 @@ const std::vector<DrawingCase> kCases{
          return layer.hidden() ? CGImageCreate(1, 1, 8, 32, 4, CGColorSpaceCreateDeviceRGB(),
                                                kCGImageAlphaLast, NSData::dataWithVector(grey))
                                : nullptr;
-     }},
+     },
+     false, kSmoothedImage},
     {"text-in-background-colour-without-fill-or-border", screen(100, 40,
                                                                 {{.frame = {{5, 5}, {90, 30}},
                                                                   .fill = kBlue,
@@ -157,6 +171,62 @@ const std::vector<DrawingCase> kCases{
      screen(60, 50, {{.frame = {{10, 10}}, .fill = kGrey, .component = kBadge}}), nullptr, true},
 };
 
+// A document rasterised by another reader differs in its anti-aliasing, the hinting of its text
+// and, since the documents carry shadows as pictures at twice the page's resolution, its shadows'
+// edges: blocks of 3 × 3 pixels are compared, so that an edge a pixel away still matches, while a
+// shape missing, moved or of another colour does not.
+constexpr Tolerance kVectorTolerance{.channel = 40, .share = 0.02, .block = 3};
+
+std::vector<uint8_t> pngOf(cairo_surface_t* surface) {
+    std::vector<uint8_t> bytes;
+    cairo_surface_write_to_png_stream(
+        surface,
+        [](void* out, const unsigned char* data, unsigned int length) {
+            static_cast<std::vector<uint8_t>*>(out)->insert(
+                static_cast<std::vector<uint8_t>*>(out)->end(), data, data + length);
+            return CAIRO_STATUS_SUCCESS;
+        },
+        &bytes);
+    return bytes;
+}
+
+// A vector document drawn into width × height pixels by a reader of its own format (poppler for
+// PDF, librsvg for SVG), as a picture like pictureOfPNG's; a document it cannot read stays blank.
+CGContextRef rasterised(size_t width, size_t height, const std::function<void(cairo_t*)>& render) {
+    cairo_surface_t* surface =
+        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, int(width), int(height));
+    cairo_t* cairo = cairo_create(surface);
+    render(cairo);
+    cairo_destroy(cairo);
+    const auto png = pngOf(surface);
+    cairo_surface_destroy(surface);
+    return pictureOfPNG(png);
+}
+
+CGContextRef rasterisedPDF(const std::vector<uint8_t>& pdf, size_t width, size_t height) {
+    return rasterised(width, height, [&](cairo_t* cairo) {
+        GBytes* bytes = g_bytes_new(pdf.data(), pdf.size());
+        PopplerDocument* document = poppler_document_new_from_bytes(bytes, nullptr, nullptr);
+        g_bytes_unref(bytes);
+        if (!document) return;
+        if (PopplerPage* page = poppler_document_get_page(document, 0)) {
+            poppler_page_render(page, cairo);
+            g_object_unref(page);
+        }
+        g_object_unref(document);
+    });
+}
+
+CGContextRef rasterisedSVG(const std::vector<uint8_t>& svg, size_t width, size_t height) {
+    return rasterised(width, height, [&](cairo_t* cairo) {
+        RsvgHandle* handle = rsvg_handle_new_from_data(svg.data(), svg.size(), nullptr);
+        if (!handle) return;
+        const RsvgRectangle viewport{0, 0, double(width), double(height)};
+        rsvg_handle_render_document(handle, cairo, &viewport, nullptr);
+        g_object_unref(handle);
+    });
+}
+
 class LayerDrawing : public testing::TestWithParam<DrawingCase> {};
 
 TEST_P(LayerDrawing, MatchesReferencePicture) {
@@ -173,6 +243,12 @@ TEST_P(LayerDrawing, MatchesReferencePicture) {
         EXPECT_EQ(CGContextGetGStateDepth(context), 0u);
     }
     EXPECT_TRUE(matchesReference(bitmap, drawing.name));
+    EXPECT_TRUE(
+        matchesPicture(rasterisedPDF(pdf, width, height), drawing.name, "-pdf", kVectorTolerance));
+    if (!drawing.svgShowsOtherwise) {
+        EXPECT_TRUE(matchesPicture(rasterisedSVG(svg, width, height), drawing.name, "-svg",
+                                   kVectorTolerance));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, LayerDrawing, testing::ValuesIn(kCases),
