@@ -82,8 +82,6 @@ TEST(XMLPropertyList, MalformedInputRaisesWithTheReason) {
     // clang-format on
     for (const auto& [body, reason] : cases)
         EXPECT_EQ(failure(body), std::string("XML property list: ") + reason);
-    // The words after the prefix are libxml2's own.
-    EXPECT_TRUE(failure("<array>").starts_with("XML property list: Premature end of data in tag"));
 }
 
 }  // namespace
