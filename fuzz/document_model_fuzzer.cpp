@@ -10,15 +10,18 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "DispatchQueue.h"
 #include "NSData.h"
 #include "VTEvent.h"
 #include "VTLayerTreeQueries.h"
 #include "VTPrototype.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+namespace {
+
+void exerciseDocument(const uint8_t* bytes, size_t size) {
     const auto prototype =
         VTPrototype::prototypeFromData_error(NSData::dataWithBytes_length(bytes, size), nullptr);
-    if (!prototype) return 0;
+    if (!prototype) return;
     prototype->isEqualToPrototype(*prototype);
     const auto screens = prototype->screens();
     enumerateLayerTrees({screens.begin(), screens.end()},
@@ -42,5 +45,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
             for (const auto& sublayer : layer->sublayers()) pending.push_back(sublayer);
         }
     }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+    exerciseDocument(bytes, size);
+    // As a host's main loop would between documents: decoded images answer their mipmap
+    // generation on the main queue, and until those answers run they hold the images.
+    dispatchMainQueueDrain();
     return 0;
 }

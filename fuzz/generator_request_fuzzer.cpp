@@ -19,6 +19,7 @@
 #include <iterator>
 #include <string>
 
+#include "DispatchQueue.h"
 #include "HostPolicy.h"
 #include "QLGeneratorHost.h"
 #include "ThumbnailPicture.h"
@@ -83,5 +84,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     preview.format = kPreviewFormats[size % std::size(kPreviewFormats)];
     const QLRequestResult previewResult = host().generatePreview(document.path(), preview);
     QLCreateOutputData(previewResult, preview, &reason);
+
+    // A host's main loop turns between requests. Decoded images answer their mipmap generation on
+    // the main queue, and until those answers run they hold the images and the document's bytes.
+    dispatchMainQueueDrain();
     return 0;
 }

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <fstream>
+
 #include "ArchiveShapes.h"
+#include "DispatchQueue.h"
 #include "DocumentShapes.h"
 #include "LayerTestSupport.h"
 #include "NSString.h"
@@ -34,6 +38,14 @@ std::shared_ptr<NSObject> holding(std::shared_ptr<NSObject> component) {
         coder.encodeInteger_forKey(15, "version");
         coder.encodeObject_forKey(NSArray::arrayWithObjects({component}), "symbols");
     });
+}
+
+// Whether the process has the file at `path` mapped.
+bool isMapped(const std::filesystem::path& path) {
+    std::ifstream maps("/proc/self/maps");
+    for (std::string line; std::getline(maps, line);)
+        if (line.ends_with(" " + path.string())) return true;
+    return false;
 }
 
 std::shared_ptr<NSObject> withScreen(std::shared_ptr<NSObject> element) {
@@ -103,6 +115,30 @@ TEST(VTPrototypeLoading, FilesAreReadByPathOrFileURL) {
               nullptr);
     EXPECT_EQ(error->localizedFailureReason(), "File has no data");
     EXPECT_EQ(absentError->localizedFailureReason(), "File has no data");
+}
+
+// A file is read through a mapping, which the images cut from it share. An image's mipmap
+// generation answers on the main queue and holds the image until then; after that nothing may keep
+// the file, neither from a document let go nor from one refused after its image was decoded.
+TEST(VTPrototypeLoading, AFileIsLetGoOnceItsImagesHaveAnswered) {
+    for (const bool loads : {true, false}) {
+        const char* name = loads ? "layers.vantler" : "refused-after-an-image.vantler";
+        SCOPED_TRACE(name);
+        test::ScratchDirectory scratch;
+        const auto path = scratch.path() / name;
+        test::writeFile(path, test::readFile(test::dataDir() / "documents" / name));
+        {
+            const auto prototype = VTPrototype::prototypeFromPath_error(path.string(), nullptr);
+            EXPECT_EQ(prototype != nullptr, loads);
+            // Mapped while held: otherwise the wait below would prove nothing.
+            if (loads) {
+                EXPECT_TRUE(isMapped(path));
+            }
+        }
+        EXPECT_TRUE(
+            dispatchMainQueueRunUntil([&] { return !isMapped(path); },
+                                      std::chrono::steady_clock::now() + std::chrono::seconds(10)));
+    }
 }
 
 TEST(VTPrototypeLoading, ALoadedPrototypeOwnsItsScreensAndItsComponentsOnce) {
