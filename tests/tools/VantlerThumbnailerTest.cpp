@@ -196,6 +196,26 @@ TEST(Thumbnailer, FailuresSayWhyInOneLine) {
     }
 }
 
+// --help and --version answer on standard output wherever they are on the line, before anything
+// else is checked.
+TEST(Thumbnailer, AnswersHelpAndVersion) {
+    const struct {
+        std::vector<std::string> arguments;
+        std::string start;
+    } cases[] = {
+        {{"--help"}, "usage: vantler-thumbnailer [OPTIONS] -s SIZE INPUT OUTPUT\n"},
+        {{"-s", "0", "-h"}, "usage: vantler-thumbnailer [OPTIONS] -s SIZE INPUT OUTPUT\n"},
+        {{"a", "--version"}, "vantler-thumbnailer " VANTLER_VERSION "\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.arguments));
+        const auto result = thumbnailer(c.arguments, kTest);
+        EXPECT_EQ(result.exitStatus, 0);
+        EXPECT_TRUE(result.standardOutput.starts_with(c.start)) << result.standardOutput;
+        EXPECT_EQ(result.standardError, "");
+    }
+}
+
 // A process maps what its path needs: a carried PNG, a drawn screen, a refusal and wrong usage load
 // none of the library's modules, nor any library that only a module links; a carried GIF loads the
 // image codecs module (libheif with it) and nothing else.

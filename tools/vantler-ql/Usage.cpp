@@ -1,6 +1,6 @@
 #include "Usage.h"
 
-#include <cstdio>
+#include "ProgramCommandLine.h"
 
 const char* const kUsage =
     "usage: vantler-ql info FILE [--json]\n"
@@ -12,6 +12,7 @@ const char* const kUsage =
     "       vantler-ql export FILE -d DIR [--layer NAME]\n"
     "       vantler-ql embed-thumbnail FILE (-o OUT | --in-place)\n"
     "       vantler-ql [COMMAND] --help\n"
+    "       vantler-ql --version\n"
     "\n"
     "  info         summarise a document: its screens with their sizes and layer counts,\n"
     "               links, transitions by name, components and the thumbnail it carries;\n"
@@ -65,6 +66,5 @@ const char* const kUsage =
     "could not be written); 2 wrong usage.\n";
 
 int usageError(const std::string& message) {
-    std::fprintf(stderr, "vantler-ql: %s\n%s", message.c_str(), kUsage);
-    return 2;
+    return usageError("vantler-ql", message);
 }

@@ -8,7 +8,7 @@
 
 const char* const kThumbnailerUsage =
     "usage: vantler-thumbnailer [OPTIONS] -s SIZE INPUT OUTPUT\n"
-    "       vantler-thumbnailer --help\n"
+    "       vantler-thumbnailer --help | --version\n"
     "\n"
     "Writes a thumbnail of the Vantler document INPUT to OUTPUT as a PNG image in sRGB, for file\n"
     "managers (freedesktop.org thumbnailer: \"vantler-thumbnailer -s %s %u %o\").\n"
@@ -30,6 +30,7 @@ const char* const kThumbnailerUsage =
     "  --timeout SECONDS\n"
     "               give up after this long, wherever the work is (default 10; 0: no deadline)\n"
     "  -h, --help   print this help\n"
+    "  --version    print the version\n"
     "\n"
     "The generator plug-in is $VANTLER_GENERATOR when set, else\n"
     "../lib/vantler/VantlerQuickLook.so from the program's folder.\n"
@@ -80,11 +81,12 @@ std::optional<double> parseSeconds(std::string_view text) {
 
 }  // namespace
 
-std::variant<ThumbnailerOptions, ShowHelp, UsageError> parseThumbnailerArguments(
+std::variant<ThumbnailerOptions, ShowHelp, ShowVersion, UsageError> parseThumbnailerArguments(
     const std::vector<std::string>& arguments) {
     for (const auto& argument : arguments) {
         if (argument == "--") break;
         if (argument == "--help" || argument == "-h") return ShowHelp{};
+        if (argument == "--version") return ShowVersion{};
     }
 
     ThumbnailerOptions options;
