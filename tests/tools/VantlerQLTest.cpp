@@ -37,19 +37,20 @@ TEST(VantlerQL, WrongUsageExits2WithOneLine) {
         {"dump a b", "dump takes one FILE"},
         {"dump a --yaml", "unknown option --yaml"},
         {"thumbnail f -o", "-o needs a value"},
-        {thumbnail + "--scale 2x", "--scale needs a number above 0, at most 64"},
+        {thumbnail + "--scale 2x", "--scale needs a number above 0, at most 64, not \"2x\""},
         {thumbnail + "-d dir", "-o and -d exclude each other"},
         {"preview f -o a.pdf --scale 2", "--scale is for PNG output"},
         {preview + "--format gif f", "--format needs png, pdf or svg"},
-        {preview + "--jobs 0 f", "--jobs needs a whole number from 1 to 256"},
+        {preview + "--jobs 0 f", "--jobs needs a whole number from 1 to 256, not \"0\""},
         {"thumbnail f", "thumbnail needs -o OUT (or -d OUTDIR)"},
         {"thumbnail f -o a.pdf", "a thumbnail is written as PNG: OUT must end in .png"},
-        {thumbnail + "--size 32768", "--size needs a whole number from 1 to 32767"},
+        {thumbnail + "--size 32768", "--size needs a whole number from 1 to 32767, not \"32768\""},
+        {thumbnail + "--size 1e2", "--size needs a whole number from 1 to 32767, not \"1e2\""},
         {thumbnail + "f", "several FILEs need -d OUTDIR"},
         {thumbnail + "--timeout 5", "--format, --timeout and --jobs are for -d OUTDIR"},
         {thumbnail + "--format png", "--format is for previews"},
         {"preview f -o a.jpg", "OUT must end in .png, .pdf or .svg"},
-        {preview + "--timeout -1 f", "--timeout needs a number of seconds above 0, at most 86400"},
+        {preview + "--timeout -1 f", "--timeout needs a number of seconds from 0 to 86400 (0: no deadline), not \"-1\""},
         {preview, "preview needs a FILE"},
         {"export f", "export needs -d DIR"},
         {"export f -d", "-d needs a value"},
@@ -205,6 +206,27 @@ TEST(VantlerQLBatch, EachFileAlone) {
         << errors;
     EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 3) << errors;
     EXPECT_EQ(errors.find("["), std::string::npos) << errors;
+}
+
+// On a terminal: one progress line redrawn in place, each failure's line above it, and a count at
+// the end. --timeout 0 sets no deadline.
+TEST(VantlerQLBatch, OnATerminalOneProgressLineAndACount) {
+    test::ScratchDirectory scratch;
+    const auto refused = qltest::documentNamed(scratch.path(), "refuse.vantler");
+    // Python's pty runs the program with a terminal as its standard error.
+    const auto result = test::run(
+        {VANTLER_PYTHON, "-c",
+         "import os, pty, sys; sys.exit(os.waitstatus_to_exitcode(pty.spawn(sys.argv[1:])))",
+         VANTLER_QL, "thumbnail", "--generator", VANTLER_TEST_GENERATOR, "--timeout", "0", "--jobs",
+         "1", "-d", (scratch.path() / "out").string(),
+         qltest::documentNamed(scratch.path(), "draw-20x10.vantler"), refused});
+    EXPECT_EQ(result.exitStatus, 1);
+    // The terminal ends each line with "\r\n".
+    const std::string clear = "\r\033[K";
+    EXPECT_EQ(result.standardOutput,
+              clear + "[1/2] draw-20x10.vantler" + clear + "vantler-ql: " + refused +
+                  ": the generator refused the document\r\n[2/2] refuse.vantler" + clear +
+                  "1 written, 1 failed\r\n");
 }
 
 // An object that refers to another one, so that two of them make a cycle.

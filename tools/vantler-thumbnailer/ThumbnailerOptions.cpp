@@ -2,9 +2,10 @@
 
 #include "ThumbnailerOptions.h"
 
-#include <charconv>
-#include <cmath>
+#include <cstdint>
 #include <optional>
+
+#include "ProgramCommandLine.h"
 
 const char* const kThumbnailerUsage =
     "usage: vantler-thumbnailer [OPTIONS] -s SIZE INPUT OUTPUT\n"
@@ -41,20 +42,6 @@ const char* const kThumbnailerUsage =
 
 namespace {
 
-template <class T>
-std::optional<T> parseNumber(std::string_view text) {
-    T value{};
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-    return value;
-}
-
-std::optional<int64_t> parseSize(std::string_view text) {
-    const auto size = parseNumber<int64_t>(text);
-    if (!size || *size < 1 || *size > ThumbnailerLimits::kMaxThumbnailSize) return std::nullopt;
-    return size;
-}
-
 std::optional<uint64_t> parseBytes(std::string_view text) {
     uint64_t unit = 1;
     if (!text.empty()) {
@@ -65,18 +52,9 @@ std::optional<uint64_t> parseBytes(std::string_view text) {
                                : 1;
         if (unit != 1) text.remove_suffix(1);
     }
-    const auto count = parseNumber<uint64_t>(text);
-    if (!count || *count > UINT64_MAX / unit) return std::nullopt;
-    return *count * unit;
-}
-
-std::optional<double> parseSeconds(std::string_view text) {
-    // from_chars reads "inf" and "nan" too; only finite values in range pass.
-    const auto seconds = parseNumber<double>(text);
-    if (!seconds || !std::isfinite(*seconds) || *seconds < 0 ||
-        *seconds > ThumbnailerLimits::kMaxTimeoutSeconds)
-        return std::nullopt;
-    return seconds;
+    const auto count = parseWholeNumber(text, 0, INT64_MAX);
+    if (!count || uint64_t(*count) > UINT64_MAX / unit) return std::nullopt;
+    return uint64_t(*count) * unit;
 }
 
 }  // namespace
@@ -122,25 +100,21 @@ std::variant<ThumbnailerOptions, ShowHelp, ShowVersion, UsageError> parseThumbna
             value = arguments[++i];
         }
         if (name == "-s" || name == "--size") {
-            const auto size = parseSize(*value);
+            const auto size = parseWholeNumber(*value, 1, ThumbnailerLimits::kMaxThumbnailSize);
             if (!size)
-                return UsageError{"SIZE must be a whole number from 1 to " +
-                                  std::to_string(ThumbnailerLimits::kMaxThumbnailSize) +
-                                  ", not \"" + *value + "\""};
+                return UsageError{badValue(name,
+                                           "a whole number from 1 to " +
+                                               std::to_string(ThumbnailerLimits::kMaxThumbnailSize),
+                                           *value)};
             options.size = *size;
             sizeGiven = true;
         } else if (name == "--max-file-size") {
             const auto bytes = parseBytes(*value);
-            if (!bytes)
-                return UsageError{"--max-file-size must be a whole number of bytes, not \"" +
-                                  *value + "\""};
+            if (!bytes) return UsageError{badValue(name, "a whole number of bytes", *value)};
             options.maxFileSize = *bytes;
         } else {
-            const auto seconds = parseSeconds(*value);
-            if (!seconds)
-                return UsageError{"--timeout must be a number of seconds from 0 to " +
-                                  std::to_string(int64_t(ThumbnailerLimits::kMaxTimeoutSeconds)) +
-                                  ", not \"" + *value + "\""};
+            const auto seconds = parseTimeout(*value);
+            if (!seconds) return UsageError{badValue(name, kTimeoutValues, *value)};
             options.timeoutSeconds = *seconds;
         }
     }
