@@ -154,8 +154,9 @@ class QLGeneratorHost {
 std::shared_ptr<const NSData> QLCreateOutputData(const QLRequestResult& result,
                                                  const QLRequestOptions& options,
                                                  std::string* reason);
-// Writes `data` to `path` whole or not at all (a temporary file beside it, then renamed). False
-// with `reason` (may be null) set to the system's message.
+// Writes `data` to `path` whole or not at all (a temporary file beside it, then renamed). A
+// symbolic link is written through: the file it points to is replaced. False with `reason` (may be
+// null) set to the system's message.
 bool QLWriteOutputFile(const std::string& path, const NSData& data, std::string* reason);
 
 #pragma GCC visibility pop

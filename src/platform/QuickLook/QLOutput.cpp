@@ -9,6 +9,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <optional>
 
 #include "CGImageDestination.h"
 #include "CGImageSource.h"
@@ -86,6 +88,20 @@ std::shared_ptr<const NSData> outputForBytes(const std::shared_ptr<const NSData>
     return redraw(image, options.format, shrink, reason);
 }
 
+// The file `path` names through its symbolic links, as cp and a shell's > write through them: a
+// link keeps pointing at the new file instead of being replaced by it. A dangling link names the
+// file the write creates. None for a loop of links.
+std::optional<std::string> fileBehindLinks(std::filesystem::path path) {
+    constexpr int kMaxLinks = 40;  // as the kernel follows
+    for (int links = 0; links < kMaxLinks; ++links) {
+        std::error_code error;
+        const auto target = std::filesystem::read_symlink(path, error);
+        if (error) return path.string();  // not a link (or nothing there yet)
+        path = target.is_absolute() ? target : path.parent_path() / target;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::shared_ptr<const NSData> QLCreateOutputData(const QLRequestResult& result,
@@ -106,18 +122,20 @@ std::shared_ptr<const NSData> QLCreateOutputData(const QLRequestResult& result,
     return nullptr;
 }
 
-bool QLWriteOutputFile(const std::string& path, const NSData& data, std::string* reason) {
+bool QLWriteOutputFile(const std::string& requested, const NSData& data, std::string* reason) {
+    const auto path = fileBehindLinks(requested);
+    if (!path) return fail(reason, requested + ": " + std::strerror(ELOOP));
     // A temporary name beside the file, unique in the process and among processes, created with
     // O_EXCL, so that a reader never sees half a file and an existing file is replaced whole.
     static std::atomic<unsigned> counter{0};
     std::string temporary;
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        temporary = path + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
+        temporary = *path + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
         fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) return fail(reason, path + ": " + std::strerror(errno));
+        if (fd < 0 && errno != EEXIST) return fail(reason, requested + ": " + std::strerror(errno));
     }
-    if (fd < 0) return fail(reason, path + ": " + std::strerror(EEXIST));
+    if (fd < 0) return fail(reason, requested + ": " + std::strerror(EEXIST));
 
     const auto bytes = data.span();
     size_t written = 0;
@@ -131,12 +149,12 @@ bool QLWriteOutputFile(const std::string& path, const NSData& data, std::string*
     const int closeError = close(fd) == 0 ? 0 : errno;
     if (const int error = writeError ? writeError : closeError) {
         unlink(temporary.c_str());
-        return fail(reason, path + ": " + std::strerror(error));
+        return fail(reason, requested + ": " + std::strerror(error));
     }
-    if (rename(temporary.c_str(), path.c_str()) != 0) {
+    if (rename(temporary.c_str(), path->c_str()) != 0) {
         const int error = errno;
         unlink(temporary.c_str());
-        return fail(reason, path + ": " + std::strerror(error));
+        return fail(reason, requested + ": " + std::strerror(error));
     }
     return true;
 }
