@@ -9,7 +9,10 @@
 #include "../platform/QuickLook/QLTestSupport.h"
 #include "DocumentShapes.h"
 #include "NSArray.h"
+#include "NSDate.h"
+#include "NSDictionary.h"
 #include "NSKeyedArchiver.h"
+#include "NSNumber.h"
 #include "NSString.h"
 #include "VTPrototype+Writing.h"
 
@@ -267,6 +270,43 @@ TEST(VantlerQLDump, ObjectGraph) {
     EXPECT_EQ(
         ql({"dump", bad}).standardError,
         "vantler-ql: " + bad + ": binary property list: file is too short to hold a trailer\n");
+}
+
+// dump shows values as people read them: a dictionary's entries as "key": value, numbers as short
+// as they read back, dates in ISO 8601; FILE "-" is standard input; --extract saves a top-level
+// data entry whole.
+TEST(VantlerQLDump, ValuesAsPeopleReadThem) {
+    test::ScratchDirectory scratch;
+    const auto string = [](const char* text) { return NSString::stringWithUTF8String(text); };
+    const auto archive = NSKeyedArchiver::archivedDataWithRootObject(NSArray::arrayWithObjects(
+        {NSDictionary::dictionaryWithEntries({{string("double"), NSNumber::numberWithDouble(0.231)},
+                                              {string("float"), NSNumber::numberWithFloat(0.1f)},
+                                              {string("whole"), NSNumber::numberWithDouble(3)}}),
+         NSDate::dateWithTimeIntervalSinceReferenceDate(818332157.25),
+         NSDate::dateWithTimeIntervalSinceReferenceDate(1e300)}));
+    const auto path =
+        qltest::documentNamed(scratch.path(), "values.plist", qltest::bytesOf(archive));
+    const auto dumped = test::run({"sh", "-c", "\"$0\" dump - < \"$1\"", VANTLER_QL, path});
+    EXPECT_EQ(dumped.exitStatus, 0);
+    EXPECT_NE(
+        dumped.standardOutput.find("  \"double\": 0.231\n  \"float\": 0.1f\n  \"whole\": 3.0\n"),
+        std::string::npos)
+        << dumped.standardOutput;
+    EXPECT_NE(dumped.standardOutput.find("  NS.time = 2026-12-07T10:29:17.250Z\n"),
+              std::string::npos)
+        << dumped.standardOutput;
+    EXPECT_NE(dumped.standardOutput.find("  NS.time = date(1e+300)\n"), std::string::npos)
+        << dumped.standardOutput;
+
+    const std::vector<uint8_t> picture{0x89, 'P', 'N', 'G', 0, 1, 2};
+    const auto carrying =
+        qltest::documentNamed(scratch.path(), "carrying.vantler",
+                              qltest::bytesOf(document_shapes::make({.thumbnail = picture})));
+    const auto out = (scratch.path() / "thumbnail.png").string();
+    EXPECT_EQ(ql({"dump", carrying, "--extract", "kVantlerThumbnailKey", "-o", out}).exitStatus, 0);
+    EXPECT_EQ(test::readFile(out), picture);
+    EXPECT_EQ(ql({"dump", carrying, "--extract", "absent", "-o", out}).standardError,
+              "vantler-ql: " + carrying + ": no top-level data entry \"absent\"\n");
 }
 
 // info --json of every example document, and of the test documents with links, transitions and

@@ -1,9 +1,13 @@
 #include "ArchiveDump.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <deque>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <variant>
@@ -44,7 +48,42 @@ struct DumpObject {
     uint64_t uid;
     const KeyedArchiveClass* cls;  // kept by the archive; shared by every object of the class
     DumpEntries entries;
+    bool isDictionary = false;  // entries are a dictionary's keys and values, not archive keys
 };
+
+bool isKindOf(const KeyedArchiveClass& cls, std::string_view name) {
+    return std::ranges::find(cls.classes, name) != cls.classes.end();
+}
+
+// An archived date's time (seconds since 2001) shown as the date it is.
+void showTimeAsDate(const KeyedArchiveClass& cls, DumpEntries& entries) {
+    if (!isKindOf(cls, "NSDate")) return;
+    for (auto& [key, value] : entries)
+        if (const auto* time = std::get_if<plist::Real>(&value.value); time && key == "NS.time")
+            value.value = time->value;
+}
+
+// An archived dictionary's keys and values paired up ("key": value), instead of its two parallel
+// arrays; none when the class is no dictionary, or the arrays do not pair up or a key is not a
+// string.
+std::optional<DumpEntries> dictionaryEntries(const KeyedArchiveClass& cls,
+                                             const DumpEntries& archived) {
+    if (!isKindOf(cls, "NSDictionary")) return std::nullopt;
+    const std::vector<DumpValue>*keys = nullptr, *values = nullptr;
+    for (const auto& [key, value] : archived) {
+        const auto* elements = std::get_if<std::vector<DumpValue>>(&value.value);
+        if (key == "NS.keys") keys = elements;
+        if (key == "NS.objects") values = elements;
+    }
+    if (!keys || !values || keys->size() != values->size()) return std::nullopt;
+    DumpEntries paired;
+    for (size_t i = 0; i < keys->size(); ++i) {
+        const auto* key = std::get_if<std::string>(&(*keys)[i].value);
+        if (!key) return std::nullopt;
+        paired.push_back({*key, (*values)[i]});
+    }
+    return paired;
+}
 
 constexpr size_t kDataPrefixBytes = 32;
 
@@ -69,7 +108,12 @@ class Walker {
             uint64_t chain = cls.name.size();
             for (const auto& name : cls.classes) chain += name.size() + 3;
             archive_.charge(ArchiveLimits::kDecodedObjectOverhead + chain);
-            objects_.push_back({uid, &cls, entriesOf(entry, 0)});
+            auto entries = entriesOf(entry, 0);
+            showTimeAsDate(cls, entries);
+            if (auto paired = dictionaryEntries(cls, entries))
+                objects_.push_back({uid, &cls, std::move(*paired), true});
+            else
+                objects_.push_back({uid, &cls, std::move(entries)});
         }
     }
 
@@ -188,14 +232,41 @@ std::string integerText(plist::Integer i) {
     return i.isUnsigned ? std::to_string(i.bits) : std::to_string(i.signedValue());
 }
 
-std::string realText(double value) {
-    if (std::isnan(value)) return "nan";
-    if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
-    char text[32];
-    std::snprintf(text, sizeof text, "%.17g", value);
-    // Keep a real recognisable as one: 3.0, not 3.
-    if (!std::strpbrk(text, ".e")) std::strcat(text, ".0");
-    return text;
+// The shortest text that reads back as the same number (0.231, not 0.23100000000000001); a
+// single-precision real as the float it is. A real stays recognisable as one: 3.0, not 3.
+std::string realText(plist::Real real) {
+    if (std::isnan(real.value)) return "nan";
+    if (std::isinf(real.value)) return real.value < 0 ? "-inf" : "inf";
+    char text[64];
+    const auto end = real.isFloat32
+                         ? std::to_chars(text, text + sizeof text, static_cast<float>(real.value))
+                         : std::to_chars(text, text + sizeof text, real.value);
+    std::string out(text, end.ptr);
+    if (out.find_first_of(".e") == std::string::npos) out += ".0";
+    return out;
+}
+
+// A date (seconds since 2001-01-01 00:00:00 UTC) in ISO 8601, to the millisecond when it has a
+// fraction; none for a date outside the years 0001 to 9999, which a crafted archive may hold.
+std::optional<std::string> isoDate(double seconds) {
+    constexpr double kUnixSecondsAt2001 = 978307200;
+    constexpr double kFirstSecond = -62135596800 - kUnixSecondsAt2001;     // 0001-01-01
+    constexpr double kPastLastSecond = 253402300800 - kUnixSecondsAt2001;  // 10000-01-01
+    if (!(seconds >= kFirstSecond && seconds < kPastLastSecond)) return std::nullopt;
+    const double inMilliseconds = std::round(seconds * 1000);
+    const double whole = std::floor(inMilliseconds / 1000);
+    const auto milliseconds = static_cast<int>(inMilliseconds - whole * 1000);
+    const auto time = static_cast<time_t>(whole + kUnixSecondsAt2001);
+    tm parts{};
+    if (!gmtime_r(&time, &parts)) return std::nullopt;
+    char text[40];
+    const size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &parts);
+    std::string out(text, length);
+    if (milliseconds > 0) {
+        std::snprintf(text, sizeof text, ".%03d", milliseconds);
+        out += text;
+    }
+    return out + "Z";
 }
 
 // The two renderings differ only in how each kind of value is spelled.
@@ -252,13 +323,15 @@ std::string joined(const std::vector<std::string>& parts, const char* separator)
 struct TextSpelling final : Spelling {
     std::string none() const override { return "nil"; }
     std::string real(plist::Real r) const override {
-        return realText(r.value) + (r.isFloat32 ? "f" : "");
+        return realText(r) + (r.isFloat32 ? "f" : "");
     }
     std::string data(const DataSummary& d) const override {
         return "<" + std::to_string(d.length) + " bytes" + (d.length ? ": " + d.prefixHex : "") +
                (d.length > kDataPrefixBytes ? "…" : "") + ">";
     }
-    std::string date(double seconds) const override { return "date(" + realText(seconds) + ")"; }
+    std::string date(double seconds) const override {
+        return isoDate(seconds).value_or("date(" + realText({seconds, false}) + ")");
+    }
     std::string reference(const Reference& r) const override {
         return "@" + std::to_string(r.uid) + " " + *r.className;
     }
@@ -276,14 +349,15 @@ struct TextSpelling final : Spelling {
 struct JSONSpelling final : Spelling {
     std::string none() const override { return "null"; }
     std::string real(plist::Real r) const override {
-        return std::isfinite(r.value) ? realText(r.value) : jsonQuoted(realText(r.value));
+        return std::isfinite(r.value) ? realText(r) : jsonQuoted(realText(r));
     }
     std::string data(const DataSummary& d) const override {
         return "{\"$data\": {\"length\": " + std::to_string(d.length) +
                ", \"prefix\": " + jsonQuoted(d.prefixHex) + "}}";
     }
     std::string date(double seconds) const override {
-        return "{\"$date\": " + real({seconds, false}) + "}";
+        const auto iso = isoDate(seconds);
+        return "{\"$date\": " + (iso ? jsonQuoted(*iso) : real({seconds, false})) + "}";
     }
     std::string reference(const Reference& r) const override {
         return "{\"$ref\": " + std::to_string(r.uid) + "}";
@@ -309,7 +383,8 @@ std::string renderText(const Walker& walker) {
         if (!object.cls->classes.empty()) out += " (" + joined(object.cls->classes, " : ") + ")";
         out += "\n";
         for (const auto& [key, value] : object.entries)
-            out += "  " + key + " = " + render(value, spelling) + "\n";
+            out += "  " + (object.isDictionary ? jsonQuoted(key) + ": " : key + " = ") +
+                   render(value, spelling) + "\n";
     }
     return out;
 }

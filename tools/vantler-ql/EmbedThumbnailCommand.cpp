@@ -9,9 +9,11 @@
 int embedThumbnailCommand(const std::vector<std::string>& args) {
     const auto parsed = readFileRequest(
         "embed-thumbnail", args, {{"-o", true}, {"--in-place"}}, [](const FileRequest& request) {
-            return request.has("-o") != request.has("--in-place")
-                       ? std::string()
-                       : "embed-thumbnail needs either -o OUT or --in-place";
+            if (request.has("-o") == request.has("--in-place"))
+                return "embed-thumbnail needs either -o OUT or --in-place";
+            if (request.has("--in-place") && request.readsStandardInput())
+                return "--in-place needs a FILE, not standard input";
+            return "";
         });
     if (const int* status = std::get_if<int>(&parsed)) return *status;
     const auto& request = std::get<FileRequest>(parsed);
@@ -21,7 +23,7 @@ int embedThumbnailCommand(const std::vector<std::string>& args) {
     std::shared_ptr<NSError> error;
     const auto data = dataFromPrototype_error(prototype, &error);
     if (!data) {
-        std::fprintf(stderr, "vantler-ql: %s: %s\n", request.path.c_str(),
+        std::fprintf(stderr, "vantler-ql: %s: %s\n", request.name().c_str(),
                      error->localizedFailureReason().value_or("").c_str());
         return 1;
     }

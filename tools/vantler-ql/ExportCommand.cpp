@@ -47,15 +47,15 @@ int exportCommand(const std::vector<std::string>& args) {
     if (request.has("--layer")) {
         layers = layersNamed(*prototype, request.value("--layer"));
         if (layers.empty()) {
-            std::fprintf(stderr, "vantler-ql: %s: no layer is named \"%s\"\n", request.path.c_str(),
-                         request.value("--layer").c_str());
+            std::fprintf(stderr, "vantler-ql: %s: no layer is named \"%s\"\n",
+                         request.name().c_str(), request.value("--layer").c_str());
             return 1;
         }
     } else {
         for (const auto& screen : prototype->screens()) layers.push_back(screen);
         if (layers.empty()) {
             std::fprintf(stderr, "vantler-ql: %s: the document has no screens\n",
-                         request.path.c_str());
+                         request.name().c_str());
             return 1;
         }
     }

@@ -12,6 +12,10 @@
 #include "NSData.h"
 #include "VTPrototype.h"
 
+// A document read from standard input is held in memory whole: as much as the thumbnailer reads of
+// a file by default.
+inline constexpr size_t kMaxStandardInputBytes = 256 << 20;
+
 // An option a command accepts.
 struct FileOption {
     std::string name;  // "--json", "-d"
@@ -19,11 +23,14 @@ struct FileOption {
 };
 
 struct FileRequest {
-    std::string path;
+    std::string path;                            // "-": standard input
     std::map<std::string, std::string> options;  // those given, with their values ("" for flags)
     std::shared_ptr<const NSData> data;          // the file's bytes (mapped when safe)
 
     bool has(const std::string& option) const { return options.contains(option); }
+    bool readsStandardInput() const { return path == "-"; }
+    // What messages call the document: its path, or "standard input".
+    std::string name() const { return readsStandardInput() ? "standard input" : path; }
     // The option's value, "" when it was not given.
     std::string value(const std::string& option) const;
 };
@@ -32,7 +39,7 @@ struct FileRequest {
 using FileRequestCheck = std::function<std::string(const FileRequest&)>;
 
 // The request, or the exit status already reported on standard error: 2 for wrong usage, 1 for a
-// file that cannot be read.
+// file that cannot be read. FILE "-" reads standard input, up to kMaxStandardInputBytes.
 std::variant<FileRequest, int> readFileRequest(const std::string& command,
                                                const std::vector<std::string>& args,
                                                const std::vector<FileOption>& accepted,
