@@ -7,17 +7,21 @@
 
 #include <cstring>
 
+#include "FileMappingGuard.h"
 #include "NSCoder.h"
 #include "NSException.h"
 
 namespace {
 
-// A read-only mapping of a whole file, unmapped when the last data object sharing it goes away.
+// A read-only mapping of a whole file, guarded against the file shrinking under it
+// (FileMappingGuard.h), unmapped when the last data object sharing it goes away.
 struct FileMapping {
     void* address = nullptr;
     size_t length = 0;
     ~FileMapping() {
-        if (address) munmap(address, length);
+        if (!address) return;
+        unguardMapping(address);
+        munmap(address, length);
     }
 };
 
@@ -71,6 +75,10 @@ std::shared_ptr<NSData> NSData::dataWithContentsOfFile_options(const std::string
 
     void* address = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd.get(), 0);
     if (address == MAP_FAILED) return readWhole(fd.get(), size);
+    if (!guardMapping(address, size)) {
+        munmap(address, size);
+        return readWhole(fd.get(), size);
+    }
     auto mapping = std::make_shared<FileMapping>();
     mapping->address = address;
     mapping->length = size;

@@ -33,7 +33,9 @@ class NSData : public NSObject {
     static std::shared_ptr<NSData> dataWithBytes_length(const void* bytes, size_t length);
     static std::shared_ptr<NSData> dataWithVector(std::vector<uint8_t> bytes);
     // The whole file at `path`, or none when it can't be read. With NSDataReadingMappedIfSafe or
-    // NSDataReadingMappedAlways a regular file is mapped read-only instead of copied.
+    // NSDataReadingMappedAlways a regular file is mapped read-only instead of copied; should the
+    // file shrink while it is mapped, the bytes past its new end read as zeros
+    // (FileMappingGuard.h).
     static std::shared_ptr<NSData> dataWithContentsOfFile_options(const std::string& path,
                                                                   unsigned options);
     // File URLs (NSData+Files.cpp): the whole file a file URL names, read into memory; none for a

@@ -65,3 +65,20 @@ TEST(NSDataFiles, URLsReadAndWriteFilesOnly) {
                   *NSURL::fileURLWithPath((scratch.path() / "missing").string())),
               nullptr);
 }
+
+// A mapped file cut short by another program while it is read: the bytes it still has read as
+// before, those past its new end as zeros, and the process lives on (a touch past the end of a
+// mapped file raises SIGBUS).
+TEST(NSDataFiles, AMappedFileCutShortReadsAsZerosPastItsEnd) {
+    test::ScratchDirectory scratch;
+    const auto path = scratch.path() / "document";
+    constexpr size_t kLength = 3 * 65536, kKept = 4096 + 10;
+    test::writeFile(path, std::vector<uint8_t>(kLength, 0xab));
+    const auto data = NSData::dataWithContentsOfFile_options(path, NSDataReadingMappedIfSafe);
+    ASSERT_EQ(data->length(), kLength);
+    fs::resize_file(path, kKept);
+    const auto bytes = data->span();
+    EXPECT_TRUE(
+        std::all_of(bytes.begin(), bytes.begin() + kKept, [](uint8_t b) { return b == 0xab; }));
+    EXPECT_TRUE(std::all_of(bytes.begin() + kKept, bytes.end(), [](uint8_t b) { return b == 0; }));
+}
