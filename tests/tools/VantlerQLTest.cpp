@@ -25,7 +25,7 @@ test::CommandResult ql(std::vector<std::string> arguments) {
     return test::run(arguments);
 }
 
-TEST(VantlerQL, WrongUsageExits2WithTheUsage) {
+TEST(VantlerQL, WrongUsageExits2WithOneLine) {
     const std::string thumbnail = "thumbnail f -o a.png ", preview = "preview -d dir ";
     const std::pair<std::string, std::string> cases[] = {
         // clang-format off
@@ -37,19 +37,20 @@ TEST(VantlerQL, WrongUsageExits2WithTheUsage) {
         {"dump a b", "dump takes one FILE"},
         {"dump a --yaml", "unknown option --yaml"},
         {"thumbnail f -o", "-o needs a value"},
-        {thumbnail + "--scale 2x", "--scale needs a number above 0, at most 64"},
+        {thumbnail + "--scale 2x", "--scale needs a number above 0, at most 64, not \"2x\""},
         {thumbnail + "-d dir", "-o and -d exclude each other"},
         {"preview f -o a.pdf --scale 2", "--scale is for PNG output"},
         {preview + "--format gif f", "--format needs png, pdf or svg"},
-        {preview + "--jobs 0 f", "--jobs needs a whole number from 1 to 256"},
+        {preview + "--jobs 0 f", "--jobs needs a whole number from 1 to 256, not \"0\""},
         {"thumbnail f", "thumbnail needs -o OUT (or -d OUTDIR)"},
         {"thumbnail f -o a.pdf", "a thumbnail is written as PNG: OUT must end in .png"},
-        {thumbnail + "--size 32768", "--size needs a whole number from 1 to 32767"},
+        {thumbnail + "--size 32768", "--size needs a whole number from 1 to 32767, not \"32768\""},
+        {thumbnail + "--size 1e2", "--size needs a whole number from 1 to 32767, not \"1e2\""},
         {thumbnail + "f", "several FILEs need -d OUTDIR"},
         {thumbnail + "--timeout 5", "--format, --timeout and --jobs are for -d OUTDIR"},
         {thumbnail + "--format png", "--format is for previews"},
         {"preview f -o a.jpg", "OUT must end in .png, .pdf or .svg"},
-        {preview + "--timeout -1 f", "--timeout needs a number of seconds above 0, at most 86400"},
+        {preview + "--timeout -1 f", "--timeout needs a number of seconds from 0 to 86400 (0: no deadline), not \"-1\""},
         {preview, "preview needs a FILE"},
         {"export f", "export needs -d DIR"},
         {"export f -d", "-d needs a value"},
@@ -63,15 +64,19 @@ TEST(VantlerQL, WrongUsageExits2WithTheUsage) {
         for (std::string word; words >> word;) arguments.push_back(word);
         const auto result = ql(arguments);
         EXPECT_EQ(result.exitStatus, 2) << line;
-        EXPECT_TRUE(result.standardError.starts_with("vantler-ql: " + message +
-                                                     "\nusage: vantler-ql info FILE [--json]\n"))
-            << result.standardError;
+        EXPECT_EQ(result.standardError, "vantler-ql: " + message + " (see vantler-ql --help)\n");
     }
     for (const auto& arguments : std::vector<std::vector<std::string>>{
              {"--help"}, {"preview", "--help"}, {"info", "f", "-h"}, {"help"}}) {
         const auto help = ql(arguments);
         EXPECT_EQ(help.exitStatus, 0);
         EXPECT_TRUE(help.standardOutput.starts_with("usage: vantler-ql")) << arguments[0];
+    }
+    for (const auto& arguments :
+         std::vector<std::vector<std::string>>{{"--version"}, {"thumbnail", "--version"}}) {
+        const auto version = ql(arguments);
+        EXPECT_EQ(version.exitStatus, 0);
+        EXPECT_EQ(version.standardOutput, "vantler-ql " VANTLER_VERSION "\n");
     }
 }
 
@@ -121,7 +126,6 @@ TEST(VantlerQL, RenderOneFile) {
         {{"thumbnail", bytes, "-o", out, "--size", "100", "--scale", "2"}, "", 200, 100, {{50, 25, kBlue}}},
         {{"thumbnail", bytes, "-o", out, "--size", "1000"}, "", 400, 200, {}, blue},
         {{"preview", doc("bytes-page", qltest::bluePNG(40, 20)), "-o", page}, "", 0, 0},
-        {{"thumbnail", garbage, "-o", out}, "", 0, 0, {}, {'b', 'a', 'd'}},
         {{"preview", drawn, "-o", pdf}, "", 0, 0},
         {{"thumbnail", carried, "-o", out, "--generator", vantler}, "", 400, 200, {}, blue},
         {{"preview", carried, "-o", out, "--generator", vantler}, "", 400, 200, {}, blue},
@@ -129,8 +133,9 @@ TEST(VantlerQL, RenderOneFile) {
         {{"preview", two, "-o", out, "--generator", vantler, "--size", "86"}, "", 86, 40, {{10, 20, kRed}, {70, 20, kBlue}}},
         {{"thumbnail", real("wide", {.screens = {{{40000, 100}, {0, 0, 1, 1}}}}), "-o", out, "--generator", vantler}, "", 32767, 82, {{32766, 40, kBlue}}},
         {{"preview", two, "-o", out, "--generator", vantler}, "", 430, 200, {{50, 0, kRed}, {50, 199, kRed}, {115, 150, kClear}, {129, 199, kClear}, {130, 199, kBlue}, {429, 100, kBlue}, {280, 99, kClear}}},
-        {{"thumbnail", garbage, "-o", out, "--size", "100"}, garbage + ": the handed-over image could not be decoded (no known image format)"},
-        {{"thumbnail", doc("bytes-cut", cut), "-o", out, "--size", "10"}, folder.string() + "/bytes-cut: the handed-over image could not be decoded (a damaged public.png image)"},
+        {{"thumbnail", garbage, "-o", out}, garbage + ": the document's thumbnail is not a PNG"},
+        {{"preview", doc("bytes-cut", cut), "-o", page}, folder.string() + "/bytes-cut: the document's thumbnail is damaged or truncated"},
+        {{"thumbnail", doc("bytes-huge", qltest::hugeHeaderPNG()), "-o", out}, folder.string() + "/bytes-huge: the document's thumbnail is 30000 × 30000 pixels, over the limit (67108864 pixels, 32767 a side)"},
         {{"preview", plain, "-o", out, "--generator", vantler}, plain + ": keyed archive: no $version entry"},
         {{"thumbnail", real("none", {}), "-o", out, "--generator", vantler}, folder.string() + "/none: the document has no screens"},
         {{"thumbnail", doc("nothing"), "-o", out}, folder.string() + "/nothing: nothing was drawn"},
@@ -201,6 +206,27 @@ TEST(VantlerQLBatch, EachFileAlone) {
         << errors;
     EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 3) << errors;
     EXPECT_EQ(errors.find("["), std::string::npos) << errors;
+}
+
+// On a terminal: one progress line redrawn in place, each failure's line above it, and a count at
+// the end. --timeout 0 sets no deadline.
+TEST(VantlerQLBatch, OnATerminalOneProgressLineAndACount) {
+    test::ScratchDirectory scratch;
+    const auto refused = qltest::documentNamed(scratch.path(), "refuse.vantler");
+    // Python's pty runs the program with a terminal as its standard error.
+    const auto result = test::run(
+        {VANTLER_PYTHON, "-c",
+         "import os, pty, sys; sys.exit(os.waitstatus_to_exitcode(pty.spawn(sys.argv[1:])))",
+         VANTLER_QL, "thumbnail", "--generator", VANTLER_TEST_GENERATOR, "--timeout", "0", "--jobs",
+         "1", "-d", (scratch.path() / "out").string(),
+         qltest::documentNamed(scratch.path(), "draw-20x10.vantler"), refused});
+    EXPECT_EQ(result.exitStatus, 1);
+    // The terminal ends each line with "\r\n".
+    const std::string clear = "\r\033[K";
+    EXPECT_EQ(result.standardOutput,
+              clear + "[1/2] draw-20x10.vantler" + clear + "vantler-ql: " + refused +
+                  ": the generator refused the document\r\n[2/2] refuse.vantler" + clear +
+                  "1 written, 1 failed\r\n");
 }
 
 // An object that refers to another one, so that two of them make a cycle.

@@ -152,10 +152,10 @@ TEST(Thumbnailer, FailuresSayWhyInOneLine) {
         {"", "-s SIZE is required", {}},
         {"", "-s needs a value", {"-s"}},
         {"", "expected INPUT and OUTPUT, got 1 operands", {"-s", "256", "a"}},
-        {"", "SIZE must be a whole number from 1 to 4096, not \"0\"", {"-s", "0", "a", "b"}},
+        {"", "-s needs a whole number from 1 to 4096, not \"0\"", {"-s", "0", "a", "b"}},
         {"", "unknown option -x", {"-x", "a", "b"}},
-        {"", "--timeout must be a number of seconds from 0 to 86400, not \"nan\"", {"--timeout", "nan", "-s", "9", "a", "b"}},
-        {"", "--max-file-size must be a whole number of bytes, not \"99999999999999999999\"", {"--max-file-size", "99999999999999999999", "-s", "9", "a", "b"}},
+        {"", "--timeout needs a number of seconds from 0 to 86400 (0: no deadline), not \"nan\"", {"--timeout", "nan", "-s", "9", "a", "b"}},
+        {"", "--max-file-size needs a whole number of bytes, not \"99999999999999999999\"", {"--max-file-size", "99999999999999999999", "-s", "9", "a", "b"}},
         {"", "INPUT and OUTPUT must not be empty", {"-s", "9", "", "b"}},
         {"smb://server/share/bytes", "only local files can be read, not \"smb:\" URIs", usual},
         {"file://server" + small, "the file URI names another host (\"server\")", usual},
@@ -164,12 +164,14 @@ TEST(Thumbnailer, FailuresSayWhyInOneLine) {
         {"file://" + small + "%2", "the file URI has a malformed percent-encoding", usual},
         {"file://" + small + "%00", "the file URI encodes a NUL character", usual},
         {folder + "/missing", "No such file or directory", usual},
-        {folder, "not a regular file", usual},
+        {folder, "Is a directory", usual},
+        {"/dev/null", "not a regular file", usual},
         {small, tooBig(oneLess), {"--max-file-size", oneLess, "-s", "9", "IN", "OUT"}},
         {small, tooBig("1024"), {"--max-file-size=1K", "-s", "9", "IN", "OUT"}},
         {doc("hang"), "timed out after 0.5 s (--timeout)", {"--timeout", "0.5", "-s", "9", "IN", "OUT"}},
         {doc("nothing"), "nothing was drawn", usual},
-        {doc("bytes-garbage", {'n', 'o'}), "the embedded thumbnail could not be decoded", usual},
+        {doc("bytes-garbage", {'n', 'o'}), "the document's thumbnail is not a PNG", usual},
+        {doc("bytes-huge", qltest::hugeHeaderPNG()), "the document's thumbnail is 30000 × 30000 pixels, over the limit (67108864 pixels, 32767 a side)", usual},
         {small, noFolder + ": No such file or directory", {"-s", "9", "IN", noFolder}},
         {doc("refuse"), "...", usual},
         {doc("refuse"), "the generator could not be loaded: ...", usual, folder + "/none.so"},
@@ -191,6 +193,26 @@ TEST(Thumbnailer, FailuresSayWhyInOneLine) {
             << result.standardError;
         EXPECT_EQ(std::count(result.standardError.begin(), result.standardError.end(), '\n'), 1);
         EXPECT_FALSE(fs::exists(output));
+    }
+}
+
+// --help and --version answer on standard output wherever they are on the line, before anything
+// else is checked.
+TEST(Thumbnailer, AnswersHelpAndVersion) {
+    const struct {
+        std::vector<std::string> arguments;
+        std::string start;
+    } cases[] = {
+        {{"--help"}, "usage: vantler-thumbnailer [OPTIONS] -s SIZE INPUT OUTPUT\n"},
+        {{"-s", "0", "-h"}, "usage: vantler-thumbnailer [OPTIONS] -s SIZE INPUT OUTPUT\n"},
+        {{"a", "--version"}, "vantler-thumbnailer " VANTLER_VERSION "\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.arguments));
+        const auto result = thumbnailer(c.arguments, kTest);
+        EXPECT_EQ(result.exitStatus, 0);
+        EXPECT_TRUE(result.standardOutput.starts_with(c.start)) << result.standardOutput;
+        EXPECT_EQ(result.standardError, "");
     }
 }
 

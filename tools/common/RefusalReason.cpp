@@ -1,6 +1,8 @@
 #include "RefusalReason.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -13,6 +15,11 @@ std::string refusalReason(const QLRequestResult& result) {
 std::string unreadableDocumentReason(const std::string& path) {
     struct stat status {};
     if (stat(path.c_str(), &status) != 0) return std::strerror(errno);
+    if (S_ISDIR(status.st_mode)) return std::strerror(EISDIR);
     if (!S_ISREG(status.st_mode)) return "not a regular file";
+    // Opened once, so that a file without read permission is named as such.
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return std::strerror(errno);
+    close(fd);
     return {};
 }

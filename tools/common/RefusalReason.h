@@ -11,6 +11,7 @@
 std::string refusalReason(const QLRequestResult& result);
 
 // Why the file at `path` cannot be handed to the generator (the system's reason: "No such file or
-// directory", "not a regular file"), or empty. The generator itself could only say that it found no
-// data. A FIFO or a device would block or never end, so only a regular file is handed on.
+// directory", "Permission denied", "Is a directory"; "not a regular file"), or empty. The generator
+// itself could only say that it found no data. A FIFO or a device would block or never end, so only
+// a regular file is handed on.
 std::string unreadableDocumentReason(const std::string& path);

@@ -23,6 +23,8 @@ using Clock = std::chrono::steady_clock;
 // How often a child whose error pipe has closed is checked for its end.
 constexpr auto kReapInterval = std::chrono::milliseconds(10);
 constexpr int kMaxDefaultJobs = 8;
+// Back to the start of the line, and the line erased.
+constexpr const char* kClearLine = "\r\033[K";
 
 // How one file went: the lines to report (may be empty) and whether it was written.
 struct Outcome {
@@ -67,6 +69,7 @@ class BatchRun {
             while (running_.size() < size_t(jobs_) && next < c_.files.size()) start(next++);
             if (!running_.empty()) waitForEvents();
         }
+        summarise();
         return failures_ == 0 ? 0 : 1;
     }
 
@@ -87,7 +90,9 @@ class BatchRun {
         // /proc/self/exe: this very program, wherever it was started from.
         auto child = ChildProcess::spawn("/proc/self/exe", childArguments(index), &error);
         if (!child) return finish(index, {false, failure(index, "cannot start: " + error)});
-        running_.push_back({index, std::move(child), Clock::now() + timeout_});
+        const bool deadline = c_.timeoutSeconds > 0;  // --timeout 0: none
+        running_.push_back({index, std::move(child),
+                            deadline ? Clock::now() + timeout_ : Clock::time_point::max()});
     }
 
     void waitForEvents() {
@@ -146,13 +151,21 @@ class BatchRun {
                 failure(index, "failed (exit status " + std::to_string(WEXITSTATUS(status)) + ")")};
     }
 
+    // On a terminal one progress line is redrawn in place; a failure's line is printed above it.
     void finish(size_t index, const Outcome& outcome) {
         ++done_;
         if (!outcome.written) ++failures_;
-        if (progress_)
-            std::fprintf(stderr, "[%zu/%zu] %s\n", done_, c_.files.size(),
-                         std::filesystem::path(c_.files[index]).filename().c_str());
+        if (progress_) std::fputs(kClearLine, stderr);
         if (!outcome.report.empty()) std::fprintf(stderr, "%s\n", outcome.report.c_str());
+        if (progress_)
+            std::fprintf(stderr, "[%zu/%zu] %s", done_, c_.files.size(),
+                         std::filesystem::path(c_.files[index]).filename().c_str());
+    }
+
+    void summarise() const {
+        if (progress_)
+            std::fprintf(stderr, "%s%zu written, %zu failed\n", kClearLine, done_ - failures_,
+                         failures_);
     }
 
     const RenderCommandLine& c_;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "CarriedThumbnail.h"
 #include "HostPolicy.h"
 #include "RefusalReason.h"
 
@@ -29,6 +30,8 @@ int renderOneFile(const RenderCommandLine& commandLine) {
                                        ? host->generateThumbnail(file, options)
                                        : host->generatePreview(file, options);
     if (result.status != 0) return failure(file, refusalReason(result));
+    if (result.data && result.data->length() != 0 && !decodeCarriedThumbnail(result.data, &error))
+        return failure(file, error);
     const auto data = QLCreateOutputData(result, options, &error);
     if (!data) return failure(file, error);
     if (!QLWriteOutputFile(commandLine.output, *data, &error)) return failure(file, error);

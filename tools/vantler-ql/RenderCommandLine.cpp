@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "HostPolicy.h"
+#include "ProgramCommandLine.h"
 
 namespace {
 
@@ -14,24 +15,7 @@ namespace {
 // combination reaches an overflow (the host refuses surfaces beyond the image limits anyway).
 constexpr int kMaxSize = 32767;
 constexpr double kMaxScale = 64;
-constexpr double kMaxTimeoutSeconds = 24 * 60 * 60;
 constexpr int kMaxJobs = 256;
-
-std::optional<double> parseNumber(const std::string& text) {
-    if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) return std::nullopt;
-    char* end = nullptr;
-    errno = 0;
-    const double value = std::strtod(text.c_str(), &end);
-    if (errno != 0 || *end != '\0' || !std::isfinite(value)) return std::nullopt;
-    return value;
-}
-
-std::optional<int> parseWhole(const std::string& text, int low, int high) {
-    const auto value = parseNumber(text);
-    if (!value || *value != std::floor(*value) || *value < low || *value > high)
-        return std::nullopt;
-    return static_cast<int>(*value);
-}
 
 std::optional<QLOutputFormat> formatNamed(std::string name) {
     std::transform(name.begin(), name.end(), name.begin(),
@@ -130,12 +114,15 @@ bool parseRenderCommandLine(RequestKind kind, const std::vector<std::string>& ar
         } else if (arg == "--generator") {
             c.generator = *text;
         } else if (arg == "--size") {
-            c.size = parseWhole(*text, 1, kMaxSize);
-            if (!c.size) return fail(message, "--size needs a whole number from 1 to 32767");
+            c.size = parseWholeNumber(*text, 1, kMaxSize);
+            if (!c.size)
+                return fail(
+                    message,
+                    badValue(arg, "a whole number from 1 to " + std::to_string(kMaxSize), *text));
         } else if (arg == "--scale") {
-            const auto scale = parseNumber(*text);
+            const auto scale = parseDecimal(*text);
             if (!scale || *scale <= 0 || *scale > kMaxScale)
-                return fail(message, "--scale needs a number above 0, at most 64");
+                return fail(message, badValue(arg, "a number above 0, at most 64", *text));
             c.scale = *scale;
             scaleGiven = true;
         } else if (arg == "--format") {
@@ -144,14 +131,16 @@ bool parseRenderCommandLine(RequestKind kind, const std::vector<std::string>& ar
             if (!namedFormat) return fail(message, "--format needs png, pdf or svg");
             batchOption = true;
         } else if (arg == "--timeout") {
-            const auto seconds = parseNumber(*text);
-            if (!seconds || *seconds <= 0 || *seconds > kMaxTimeoutSeconds)
-                return fail(message, "--timeout needs a number of seconds above 0, at most 86400");
+            const auto seconds = parseTimeout(*text);
+            if (!seconds) return fail(message, badValue(arg, kTimeoutValues, *text));
             c.timeoutSeconds = *seconds;
             batchOption = true;
         } else {
-            const auto jobs = parseWhole(*text, 1, kMaxJobs);
-            if (!jobs) return fail(message, "--jobs needs a whole number from 1 to 256");
+            const auto jobs = parseWholeNumber(*text, 1, kMaxJobs);
+            if (!jobs)
+                return fail(
+                    message,
+                    badValue(arg, "a whole number from 1 to " + std::to_string(kMaxJobs), *text));
             c.jobs = *jobs;
             batchOption = true;
         }

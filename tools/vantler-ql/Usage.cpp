@@ -1,6 +1,6 @@
 #include "Usage.h"
 
-#include <cstdio>
+#include "ProgramCommandLine.h"
 
 const char* const kUsage =
     "usage: vantler-ql info FILE [--json]\n"
@@ -12,6 +12,7 @@ const char* const kUsage =
     "       vantler-ql export FILE -d DIR [--layer NAME]\n"
     "       vantler-ql embed-thumbnail FILE (-o OUT | --in-place)\n"
     "       vantler-ql [COMMAND] --help\n"
+    "       vantler-ql --version\n"
     "\n"
     "  info         summarise a document: its screens with their sizes and layer counts,\n"
     "               links, transitions by name, components and the thumbnail it carries;\n"
@@ -53,9 +54,10 @@ const char* const kUsage =
     "FILE's name without its extension; a NAME met again gets -2, -3, ...). Each FILE runs in a\n"
     "process of its own, so a FILE that crashes or hangs the generator fails alone.\n"
     "  --format png|pdf|svg   preview: the format written (default png)\n"
-    "  --timeout SECONDS      stop a FILE that takes longer (default 10)\n"
+    "  --timeout SECONDS      stop a FILE that takes longer (default 10; 0: no deadline)\n"
     "  --jobs N               FILEs in progress at once (default: the processors, at most 8)\n"
-    "Failures are reported one line each; progress is shown when standard error is a terminal.\n"
+    "Failures are reported one line each. When standard error is a terminal, one line shows the\n"
+    "progress, and the batch ends with a count of the files written and failed.\n"
     "\n"
     "A picture larger than 8192 x 8192 pixels (or 32767 a side), or a page over 1048576 points a\n"
     "side, is drawn scaled down to fit.\n"
@@ -65,6 +67,5 @@ const char* const kUsage =
     "could not be written); 2 wrong usage.\n";
 
 int usageError(const std::string& message) {
-    std::fprintf(stderr, "vantler-ql: %s\n%s", message.c_str(), kUsage);
-    return 2;
+    return usageError("vantler-ql", message);
 }

@@ -5,5 +5,5 @@
 
 extern const char* const kUsage;
 
-// Prints "vantler-ql: MESSAGE" and the usage to standard error; returns exit status 2.
+// Prints "vantler-ql: MESSAGE (see vantler-ql --help)" to standard error; returns exit status 2.
 int usageError(const std::string& message);

@@ -1,7 +1,10 @@
 // vantler-ql: a qlmanage-like command line for Vantler documents.
 
+#include <algorithm>
 #include <cstdio>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Batch.h"
@@ -9,6 +12,7 @@
 #include "EmbedThumbnailCommand.h"
 #include "ExportCommand.h"
 #include "InfoCommand.h"
+#include "ProgramCommandLine.h"
 #include "RenderCommand.h"
 #include "RenderCommandLine.h"
 #include "Usage.h"
@@ -22,10 +26,11 @@ int render(RequestKind kind, const std::vector<std::string>& args) {
     return commandLine.isBatch() ? runBatch(commandLine) : renderOneFile(commandLine);
 }
 
-bool asksForHelp(const std::vector<std::string>& args) {
+// Whether one of the options `names` comes before the FILEs that "--" may introduce.
+bool asksFor(const std::vector<std::string>& args, std::initializer_list<std::string_view> names) {
     for (const auto& arg : args) {
-        if (arg == "--") return false;  // what follows are FILEs
-        if (arg == "--help" || arg == "-h") return true;
+        if (arg == "--") return false;
+        if (std::find(names.begin(), names.end(), arg) != names.end()) return true;
     }
     return false;
 }
@@ -35,10 +40,11 @@ bool asksForHelp(const std::vector<std::string>& args) {
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) return usageError("no command given");
-    if (args[0] == "help" || asksForHelp(args)) {
+    if (args[0] == "help" || asksFor(args, {"--help", "-h"})) {
         std::fputs(kUsage, stdout);
         return 0;
     }
+    if (asksFor(args, {"--version"})) return printVersion("vantler-ql");
     const std::string command = args[0];
     args.erase(args.begin());
     if (command == "dump") return dumpCommand(args);

@@ -9,6 +9,7 @@
 #include "CGContext.h"
 #include "CGImageDestination.h"
 #include "CGImageSource.h"
+#include "CarriedThumbnail.h"
 #include "NSDictionary.h"
 #include "NSString.h"
 
@@ -76,9 +77,9 @@ std::shared_ptr<const NSData> encodePNG(const CGImageRef& image, const std::stri
 std::shared_ptr<const NSData> createThumbnailPNG(const QLRequestResult& result, int64_t size,
                                                  std::string* reason) {
     if (result.data && result.data->length() != 0) {
-        const CGImageRef embedded = CGImageSourceCreateImageAtIndex(
-            CGImageSourceCreateWithData(result.data, nullptr), 0, nullptr);
-        if (!embedded) return fail(reason, "the embedded thumbnail could not be decoded");
+        std::string problem;
+        const CGImageRef embedded = decodeCarriedThumbnail(result.data, &problem);
+        if (!embedded) return fail(reason, std::move(problem));
         const CGImageRef fitted = fittedSRGBImage(embedded, size);
         if (!fitted) return fail(reason, "the embedded thumbnail could not be drawn");
         return encodePNG(fitted, std::to_string(CGImageGetWidth(embedded)),

@@ -14,8 +14,6 @@ inline constexpr uint64_t kDefaultMaxFileSize = 256ull << 20;  // 256 MiB
 // The wall-clock deadline by default (--timeout), in seconds: long enough for a large document
 // on a slow machine, short enough that a stuck generator does not hold a host's queue for long.
 inline constexpr double kDefaultTimeoutSeconds = 10;
-// The longest deadline accepted, so that the timer's arithmetic stays exact: one day.
-inline constexpr double kMaxTimeoutSeconds = 86400;
 
 // The largest -s SIZE, in pixels. The freedesktop.org thumbnail cache's largest size is 1024
 // (xx-large); four times that leaves room for a host of its own while bounding the picture drawn to

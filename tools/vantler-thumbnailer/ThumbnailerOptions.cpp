@@ -2,13 +2,14 @@
 
 #include "ThumbnailerOptions.h"
 
-#include <charconv>
-#include <cmath>
+#include <cstdint>
 #include <optional>
+
+#include "ProgramCommandLine.h"
 
 const char* const kThumbnailerUsage =
     "usage: vantler-thumbnailer [OPTIONS] -s SIZE INPUT OUTPUT\n"
-    "       vantler-thumbnailer --help\n"
+    "       vantler-thumbnailer --help | --version\n"
     "\n"
     "Writes a thumbnail of the Vantler document INPUT to OUTPUT as a PNG image in sRGB, for file\n"
     "managers (freedesktop.org thumbnailer: \"vantler-thumbnailer -s %s %u %o\").\n"
@@ -30,6 +31,7 @@ const char* const kThumbnailerUsage =
     "  --timeout SECONDS\n"
     "               give up after this long, wherever the work is (default 10; 0: no deadline)\n"
     "  -h, --help   print this help\n"
+    "  --version    print the version\n"
     "\n"
     "The generator plug-in is $VANTLER_GENERATOR when set, else\n"
     "../lib/vantler/VantlerQuickLook.so from the program's folder.\n"
@@ -39,20 +41,6 @@ const char* const kThumbnailerUsage =
     "2 wrong usage.\n";
 
 namespace {
-
-template <class T>
-std::optional<T> parseNumber(std::string_view text) {
-    T value{};
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-    return value;
-}
-
-std::optional<int64_t> parseSize(std::string_view text) {
-    const auto size = parseNumber<int64_t>(text);
-    if (!size || *size < 1 || *size > ThumbnailerLimits::kMaxThumbnailSize) return std::nullopt;
-    return size;
-}
 
 std::optional<uint64_t> parseBytes(std::string_view text) {
     uint64_t unit = 1;
@@ -64,27 +52,19 @@ std::optional<uint64_t> parseBytes(std::string_view text) {
                                : 1;
         if (unit != 1) text.remove_suffix(1);
     }
-    const auto count = parseNumber<uint64_t>(text);
-    if (!count || *count > UINT64_MAX / unit) return std::nullopt;
-    return *count * unit;
-}
-
-std::optional<double> parseSeconds(std::string_view text) {
-    // from_chars reads "inf" and "nan" too; only finite values in range pass.
-    const auto seconds = parseNumber<double>(text);
-    if (!seconds || !std::isfinite(*seconds) || *seconds < 0 ||
-        *seconds > ThumbnailerLimits::kMaxTimeoutSeconds)
-        return std::nullopt;
-    return seconds;
+    const auto count = parseWholeNumber(text, 0, INT64_MAX);
+    if (!count || uint64_t(*count) > UINT64_MAX / unit) return std::nullopt;
+    return uint64_t(*count) * unit;
 }
 
 }  // namespace
 
-std::variant<ThumbnailerOptions, ShowHelp, UsageError> parseThumbnailerArguments(
+std::variant<ThumbnailerOptions, ShowHelp, ShowVersion, UsageError> parseThumbnailerArguments(
     const std::vector<std::string>& arguments) {
     for (const auto& argument : arguments) {
         if (argument == "--") break;
         if (argument == "--help" || argument == "-h") return ShowHelp{};
+        if (argument == "--version") return ShowVersion{};
     }
 
     ThumbnailerOptions options;
@@ -120,25 +100,21 @@ std::variant<ThumbnailerOptions, ShowHelp, UsageError> parseThumbnailerArguments
             value = arguments[++i];
         }
         if (name == "-s" || name == "--size") {
-            const auto size = parseSize(*value);
+            const auto size = parseWholeNumber(*value, 1, ThumbnailerLimits::kMaxThumbnailSize);
             if (!size)
-                return UsageError{"SIZE must be a whole number from 1 to " +
-                                  std::to_string(ThumbnailerLimits::kMaxThumbnailSize) +
-                                  ", not \"" + *value + "\""};
+                return UsageError{badValue(name,
+                                           "a whole number from 1 to " +
+                                               std::to_string(ThumbnailerLimits::kMaxThumbnailSize),
+                                           *value)};
             options.size = *size;
             sizeGiven = true;
         } else if (name == "--max-file-size") {
             const auto bytes = parseBytes(*value);
-            if (!bytes)
-                return UsageError{"--max-file-size must be a whole number of bytes, not \"" +
-                                  *value + "\""};
+            if (!bytes) return UsageError{badValue(name, "a whole number of bytes", *value)};
             options.maxFileSize = *bytes;
         } else {
-            const auto seconds = parseSeconds(*value);
-            if (!seconds)
-                return UsageError{"--timeout must be a number of seconds from 0 to " +
-                                  std::to_string(int64_t(ThumbnailerLimits::kMaxTimeoutSeconds)) +
-                                  ", not \"" + *value + "\""};
+            const auto seconds = parseTimeout(*value);
+            if (!seconds) return UsageError{badValue(name, kTimeoutValues, *value)};
             options.timeoutSeconds = *seconds;
         }
     }

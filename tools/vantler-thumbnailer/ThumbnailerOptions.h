@@ -22,14 +22,16 @@ struct ThumbnailerOptions {
 };
 
 struct ShowHelp {};
+struct ShowVersion {};
 struct UsageError {
     std::string message;  // one line, without the program's name
 };
 
-// The options, a request for --help (anywhere on the line), or what is wrong with the line.
+// The options, a request for --help or --version (anywhere on the line), or what is wrong with
+// the line.
 // Options may come before, between or after the operands, as "--name VALUE" or "--name=VALUE"
 // ("-s VALUE" or "-sVALUE" for the size); "--" ends the options. Numbers are plain decimal: SIZE
 // a whole number, BYTES a whole number optionally followed by K, M or G (powers of 1024), SECONDS
 // a decimal number.
-std::variant<ThumbnailerOptions, ShowHelp, UsageError> parseThumbnailerArguments(
+std::variant<ThumbnailerOptions, ShowHelp, ShowVersion, UsageError> parseThumbnailerArguments(
     const std::vector<std::string>& arguments);

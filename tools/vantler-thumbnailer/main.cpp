@@ -21,6 +21,7 @@
 #include "DocumentPath.h"
 #include "HostPolicy.h"
 #include "OutputFile.h"
+#include "ProgramCommandLine.h"
 #include "QLGeneratorHost.h"
 #include "RefusalReason.h"
 #include "ThumbnailPicture.h"
@@ -29,11 +30,6 @@
 namespace {
 
 constexpr const char* kProgram = "vantler-thumbnailer";
-
-int usageError(const std::string& message) {
-    std::fprintf(stderr, "%s: %s (see %s --help)\n", kProgram, message.c_str(), kProgram);
-    return 2;
-}
 
 // One line on stderr naming INPUT and the reason; the exit status of a refusal.
 int failure(const ThumbnailerOptions& options, const std::string& reason) {
@@ -103,6 +99,8 @@ int main(int argc, char** argv) {
         std::fputs(kThumbnailerUsage, stdout);
         return 0;
     }
-    if (const auto* error = std::get_if<UsageError>(&parsed)) return usageError(error->message);
+    if (std::holds_alternative<ShowVersion>(parsed)) return printVersion(kProgram);
+    if (const auto* error = std::get_if<UsageError>(&parsed))
+        return usageError(kProgram, error->message);
     return thumbnail(std::get<ThumbnailerOptions>(parsed));
 }

@@ -39,6 +39,16 @@ inline std::vector<uint8_t> bluePNG(size_t width, size_t height) {
     return bytesOf(CGImageConvertToPNGData(CGBitmapContextCreateImage(context)));
 }
 
+// A small PNG whose header claims 30000 × 30000 pixels (its CRC no longer matches): what a reader
+// that decodes before checking the size would try to allocate gigabytes for.
+inline std::vector<uint8_t> hugeHeaderPNG() {
+    auto png = bluePNG(1, 1);
+    for (const size_t side : {16, 20}) {
+        png[side] = 0, png[side + 1] = 0, png[side + 2] = 30000 >> 8, png[side + 3] = 30000 & 0xff;
+    }
+    return png;
+}
+
 inline CGImageRef decode(const std::vector<uint8_t>& bytes) {
     return CGImageSourceCreateImageAtIndex(
         CGImageSourceCreateWithData(NSData::dataWithVector(bytes), nullptr), 0, nullptr);
