@@ -21,15 +21,14 @@ foreach(program vantler-ql vantler-thumbnailer)
     set(include_file ${VANTLER_MAN_DIR}/${program}.h2m)
     configure_file(${PROJECT_SOURCE_DIR}/docs/man/${program}.h2m ${include_file} @ONLY)
     set(page ${VANTLER_MAN_DIR}/${program}.1)
-    # help2man reads the program's --help through usage-as-synopsis, which puts the usage lines in
-    # the form help2man makes a SYNOPSIS of; the NAME line comes from the include file, the date
-    # from SOURCE_DATE_EPOCH when it is set. gzip -n keeps the name and time out of the compressed
-    # page, so two builds of one commit agree.
+    # help2man reads the program's --help and --version through usage-as-synopsis, which puts the
+    # usage lines in the form help2man makes a SYNOPSIS of; the NAME line comes from the include
+    # file, the date from SOURCE_DATE_EPOCH when it is set. gzip -n keeps the name and time out of
+    # the compressed page, so two builds of one commit agree.
     set(help_filter ${PROJECT_SOURCE_DIR}/docs/man/usage-as-synopsis)
     add_custom_command(OUTPUT ${page}.gz
         COMMAND ${CMAKE_COMMAND} -E env VANTLER_MAN_PROGRAM=$<TARGET_FILE:${program}>
                 ${HELP2MAN_PROGRAM} --no-info --section=1
-                "--version-string=${program} ${PROJECT_VERSION}"
                 --include=${include_file} --output=${page} ${help_filter}
         COMMAND ${GZIP_PROGRAM} -9nf ${page}
         DEPENDS ${program} ${include_file} ${help_filter}
