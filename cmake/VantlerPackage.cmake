@@ -45,8 +45,8 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
     "a fresh thumbnail in a document; the generator plug-in and the library both"
     "programs load; and the MIME type application/x-vantler.")
 set(CPACK_STRIP_FILES ON)
-# The folders under /usr belong to other packages; the package lists only what it adds.
-set(CPACK_SET_DESTDIR OFF)
+# The package installs where the build was configured to install (scripts/package: /usr), which the
+# manual pages' FILES name.
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 
 set(CPACK_DEBIAN_PACKAGE_NAME vantler)
@@ -57,15 +57,16 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 if(VANTLER_PACKAGE_HOMEPAGE)
     set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${VANTLER_PACKAGE_HOMEPAGE})
 endif()
-# dpkg-shlibdeps names the packages of the libraries the programs, the plug-in and the modules link;
-# the library folder of our own is searched too, for libVantler.
+# dpkg-shlibdeps names the packages of the libraries the programs, the plug-in and the modules link.
+# The modules and the plug-in link libVantler without a run path of their own (the process has
+# loaded it already), so its installed folder is named; dpkg-shlibdeps finds it in the staged tree.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_INSTALL_FULL_LIBDIR}/vantler)
 # The text module reads the faces of these two packages from their folders (CTFontCatalog.h), which
 # no library link shows; without them every text is drawn in whatever face is left, or not at all.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2, fonts-inter")
-# The MIME type reaches the database through shared-mime-info's trigger on
-# /usr/share/mime/packages; file managers that read the thumbnailer entry bring their own client.
+# The MIME type reaches the database through shared-mime-info's trigger on /usr/share/mime/packages
+# (no maintainer script of our own). The programs work without it, so it is recommended, not needed.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "shared-mime-info")
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 
