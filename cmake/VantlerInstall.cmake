@@ -6,6 +6,8 @@
 # Included at the end of the top CMakeLists.txt, once every target exists; targets that a build
 # leaves out are skipped.
 
+# vantler-view joins this list once it exists, with its desktop entry (data/vantler-view.desktop,
+# into ${CMAKE_INSTALL_DATADIR}/applications) installed beside the thumbnailer entry below.
 foreach(program vantler-ql vantler-thumbnailer)
     if(TARGET ${program})
         install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
