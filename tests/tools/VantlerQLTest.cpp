@@ -209,6 +209,10 @@ TEST(VantlerQLBatch, EachFileAlone) {
         << errors;
     EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 3) << errors;
     EXPECT_EQ(errors.find("["), std::string::npos) << errors;
+
+    const auto pages = batch({"preview", "--format", "svg", doc("draw-20x10.vantler")});
+    EXPECT_EQ(pages.exitStatus, 0) << pages.standardError;
+    EXPECT_TRUE(fs::exists(out / "draw-20x10.svg"));
 }
 
 // On a terminal: one progress line redrawn in place, each failure's line above it, and a count at

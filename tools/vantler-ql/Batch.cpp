@@ -77,9 +77,11 @@ class BatchRun {
     // The single-file command for file `index` (RenderCommand.h).
     std::vector<std::string> childArguments(size_t index) const {
         const auto output = std::filesystem::path(c_.outputDirectory) / names_[index];
-        std::vector<std::string> argv{
-            "vantler-ql", commandName(c_.kind), "-o",          output.string(),
-            "--scale",    number(c_.scale),     "--generator", generator_};
+        std::vector<std::string> argv{"vantler-ql",    commandName(c_.kind), "-o",
+                                      output.string(), "--generator",        generator_};
+        // A scale is for PNG output; the single-file command refuses it with a page.
+        if (c_.format == QLOutputFormat::PNG)
+            argv.insert(argv.end(), {"--scale", number(c_.scale)});
         if (c_.size) argv.insert(argv.end(), {"--size", std::to_string(*c_.size)});
         argv.insert(argv.end(), {"--", c_.files[index]});
         return argv;
