@@ -21,6 +21,9 @@ constexpr size_t kMaxGuardedMappings = 64;
 GuardedRange guarded[kMaxGuardedMappings];
 
 struct sigaction previousAction;
+// Read once when the handler is installed: sysconf is not among the calls a signal handler may
+// make.
+uintptr_t pageSize = 0;
 
 bool isGuarded(uintptr_t address) {
     for (const auto& range : guarded) {
@@ -34,7 +37,6 @@ void onBusError(int signal, siginfo_t* info, void* context) {
     const auto address = reinterpret_cast<uintptr_t>(info->si_addr);
     if (isGuarded(address)) {
         // The page the file no longer backs becomes a page of zeros; the read is then retried.
-        const auto pageSize = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
         void* page = reinterpret_cast<void*>(address & ~(pageSize - 1));
         if (mmap(page, pageSize, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) !=
             MAP_FAILED)
@@ -53,6 +55,7 @@ void onBusError(int signal, siginfo_t* info, void* context) {
 }
 
 void installHandler() {
+    pageSize = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
     struct sigaction action {};
     action.sa_sigaction = onBusError;
     action.sa_flags = SA_SIGINFO | SA_ONSTACK;
