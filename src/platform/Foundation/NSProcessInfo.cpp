@@ -27,3 +27,14 @@ std::string NSProcessInfo::globallyUniqueString() const {
     std::snprintf(suffix, sizeof suffix, "-%d-%016" PRIX64, processIdentifier(), number);
     return NSUUID::UUID()->UUIDString() + suffix;
 }
+
+NSOperatingSystemVersion NSProcessInfo::operatingSystemVersion() const {
+    return {10, 14, 0};
+}
+
+bool NSProcessInfo::isOperatingSystemAtLeastVersion(NSOperatingSystemVersion version) const {
+    const NSOperatingSystemVersion own = operatingSystemVersion();
+    if (own.majorVersion != version.majorVersion) return own.majorVersion > version.majorVersion;
+    if (own.minorVersion != version.minorVersion) return own.minorVersion > version.minorVersion;
+    return own.patchVersion >= version.patchVersion;
+}
