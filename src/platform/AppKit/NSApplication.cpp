@@ -35,6 +35,8 @@ void NSApplication::setWindowServer(std::shared_ptr<NSWindowServer> server) {
 
 void NSApplication::postEvent_atStart(std::shared_ptr<NSEvent> event, bool atStart) {
     if (!event) return;
+    // The pointer and the keys are where the latest input says, whether or not a loop takes it.
+    adoptCurrentState(*event);
     if (atStart) {
         queue_.push_front(std::move(event));
         return;
@@ -83,7 +85,6 @@ std::shared_ptr<NSEvent> NSApplication::nextEventMatchingMask_untilDate_inMode_d
         auto event = takeQueuedEvent(mask, dequeue);
         if (!event) event = takeDuePeriodicEvent(mask);
         if (event) {
-            adoptCurrentState(*event);
             currentEvent_ = event;
             return event;
         }
@@ -115,6 +116,12 @@ void NSApplication::run() {
         sendEvent(event);
     }
     running_ = false;
+}
+
+void NSApplication::stop() {
+    running_ = false;
+    postEvent_atStart(NSEvent::otherEventWithType(NSEventTypeApplicationDefined, 0, nullptr),
+                      false);
 }
 
 std::vector<std::shared_ptr<NSWindow>> NSApplication::windows() const {

@@ -24,13 +24,15 @@ class NSApplication {
     void setWindowServer(std::shared_ptr<NSWindowServer> server);
     NSWindowServer* windowServer() const { return server_.get(); }
 
-    // Queues an event at the back (or the front). A drag or a move right behind another of the same
-    // kind and window is merged into it, so a busy loop never lets motion pile up.
+    // Queues an event at the back (or the front). Its location and modifiers become NSEvent's
+    // current ones at once: they are the pointer's and the keyboard's state, which a loop that
+    // leaves the event queued still sees. A drag or a move right behind another of the same kind
+    // and window is merged into it, so a busy loop never lets motion pile up.
     void postEvent_atStart(std::shared_ptr<NSEvent> event, bool atStart);
     // The first queued event whose kind is in the mask; while there is none, fires the run loop's
     // calls of the mode and waits for input, periodic events included when the mask takes them.
     // None when the date passes, or when nothing can ever arrive (no window server and nothing
-    // pending). The location and modifiers of the event taken become NSEvent's current ones.
+    // pending).
     std::shared_ptr<NSEvent> nextEventMatchingMask_untilDate_inMode_dequeue(
         NSEventMask mask, NSRunLoopDate date, const NSRunLoopMode& mode, bool dequeue);
     // Hands the event to its window (or keeps it when it has none).
@@ -42,7 +44,9 @@ class NSApplication {
     // Takes and sends events, draining the main dispatch queue between them, until stop() or until
     // nothing can arrive any more.
     void run();
-    void stop() { running_ = false; }
+    // Ends run() once the event being handled returns (an application-defined event wakes a loop
+    // that waits).
+    void stop();
     bool isRunning() const { return running_; }
 
     // The visible windows, front to back.

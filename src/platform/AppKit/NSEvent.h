@@ -91,7 +91,7 @@ class NSEvent {
     void coalesceWith(const NSEvent& later);
 
     // The keyboard's modifiers and the mouse's location (screen coordinates) as the window system
-    // last reported them; the queue brings them up to date as events are taken from it.
+    // last reported them: posting an event brings them up to date.
     // (AppKit's class properties modifierFlags and mouseLocation.)
     static NSEventModifierFlags currentModifierFlags();
     static CGPoint mouseLocation();

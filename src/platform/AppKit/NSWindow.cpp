@@ -22,7 +22,8 @@ std::shared_ptr<NSWindow> NSWindow::initWithContentRect(CGRect contentRect) {
 
 CGRect NSWindow::frame() const {
     const NSWindowServer* server = windowServer();
-    return server && visible_ ? server->frameOfWindow(*this) : frame_;
+    if (!server || !visible_) return frame_;
+    return server->frameOfWindow(*this).value_or(frame_);
 }
 
 void NSWindow::setFrame(CGRect frame) {

@@ -6,6 +6,7 @@
 // what is posted, and alerts are written to the standard error.
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,9 +37,9 @@ class NSWindowServer {
     virtual void close(NSWindow& window) = 0;
     virtual void setTitle(NSWindow& window, const std::string& title) = 0;
     virtual void setNeedsDisplay(NSWindow& window) = 0;
-    // Where the window stands now, in global screen coordinates; the server knows when the user
-    // moved it.
-    virtual CGRect frameOfWindow(const NSWindow& window) const = 0;
+    // Where the window stands now, in global screen coordinates, as the user may have moved it;
+    // none while the window system has not placed it yet.
+    virtual std::optional<CGRect> frameOfWindow(const NSWindow& window) const = 0;
 
     // The cursor to show: AppKit's cursor names ("arrowCursor", "closedHandCursor", ...).
     virtual void showCursor(const std::string& name) = 0;
