@@ -1,5 +1,8 @@
 #include "NSFileManager+Utilities.h"
 
+#include "NSPathUtilities.h"
+#include "NSProcessInfo.h"
+
 namespace {
 
 // The path split at the last dot of its last component. A file of ".png" is an export whose name
@@ -23,4 +26,12 @@ std::optional<std::string> uniqueFilePath(const NSFileManager& manager, const st
         if (!manager.fileExistsAtPath(candidate)) return candidate;
     }
     return std::nullopt;
+}
+
+std::string createUniqueTemporaryDirectory(const NSFileManager& manager) {
+    // NSTemporaryDirectory() ends with a slash.
+    std::string path =
+        NSTemporaryDirectory() + NSProcessInfo::processInfo()->globallyUniqueString();
+    manager.createDirectoryAtPath_withIntermediateDirectories_error(path, true, nullptr);
+    return path;
 }

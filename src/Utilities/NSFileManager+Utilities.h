@@ -1,7 +1,7 @@
 #pragma once
-// The file manager's extension for naming new files beside existing ones: "a.png", then
-// "a 2.png", "a 3.png", ... A free function taking the manager first, as the other platform-class
-// extensions of this folder are (NSCoder+geometry.h).
+// The file manager's extension for naming new files beside existing ones ("a.png", then "a 2.png",
+// "a 3.png", ...) and for making a private folder in the temporary directory. Free functions
+// taking the manager first, as the other platform-class extensions of this folder are.
 
 #include <cstdint>
 #include <optional>
@@ -22,5 +22,11 @@ std::optional<std::string> uniqueFilePath(const NSFileManager& manager, const st
 // milliseconds, so a folder where every name is taken answers at once, and exporting many layers
 // of one name (which tries 2, 3, ... again for each) stays bounded.
 inline constexpr int64_t kUniqueFilePathMaxNumber = 10'000;
+
+// `createUniqueTemporaryDirectory`: NSTemporaryDirectory() followed by a globally unique string of
+// the process (NSProcessInfo), made with every missing folder on its way. The path comes back also
+// when making it failed (a temporary directory that cannot be written): the caller's own writes
+// into it then fail and say so.
+std::string createUniqueTemporaryDirectory(const NSFileManager& manager);
 
 #pragma GCC visibility pop

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "CGPath.h"
+#include "NSArray+Utilities.h"
 #include "VTImage.h"
 #include "VTLayerTextDrawing.h"
 #include "VTScreen.h"
@@ -26,8 +27,7 @@ struct DrawingPass {
     size_t layersLeft = kVTMaxDrawnLayers;
 
     bool isBeingDrawn(const VTLayer& layer) const {
-        return std::find(screensBeingDrawn.begin(), screensBeingDrawn.end(), &layer) !=
-               screensBeingDrawn.end();
+        return containsObjectIdenticalTo(screensBeingDrawn, &layer);
     }
 };
 

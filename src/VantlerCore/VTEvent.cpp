@@ -4,6 +4,7 @@
 #include <functional>
 #include <unordered_set>
 
+#include "NSArray+Utilities.h"
 #include "NSCoder.h"
 #include "NSString.h"
 #include "VTLayer.h"
@@ -79,18 +80,14 @@ bool isTouchEvent(VTEventType type) {
 
 std::vector<std::shared_ptr<VTEvent>> eventsInArrayWithType(
     const std::vector<std::shared_ptr<VTEvent>>& events, uint64_t mask) {
-    std::vector<std::shared_ptr<VTEvent>> kept;
-    for (const auto& event : events)
-        if ((static_cast<uint64_t>(event->type()) & mask) != 0) kept.push_back(event);
-    return kept;
+    return filter(events, [&](const auto& event) {
+        return (static_cast<uint64_t>(event->type()) & mask) != 0;
+    });
 }
 
 std::vector<std::shared_ptr<VTEvent>> eventsInArrayTriggeringState(
     const std::vector<std::shared_ptr<VTEvent>>& events, const VTLayer* layer) {
-    std::vector<std::shared_ptr<VTEvent>> kept;
-    for (const auto& event : events)
-        if (event->destination().get() == layer) kept.push_back(event);
-    return kept;
+    return filter(events, [&](const auto& event) { return event->destination().get() == layer; });
 }
 
 // ---- Making events

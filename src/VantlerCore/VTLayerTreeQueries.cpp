@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "NSArray+Utilities.h"
 #include "VTDecodedLayers.h"
 #include "VTLayer.h"
 #include "VTPrototype.h"
@@ -128,9 +129,9 @@ VTScreenSet _screensAffectedByLayers(const LayerList& layers, VTPrototypeSet* vi
         affected.insert(screen);
         const auto prototype = screen->prototype();
         if (!prototype || !visited->insert(prototype).second) continue;
-        LayerList instances;
-        for (auto& instance : prototype->instances().allLayers())
-            if (instance->componentScreen() == screen) instances.push_back(std::move(instance));
+        const LayerList instances =
+            filter(prototype->instances().allLayers(),
+                   [&](const auto& instance) { return instance->componentScreen() == screen; });
         pending.insert(pending.end(), instances.rbegin(), instances.rend());
     }
     return affected;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <unordered_set>
 
+#include "NSArray+Utilities.h"
 #include "NSCoder.h"
 #include "NSException.h"
 #include "NSLog.h"
@@ -140,7 +141,7 @@ const std::shared_ptr<VTEvent>& VTPrototype::objectInTransitionsAtIndex(uint64_t
 
 bool VTPrototype::addTransition_atIndex(std::shared_ptr<VTEvent> event, int64_t index) {
     if (!event || index < 0 || index > countOfTransitions() ||
-        indexOfIdentical(transitions_, event.get()) < transitions_.size())
+        containsObjectIdenticalTo(transitions_, event.get()))
         return false;
     insertObject_inTransitionsAtIndex(std::move(event), static_cast<uint64_t>(index));
     return true;
@@ -182,7 +183,7 @@ std::vector<std::shared_ptr<VTEvent>> VTPrototype::transitionsEnteringScreen(
 // ---- Components
 
 void VTPrototype::addComponent(std::shared_ptr<VTPrototype> component) {
-    if (component && indexOfIdentical(symbols_, component.get()) == symbols_.size())
+    if (component && !containsObjectIdenticalTo(symbols_, component.get()))
         symbols_.push_back(std::move(component));
 }
 
@@ -213,10 +214,9 @@ void VTPrototype::encodeWithCoder(NSCoder& coder) const {
     if (!screens_.empty()) coder.encodeObject_forKey(arrayOf(screens_), "screens");
     if (!transitions_.empty()) coder.encodeObject_forKey(arrayOf(transitions_), "transitions");
     // A component nothing shows any more is left behind.
-    std::vector<std::shared_ptr<NSObject>> used;
-    for (const auto& component : symbols_)
-        if (component->instances().count() > 0) used.push_back(component);
-    coder.encodeObject_forKey(NSArray::arrayWithObjects(std::move(used)), "symbols");
+    const auto used =
+        filter(symbols_, [](const auto& component) { return component->instances().count() > 0; });
+    coder.encodeObject_forKey(NSArray::arrayWithObjects({used.begin(), used.end()}), "symbols");
     coder.encodeBool_forKey(prefersMouseCursor_, "prefersMouseCursor");
 }
 
@@ -237,19 +237,18 @@ bool VTPrototype::initWithCoder(NSCoder& coder) {
 
 void VTPrototype::decodeTransitions(NSCoder& coder) {
     // A transition that starts on a screen this document no longer holds, or leads into one, is
-    // dropped. One pass over a set of the screens, so that a document of many transitions and
+    // dropped. The screens are looked up in a set, so that a document of many transitions and
     // screens loads in linear time.
     std::unordered_set<const VTLayer*> screens;
     for (const auto& screen : screens_) screens.insert(screen.get());
+    const auto held = [&](const std::shared_ptr<VTScreen>& screen) {
+        return screen && screens.contains(screen.get());
+    };
+    transitions_ = filter(
+        coder.decodeArrayOfObjectsOfClass_forKey<VTEvent>("transitions"), [&](const auto& event) {
+            const auto& destination = event->destination();
+            return held(event->sourceArtboard()) && (!destination || held(destination->screen()));
+        });
     const auto self = this->self();
-    for (auto& event : coder.decodeArrayOfObjectsOfClass_forKey<VTEvent>("transitions")) {
-        const auto source = event->sourceArtboard();
-        if (!source || !screens.contains(source.get())) continue;
-        if (const auto& destination = event->destination()) {
-            const auto target = destination->screen();
-            if (!target || !screens.contains(target.get())) continue;
-        }
-        event->setPrototype(self);
-        transitions_.push_back(std::move(event));
-    }
+    for (const auto& event : transitions_) event->setPrototype(self);
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "CGImageToData.h"
+#include "NSArray+Utilities.h"
 #include "NSArray.h"
 #include "NSCoder.h"
 #include "VTPrototype.h"
@@ -32,11 +33,7 @@ std::shared_ptr<VTScreen> VTScreen::screen() const {
 
 void VTScreen::setLinks(const std::vector<std::shared_ptr<VTLink>>& links) {
     willChangeValueForKey("links");
-    std::vector<std::shared_ptr<VTLink>> copies;
-    copies.reserve(links.size());
-    for (const auto& link : links)
-        if (link) copies.push_back(link->copy());
-    links_ = std::move(copies);
+    links_ = flatMap(links, [](const auto& link) { return link ? link->copy() : nullptr; });
     const auto self = screen();
     for (const auto& link : links_) {
         link->setScreen(self);

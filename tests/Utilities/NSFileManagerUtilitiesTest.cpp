@@ -1,8 +1,10 @@
-// Unique file names beside existing files, up to the highest number tried.
+// Unique file names beside existing files, up to the highest number tried; unique folders in the
+// temporary directory.
 
 #include <gtest/gtest.h>
 
 #include "NSFileManager+Utilities.h"
+#include "ScopedEnvironmentVariable.h"
 #include "TestSupport.h"
 
 TEST(NSFileManagerUniqueFilePath, NumberedUpToTheHighestNumber) {
@@ -22,4 +24,24 @@ TEST(NSFileManagerUniqueFilePath, NumberedUpToTheHighestNumber) {
     std::filesystem::create_directory(named("d.x"));
     test::writeFile(named("d.x/f"), {});
     EXPECT_EQ(uniqueFilePath(manager, named("d.x/f")), named("d.x/f 2."));
+}
+
+TEST(NSFileManagerCreateUniqueTemporaryDirectory, MakesANewFolderInTheTemporaryDirectory) {
+    test::ScratchDirectory scratch;
+    const auto& manager = *NSFileManager::defaultManager();
+    const std::filesystem::path base = scratch.path() / "not yet" / "there";
+    test::ScopedEnvironmentVariable tmpdir("TMPDIR", base.string());
+    const std::string first = createUniqueTemporaryDirectory(manager);
+    const std::string second = createUniqueTemporaryDirectory(manager);
+    EXPECT_NE(first, second);
+    for (const std::filesystem::path made : {first, second}) {
+        EXPECT_EQ(made.parent_path(), base);
+        EXPECT_TRUE(std::filesystem::is_directory(made));
+    }
+    // Where nothing can be made, the path still comes back.
+    test::writeFile(scratch.path() / "file", {});
+    test::ScopedEnvironmentVariable blocked("TMPDIR", (scratch.path() / "file").string());
+    const std::filesystem::path refused = createUniqueTemporaryDirectory(manager);
+    EXPECT_EQ(refused.parent_path(), scratch.path() / "file");
+    EXPECT_FALSE(std::filesystem::exists(refused));
 }

@@ -5,13 +5,12 @@
 
 #include <cairo.h>
 #include <gtest/gtest.h>
-#include <librsvg/rsvg.h>
-#include <poppler.h>
 
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "../platform/CoreGraphics/VectorPageTestSupport.h"
 #include "DrawingTestSupport.h"
 #include "NSParagraphStyle.h"
 #include "VTLayer+Drawing.h"
@@ -204,26 +203,13 @@ CGContextRef rasterised(size_t width, size_t height, const std::function<void(ca
 }
 
 CGContextRef rasterisedPDF(const std::vector<uint8_t>& pdf, size_t width, size_t height) {
-    return rasterised(width, height, [&](cairo_t* cairo) {
-        GBytes* bytes = g_bytes_new(pdf.data(), pdf.size());
-        PopplerDocument* document = poppler_document_new_from_bytes(bytes, nullptr, nullptr);
-        g_bytes_unref(bytes);
-        if (!document) return;
-        if (PopplerPage* page = poppler_document_get_page(document, 0)) {
-            poppler_page_render(page, cairo);
-            g_object_unref(page);
-        }
-        g_object_unref(document);
-    });
+    return rasterised(width, height,
+                      [&](cairo_t* cairo) { VectorPageTestSupport::drawPDFPage(cairo, pdf); });
 }
 
 CGContextRef rasterisedSVG(const std::vector<uint8_t>& svg, size_t width, size_t height) {
     return rasterised(width, height, [&](cairo_t* cairo) {
-        RsvgHandle* handle = rsvg_handle_new_from_data(svg.data(), svg.size(), nullptr);
-        if (!handle) return;
-        const RsvgRectangle viewport{0, 0, double(width), double(height)};
-        rsvg_handle_render_document(handle, cairo, &viewport, nullptr);
-        g_object_unref(handle);
+        VectorPageTestSupport::drawSVGDocument(cairo, svg, double(width), double(height));
     });
 }
 

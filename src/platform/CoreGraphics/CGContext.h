@@ -30,6 +30,7 @@
 #include "CGColor.h"
 #include "CGColorSpace.h"
 #include "CGGeometry.h"
+#include "CGGradient.h"
 #include "CGImage.h"
 #include "CGPath.h"
 
@@ -167,6 +168,18 @@ void CGContextSetShadowWithColor(const CGContextRef& context, CGSize offset, CGF
 // The same with CoreGraphics' default colour: black at alpha 1/3.
 void CGContextSetShadow(const CGContextRef& context, CGSize offset, CGFloat blur);
 
+// CoreGraphics' enumeration, with its values: the two blend modes the system draws with. Normal
+// paints over what is there; Multiply multiplies the colours where both are, so it darkens, and
+// white changes nothing.
+enum CGBlendMode : int32_t {
+    kCGBlendModeNormal = 0,
+    kCGBlendModeMultiply = 1,
+};
+// How everything painted from now on combines with what is there (the PDF blend modes of those
+// names; a shape painted with an alpha below 1 or a shadow is blended as a whole, shadow included).
+// Part of the graphics state; Normal at first; a value that is neither is ignored.
+void CGContextSetBlendMode(const CGContextRef& context, CGBlendMode mode);
+
 // ---- Paths and clipping. The current path is not part of the graphics state; each part is fixed
 // in device space by the CTM in force when it is added.
 void CGContextBeginPath(const CGContextRef& context);  // empties the current path
@@ -187,12 +200,12 @@ CGRect CGContextGetClipBoundingBox(const CGContextRef& context);
 
 // ---- Transparency layers (a layer below full opacity is composited with its sublayers as one
 // group, so nested opacities multiply). Everything drawn until the matching End is composited as
-// one group with the alpha and shadow in force at the Begin; inside, the alpha starts at 1 and
-// there is no shadow. Begin saves the graphics state and End restores it (first ending any save
-// made inside and left open). Layers nest. `auxInfo` is CoreGraphics' reserved dictionary: pass
-// null; it is ignored. WithRect limits the layer to the device pixels of `rect` (user space): what
-// is drawn outside is clipped, and the clip bounding box inside says so; the layer's shadow may
-// fall outside.
+// one group with the alpha, shadow and blend mode in force at the Begin; inside, the alpha starts
+// at 1, there is no shadow and the blend mode is Normal. Begin saves the graphics state and End
+// restores it (first ending any save made inside and left open). Layers nest. `auxInfo` is
+// CoreGraphics' reserved dictionary: pass null; it is ignored. WithRect limits the layer to the
+// device pixels of `rect` (user space): what is drawn outside is clipped, and the clip bounding box
+// inside says so; the layer's shadow may fall outside.
 void CGContextBeginTransparencyLayer(const CGContextRef& context, const NSDictionary* auxInfo);
 void CGContextBeginTransparencyLayerWithRect(const CGContextRef& context, CGRect rect,
                                              const NSDictionary* auxInfo);
@@ -214,6 +227,18 @@ CGPoint CGContextGetTextPosition(const CGContextRef& context);
 // of zero or non-finite size, a CTM that cannot be inverted, or an image whose space lcms2 cannot
 // match into the context's.
 void CGContextDrawImage(const CGContextRef& context, CGRect rect, const CGImageRef& image);
+
+// Paints `gradient` along the axis from `startPoint` (its location 0) to `endPoint` (location 1),
+// in user space, across the clip: each point takes the colour of its projection onto the axis.
+// Before the start and past the end nothing is painted unless `options` extend the first or the
+// last colour there. Colours are interpolated in the context's colour space (CoreGraphics
+// interpolates in the gradient's: the same for colours that differ only in alpha, or when the two
+// spaces are one). The alpha, shadow, blend mode and clip apply as to every painting operation.
+// Nothing is drawn for a null gradient, ends that are not finite or coincide, or a CTM that cannot
+// be inverted.
+void CGContextDrawLinearGradient(const CGContextRef& context, const CGGradientRef& gradient,
+                                 CGPoint startPoint, CGPoint endPoint,
+                                 CGGradientDrawingOptions options);
 
 // Brings a bitmap context's bytes up to date with what was drawn (as CGBitmapContextGetData does);
 // writes a vector context's pending output.

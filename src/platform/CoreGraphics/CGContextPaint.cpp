@@ -41,6 +41,14 @@ double blurSpread(double blur) {
 
 }  // namespace
 
+namespace CoreGraphicsPrivate {
+
+cairo_operator_t operatorFor(CGBlendMode mode) {
+    return mode == kCGBlendModeMultiply ? CAIRO_OPERATOR_MULTIPLY : CAIRO_OPERATOR_OVER;
+}
+
+}  // namespace CoreGraphicsPrivate
+
 // ---- Clip, spaces, colours
 
 void CGContext::applyClips(cairo_t* target, size_t from) const {
@@ -93,6 +101,8 @@ cairo_t* CGContext::beginPaint() {
     cairo_save(target);
     applyClips(target, clipBase());
     cairo_set_matrix(target, &*user);
+    // Drawn into its own group, the shape is blended when the group is composited.
+    if (!paintGrouped_) cairo_set_operator(target, operatorFor(gstate.blendMode));
     return target;
 }
 
@@ -112,6 +122,7 @@ bool CGContext::openGroup(bool layer, std::optional<CGRect> bounds) {
     Group group;
     group.alpha = gstate.alpha;
     group.shadow = gstate.shadow;
+    group.blendMode = gstate.blendMode;
     group.layer = layer;
     group.clipBase = gstate.clips.size();
     // Within cairo's coordinates. Cairo 1.16's SVG surface draws a group or recording that starts
@@ -183,11 +194,14 @@ void CGContext::closeGroup() {
     groups.pop_back();
     if (!group.cr) return;  // a dead layer: nothing was drawn
     cairo_t* below = currentCairo();
+    // Set on the level below until the restore at the end, which ends the group's save there.
+    const cairo_operator_t compositing = operatorFor(group.blendMode);
     if (group.recording) {
         const CGRect belowReach = groups.empty()
                                       ? CGRectApplyAffineTransform(page, asTransform(deviceToCairo))
                                       : groups.back().reach;
         cairo_identity_matrix(below);
+        cairo_set_operator(below, compositing);
         compositeShadow(below, group, belowReach);
         cairo_set_source_surface(below, group.recording, 0, 0);
         cairo_paint_with_alpha(below, group.alpha);
@@ -202,6 +216,7 @@ void CGContext::closeGroup() {
         if (vector && vector->svg &&
             cairo_pattern_get_surface(cairo_get_source(below), &surface) == CAIRO_STATUS_SUCCESS)
             vector->retained.push_back(cairo_surface_reference(surface));
+        cairo_set_operator(below, compositing);
         cairo_paint_with_alpha(below, group.alpha);
     }
     cairo_restore(below);
@@ -309,6 +324,11 @@ void CGContextSetShadowWithColor(const CGContextRef& context, CGSize offset, CGF
     context->gstate.shadow = shadow;
 }
 
+void CGContextSetBlendMode(const CGContextRef& context, CGBlendMode mode) {
+    if (context && (mode == kCGBlendModeNormal || mode == kCGBlendModeMultiply))
+        context->gstate.blendMode = mode;
+}
+
 void CGContextSetShadow(const CGContextRef& context, CGSize offset, CGFloat blur) {
     static const CGColorRef kDefaultShadowColor =
         CGColorCreate(CGColorSpaceCreateDeviceRGB(), {0.0, 0.0, 0.0, 1.0 / 3});
@@ -332,6 +352,7 @@ void beginTransparencyLayer(CGContext& context, std::optional<CGRect> deviceBoun
     context.groups.back().stackDepth = context.stack.size();
     context.gstate.alpha = 1;
     context.gstate.shadow = {};
+    context.gstate.blendMode = kCGBlendModeNormal;
     const CGContext::Group& opened = context.groups.back();
     if (opened.recording && !CGRectIsNull(context.gstate.clipBox)) {
         // Content anywhere the layer reaches may be seen through its shadow, also where the clip

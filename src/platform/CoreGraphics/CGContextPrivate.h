@@ -21,7 +21,9 @@
 // in device space, as CoreGraphics keeps them: a later CTM change moves neither.
 //
 // Groups: painting with an alpha below 1 or with a shadow, and every transparency layer, draws into
-// a group that is composited when it ends. Groups nest; `groups` is the open ones, innermost last.
+// a group that is composited when it ends, with the blend mode in force when it opened (a painting
+// operation draws into its own group plainly; only the group is blended with what lies below).
+// Groups nest; `groups` is the open ones, innermost last.
 // The clip is applied to cairo when painting (beginPaint) and when compositing a group, never kept
 // in cairo's state between operations, so gstate saves and restores touch only `gstate`.
 
@@ -56,6 +58,7 @@ class CGContext {
         CGFloat lineWidth = 1;
         CGFloat alpha = 1;
         Shadow shadow;
+        CGBlendMode blendMode = kCGBlendModeNormal;
         // Every clip path in force (device space, non-zero winding), intersected; their common
         // bounding box, which is null once they cannot overlap, in `clipBox`.
         std::vector<std::shared_ptr<const CGPath>> clips;
@@ -63,7 +66,7 @@ class CGContext {
     };
 
     // An open group: what is drawn until it ends goes into it, then it is composited onto the
-    // level below with `alpha` and `shadow`.
+    // level below with `alpha`, `shadow` and `blendMode`.
     struct Group {
         cairo_t* cr = nullptr;  // where the group's content is drawn
         // A shadow needs the content as a whole to offset and blur it: a recording surface, owned
@@ -72,6 +75,7 @@ class CGContext {
         cairo_surface_t* recording = nullptr;
         CGFloat alpha = 1;
         Shadow shadow;
+        CGBlendMode blendMode = kCGBlendModeNormal;
         size_t clipBase = 0;    // gstate.clips[clipBase...] are applied inside the group
         size_t stackDepth = 0;  // a transparency layer's gstate depth at its begin
         bool layer = false;     // a transparency layer (else one painting operation's group)
@@ -116,12 +120,12 @@ class CGContext {
     // CTM then the flip to device space), the clip in force, drawing into a group when the alpha
     // is below 1 or a shadow is set. Null when nothing can be painted (singular CTM).
     cairo_t* beginPaint();
-    // Composites what was drawn since beginPaint with the gstate's alpha and shadow.
+    // Composites what was drawn since beginPaint with the gstate's alpha, shadow and blend mode.
     void endPaint();
 
-    // Opens a group on the current level with the gstate's alpha and shadow (cairo's state of the
-    // level below is saved, with the clip applied, until closeGroup). `bounds`, in cairo's device
-    // space, limits what the group keeps. False (nothing opened) when cairo fails.
+    // Opens a group on the current level with the gstate's alpha, shadow and blend mode (cairo's
+    // state of the level below is saved, with the clip applied, until closeGroup). `bounds`, in
+    // cairo's device space, limits what the group keeps. False (nothing opened) when cairo fails.
     bool openGroup(bool layer, std::optional<CGRect> bounds);
     // Opens a transparency layer in which nothing is drawn (cairo failed, or the context is closed)
     // so that its End still pairs with its Begin.
@@ -184,6 +188,9 @@ class CGContext {
 };
 
 namespace CoreGraphicsPrivate {
+
+// The cairo operator that composites with a blend mode.
+cairo_operator_t operatorFor(CGBlendMode mode);
 
 // The largest |coordinate| handed to cairo, in cairo device units: cairo keeps coordinates in 24.8
 // fixed point, which wraps beyond ±2^23, and so do its extents' widths; farther points are clamped

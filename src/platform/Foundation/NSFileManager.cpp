@@ -143,6 +143,10 @@ bool NSFileManager::fileExistsAtPath(const std::string& path) const {
     return stat(path.c_str(), &info) == 0;
 }
 
+bool NSFileManager::isReadableFileAtPath(const std::string& path) const {
+    return access(path.c_str(), R_OK) == 0;
+}
+
 bool NSFileManager::contentsEqualAtPath_andPath(const std::string& path1,
                                                 const std::string& path2) const {
     return contentsEqual(path1, path2);
@@ -182,6 +186,23 @@ bool NSFileManager::copyItemAtURL_toURL_error(const NSURL& source, const NSURL& 
         return false;
     }
     return copyItemAtPath_toPath_error(source.path(), destination.path(), error);
+}
+
+bool NSFileManager::createDirectoryAtPath_withIntermediateDirectories_error(
+    const std::string& path, bool createIntermediates, std::shared_ptr<NSError>* error) const {
+    std::error_code ec;
+    if (createIntermediates) {
+        fs::create_directories(path, ec);
+    } else if (!fs::create_directory(path, ec) && !ec) {
+        ec = std::make_error_code(std::errc::file_exists);  // a directory was there already
+    }
+    if (!ec) return true;
+    int64_t code = writeErrorCode(ec);
+    if (ec == std::errc::no_such_file_or_directory) code = NSFileNoSuchFileError;
+    // A file where the directory, or one on its path, would go.
+    if (ec == std::errc::not_a_directory) code = NSFileWriteFileExistsError;
+    setError(error, code, path, ec);
+    return false;
 }
 
 bool NSFileManager::removeItemAtPath_error(const std::string& path,

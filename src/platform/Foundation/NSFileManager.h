@@ -1,8 +1,9 @@
 #pragma once
-// The file operations of Foundation's NSFileManager that image assets use: copying a media file
-// into the temporary directory, comparing two private copies, and deleting a copy when its asset
-// goes away. Paths are POSIX paths in the file system's bytes (a file URL's path()); errors are
-// NSCocoaErrorDomain errors with Foundation's codes. Every operation may be called from any thread.
+// The file operations of Foundation's NSFileManager that image assets and the file utilities use:
+// copying a media file into the temporary directory, comparing two private copies, deleting a copy
+// when its asset goes away, and making folders. Paths are POSIX paths in the file system's bytes (a
+// file URL's path()); errors are NSCocoaErrorDomain errors with Foundation's codes. Every operation
+// may be called from any thread.
 
 #include <memory>
 #include <string>
@@ -33,6 +34,8 @@ class NSFileManager : public NSObject {
     // Whether something exists at the path, a symbolic link being followed (a dangling link:
     // false).
     bool fileExistsAtPath(const std::string& path) const;
+    // Whether the process may read what is at the path (access(2) with R_OK, links followed).
+    bool isReadableFileAtPath(const std::string& path) const;
 
     // Foundation's comparison: true when both paths name the same file, or two regular files of the
     // same length and bytes, or two symbolic links with the same target text (links are not
@@ -51,6 +54,15 @@ class NSFileManager : public NSObject {
     // NSFileWriteUnknownError.
     bool copyItemAtURL_toURL_error(const NSURL& source, const NSURL& destination,
                                    std::shared_ptr<NSError>* error) const;
+
+    // Makes a directory; with `createIntermediates`, also every missing one on its path, and a
+    // directory already there is then no failure. Fails, setting *error when `error` is not null,
+    // when something is in the way (NSFileWriteFileExistsError), a parent is missing and
+    // `createIntermediates` is false (NSFileNoSuchFileError), or creation fails. The new
+    // directories get the process's default permissions (0777 less the umask), as Foundation's do
+    // without attributes.
+    bool createDirectoryAtPath_withIntermediateDirectories_error(
+        const std::string& path, bool createIntermediates, std::shared_ptr<NSError>* error) const;
 
     // Removes a file, a symbolic link (not its target) or a directory with everything in it. Fails,
     // setting *error when `error` is not null, when nothing exists at the path

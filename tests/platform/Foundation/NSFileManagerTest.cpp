@@ -140,3 +140,33 @@ TEST(NSFileManager, RemoveItemRemovesFilesDirectoriesAndLinks) {
     EXPECT_FALSE(
         manager().removeItemAtURL_error(*NSURL::URLWithString("https://example.com/a"), nullptr));
 }
+
+TEST(NSFileManager, CreateDirectoryWithOrWithoutIntermediates) {
+    test::ScratchDirectory scratch;
+    const auto& dir = scratch.path();
+    write(dir / "file", "f");
+    const struct {
+        fs::path path;
+        bool intermediates;
+        int64_t code;  // 0: made
+    } cases[] = {
+        {dir / "a" / "b" / "c", true, 0},
+        {dir / "a" / "b", true, 0},  // there already: no failure with intermediates
+        {dir / "a" / "b", false, NSFileWriteFileExistsError},
+        {dir / "x" / "y", false, NSFileNoSuchFileError},
+        {dir / "file", true, NSFileWriteFileExistsError},
+        {dir / "file" / "sub", true, NSFileWriteFileExistsError},
+        {dir / "d", false, 0},
+    };
+    for (const auto& [path, intermediates, code] : cases) {
+        SCOPED_TRACE(path.string() + (intermediates ? " with intermediates" : ""));
+        std::shared_ptr<NSError> error;
+        EXPECT_EQ(manager().createDirectoryAtPath_withIntermediateDirectories_error(
+                      path, intermediates, &error),
+                  code == 0);
+        EXPECT_EQ(error ? error->code() : 0, code);
+        if (code == 0) {
+            EXPECT_TRUE(fs::is_directory(path));
+        }
+    }
+}
