@@ -1,9 +1,9 @@
 #include "NSAppearance+Utilities.h"
 
-#include "NSProcessInfo.h"
+#include "UtilityFunctions.h"
 
 bool isDark(const NSAppearance& appearance) {
-    if (!NSProcessInfo::processInfo()->isOperatingSystemAtLeastVersion({10, 14, 0})) return false;
+    if (!isMojaveOrLater()) return false;
     return appearance.bestMatchFromAppearancesWithNames(
                {NSAppearanceNameDarkAqua, NSAppearanceNameAqua}) == NSAppearanceNameDarkAqua;
 }

@@ -8,6 +8,7 @@
 #include "NSColor.h"
 #include "NSCursor.h"
 #include "NSWindow.h"
+#include "UtilityFunctions.h"
 #include "ZRGeometry.h"
 
 namespace {
@@ -68,10 +69,6 @@ std::shared_ptr<NSEvent> nextTrackingEvent(NSEventMask mask) {
 bool applicationWasDeactivated(const std::shared_ptr<NSEvent>& event) {
     NSApplication::sharedApplication().sendEvent(event);
     return event->subtype() == NSEventSubtypeApplicationDeactivated;
-}
-
-bool modifiersHeld(NSEventModifierFlags mask) {
-    return (NSEvent::currentModifierFlags() & mask) != 0;
 }
 
 }  // namespace
@@ -194,7 +191,7 @@ CGRect boxSelect(NSView& view, NSEdgeInsets insets) {
 void handleInteractiveZoom(NSView& view) {
     const auto window = view.window();
     if (!window) return;
-    const bool zooming = modifiersHeld(NSEventModifierFlagCommand | NSEventModifierFlagOption);
+    const bool zooming = modifierPressed(NSEventModifierFlagCommand | NSEventModifierFlagOption);
     NSCursor::closedHandCursor().push();
     bool dragged = false;
     while (const auto event = nextTrackingEvent(kInteractiveZoomEventMask)) {
@@ -214,9 +211,9 @@ void handleInteractiveZoom(NSView& view) {
         }
     }
     if (!dragged) {
-        if (modifiersHeld(NSEventModifierFlagOption))
+        if (modifierPressed(NSEventModifierFlagOption))
             setZoomScale(view, zoomScale(view) * zoomOutRatio(view));
-        else if (modifiersHeld(NSEventModifierFlagCommand))
+        else if (modifierPressed(NSEventModifierFlagCommand))
             setZoomScale(view, zoomScale(view) * zoomInRatio(view));
     }
     NSCursor::pop();

@@ -1,5 +1,5 @@
-// The free utility functions: timing a piece of work, and removing a scratch file only when a
-// readable one is there.
+// The free utility functions: timing a piece of work, removing a scratch file only when a
+// readable one is there, the keyboard's modifiers, and dark appearances.
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "NSAppearance+Utilities.h"
 #include "NSURL.h"
 #include "TestSupport.h"
 #include "UtilityFunctions.h"
@@ -42,4 +43,34 @@ TEST(UtilityFunctions, CleanupFileRemovesOnlyAReadableFile) {
     }
     cleanupFile(NSURL::fileURLWithPath(file.string()).get());
     EXPECT_FALSE(fs::exists(file));
+}
+
+TEST(UtilityFunctions, ModifierPressedAsksForAnyFlagOfTheMask) {
+    struct Case {
+        NSEventModifierFlags held, mask;
+        bool pressed;
+    } cases[] = {
+        {0, NSEventModifierFlagCommand, false},
+        {NSEventModifierFlagCommand, NSEventModifierFlagCommand, true},
+        {NSEventModifierFlagShift, NSEventModifierFlagCommand | NSEventModifierFlagOption, false},
+        {NSEventModifierFlagOption, NSEventModifierFlagCommand | NSEventModifierFlagOption, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.held);
+        NSEvent::setCurrentModifierFlags(c.held);
+        EXPECT_EQ(modifierPressed(c.mask), c.pressed);
+    }
+    NSEvent::setCurrentModifierFlags(0);
+}
+
+TEST(UtilityFunctions, DarkAppearancesAreTheDarkFamily) {
+    ASSERT_TRUE(isMojaveOrLater());  // the platform here has dark appearances
+    for (const auto& [name, dark] : {std::pair{NSAppearanceNameAqua, false},
+                                     {NSAppearanceNameVibrantLight, false},
+                                     {NSAppearanceNameDarkAqua, true},
+                                     {NSAppearanceNameVibrantDark, true}}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(isDark(*NSAppearance::appearanceNamed(name)), dark);
+    }
+    EXPECT_FALSE(NSAppearance::appearanceNamed("NSAppearanceNameUnknown"));
 }
