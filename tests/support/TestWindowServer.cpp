@@ -3,18 +3,8 @@
 #include <thread>
 
 #include "NSApplication.h"
-#include "NSWindow.h"
 
 namespace test {
-
-void TestWindowServer::orderFront(NSWindow& window) {
-    frames_[&window] = window.contentRect();
-}
-
-CGRect TestWindowServer::frameOfWindow(const NSWindow& window) const {
-    const auto placed = frames_.find(&window);
-    return placed != frames_.end() ? placed->second : window.contentRect();
-}
 
 bool TestWindowServer::waitForInputBeforeDate(NSRunLoopDate date) {
     if (inputs_.empty()) {

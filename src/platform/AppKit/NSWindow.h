@@ -25,9 +25,6 @@ class NSWindow : public NSObject {
     // The content's rectangle on the screen, as the window server last placed it.
     CGRect frame() const;
     void setFrame(CGRect frame);
-    // Where the window asks to stand (as made, last set or last placed): what the window server
-    // reads when it shows the window or moves it, since frame() asks the server itself.
-    CGRect contentRect() const { return frame_; }
     // Kept by the window server when the user moves or resizes the window; resizes the content
     // view.
     void windowServerDidPlace(CGRect frame);

@@ -106,32 +106,31 @@ TEST(NSApplicationQueue, ConsecutiveMotionMerges) {
     }
 }
 
-// Taking an event makes its location (in screen coordinates) and modifiers the current ones;
-// events that carry neither (periodic, AppKit-defined) leave them alone, and a key leaves the
-// mouse where it was.
-TEST(NSApplicationQueue, TakenEventSetsCurrentMouseAndModifiers) {
+// Posting an event makes its location (in screen coordinates) and modifiers the current ones, at
+// once: they are the pointer's and the keyboard's state, which a loop whose mask leaves the event
+// queued (box selection leaves drags) still sees. Events that carry neither (periodic,
+// AppKit-defined) leave them alone, and a key leaves the mouse where it was.
+TEST(NSApplicationQueue, PostedEventSetsCurrentMouseAndModifiers) {
     test::ScopedApplication scoped;
     const auto window = someWindow(CGRectMake(100, 200, 300, 300));
-    post(NSEvent::mouseEventWithType(NSEventTypeLeftMouseDown, {10, 20}, NSEventModifierFlagShift,
-                                     window));
-    post(NSEvent::keyEventWithCharacters("k", NSEventModifierFlagCommand, window));
-    post(NSEvent::otherEventWithType(NSEventTypeAppKitDefined, 1, window));
-    post(NSEvent::mouseEventWithType(NSEventTypeMouseMoved, {7, 8}, 0, nullptr));
-    // Still queued: it has no say yet.
-    post(NSEvent::mouseEventWithType(NSEventTypeMouseMoved, {50, 50}, NSEventModifierFlagOption,
-                                     window));
-
-    const NSEventMask notMoves = NSEventMaskAny & ~NSEventMaskFromType(NSEventTypeMouseMoved);
-    next(notMoves);
+    post(NSEvent::mouseEventWithType(NSEventTypeLeftMouseDragged, {10, 20},
+                                     NSEventModifierFlagShift, window));
     EXPECT_EQ(NSEvent::mouseLocation(), CGPointMake(110, 220));
     EXPECT_EQ(NSEvent::currentModifierFlags(), NSEventModifierFlagShift);
-    next(notMoves);
+    post(NSEvent::keyEventWithCharacters("k", NSEventModifierFlagCommand, window));
     EXPECT_EQ(NSEvent::mouseLocation(), CGPointMake(110, 220));
     EXPECT_EQ(NSEvent::currentModifierFlags(), NSEventModifierFlagCommand);
-    next(notMoves);
+    post(NSEvent::otherEventWithType(NSEventTypeAppKitDefined, 1, window));
+    post(NSEvent::otherEventWithType(NSEventTypePeriodic, 0, nullptr));
+    EXPECT_EQ(NSEvent::mouseLocation(), CGPointMake(110, 220));
     EXPECT_EQ(NSEvent::currentModifierFlags(), NSEventModifierFlagCommand);
     // A window-less event is located on the screen already.
-    next(NSEventMaskAny);
+    post(NSEvent::mouseEventWithType(NSEventTypeMouseMoved, {7, 8}, 0, nullptr));
+    EXPECT_EQ(NSEvent::mouseLocation(), CGPointMake(7, 8));
+    EXPECT_EQ(NSEvent::currentModifierFlags(), 0u);
+    // Taking the events changes nothing more.
+    const NSEventMask notMoves = NSEventMaskAny & ~NSEventMaskFromType(NSEventTypeMouseMoved);
+    next(notMoves);
     EXPECT_EQ(NSEvent::mouseLocation(), CGPointMake(7, 8));
     EXPECT_EQ(NSEvent::currentModifierFlags(), 0u);
 }
