@@ -151,8 +151,8 @@ void NSApplication::removeWindow(const NSWindow& window) {
 
 void NSApplication::startPeriodicEvents(NSTimeInterval delay, NSTimeInterval period) {
     // At least a millisecond (also for a period that is not a number), so that the queue never
-    // spins on periodic events.
-    const double seconds = period >= 0.001 && period < 3.2e9 ? period : 0.001;
+    // spins on periodic events; at most a century, which the clock can still add.
+    const double seconds = period >= 0.001 ? std::min(period, 3.2e9) : 0.001;
     const auto periodDuration = std::chrono::duration_cast<NSRunLoopClock::duration>(
         std::chrono::duration<double>(seconds));
     periodic_ = PeriodicSchedule{NSRunLoopDateAfter(delay), periodDuration};
