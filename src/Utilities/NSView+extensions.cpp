@@ -64,9 +64,11 @@ std::shared_ptr<NSEvent> nextTrackingEvent(NSEventMask mask) {
         mask, NSRunLoopDistantFuture, NSEventTrackingRunLoopMode, true);
 }
 
-// An AppKit-defined event goes to the application; the loop ends when the application lost the
-// user's attention.
-bool applicationWasDeactivated(const std::shared_ptr<NSEvent>& event) {
+// Whether the event ends a tracking loop: the button went up, or the application lost the user's
+// attention. AppKit-defined events go on to the application.
+bool endsTracking(const std::shared_ptr<NSEvent>& event) {
+    if (event->type() == NSEventTypeLeftMouseUp) return true;
+    if (event->type() != NSEventTypeAppKitDefined) return false;
     NSApplication::sharedApplication().sendEvent(event);
     return event->subtype() == NSEventSubtypeApplicationDeactivated;
 }
@@ -171,12 +173,8 @@ CGRect boxSelect(NSView& view, NSEdgeInsets insets) {
     NSEvent::stopPeriodicEvents();
     NSEvent::startPeriodicEventsAfterDelay_withPeriod(0.1, 0.02);
     while (const auto event = nextTrackingEvent(kBoxSelectEventMask)) {
+        if (endsTracking(event)) break;
         const NSEventType type = event->type();
-        if (type == NSEventTypeLeftMouseUp) break;
-        if (type == NSEventTypeAppKitDefined) {
-            if (applicationWasDeactivated(event)) break;
-            continue;
-        }
         if (type != NSEventTypePeriodic && type != NSEventTypeLeftMouseDragged) continue;
         current = mouseLocationInView(view, *window);
         if (type == NSEventTypePeriodic) autoPanWithPoint_inset(view, current, insets);
@@ -195,13 +193,8 @@ void handleInteractiveZoom(NSView& view) {
     NSCursor::closedHandCursor().push();
     bool dragged = false;
     while (const auto event = nextTrackingEvent(kInteractiveZoomEventMask)) {
-        const NSEventType type = event->type();
-        if (type == NSEventTypeLeftMouseUp) break;
-        if (type == NSEventTypeAppKitDefined) {
-            if (applicationWasDeactivated(event)) break;
-            continue;
-        }
-        if (type != NSEventTypeLeftMouseDragged) continue;
+        if (endsTracking(event)) break;
+        if (event->type() != NSEventTypeLeftMouseDragged) continue;
         dragged = true;
         if (zooming) {
             setZoomScale(view, zoomScale(view) * std::max(event->deltaX() / 50 + 1, 0.01));
