@@ -2,13 +2,12 @@
 # the library's modules in <libdir>/vantler/ (VANTLER_INSTALL_LIBDIR, which the programs' run path and plug-in
 # path name relative to their own folder, so that an installed tree works wherever it is unpacked:
 # DESTDIR, a sandbox's /usr),
-# and the desktop integration: the thumbnailer entry and the MIME type of Vantler documents.
+# and the desktop integration: the thumbnailer entry, the viewer's desktop entry and the MIME type
+# of Vantler documents.
 # Included at the end of the top CMakeLists.txt, once every target exists; targets that a build
 # leaves out are skipped.
 
-# vantler-view joins this list once it exists, with its desktop entry (data/vantler-view.desktop,
-# into ${CMAKE_INSTALL_DATADIR}/applications) installed beside the thumbnailer entry below.
-foreach(program vantler-ql vantler-thumbnailer)
+foreach(program vantler-ql vantler-thumbnailer vantler-view)
     if(TARGET ${program})
         install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
     endif()
@@ -28,3 +27,9 @@ install(FILES ${PROJECT_SOURCE_DIR}/data/vantler.thumbnailer
         DESTINATION ${CMAKE_INSTALL_DATADIR}/thumbnailers)
 install(FILES ${PROJECT_SOURCE_DIR}/data/vantler-mime.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages RENAME vantler.xml)
+# The viewer's desktop entry, through which file managers open documents with it
+# (update-desktop-database, run by the distribution's package trigger, indexes it by MIME type).
+if(TARGET vantler-view)
+    install(FILES ${PROJECT_SOURCE_DIR}/data/vantler-view.desktop
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+endif()

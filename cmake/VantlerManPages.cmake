@@ -12,8 +12,7 @@ find_program(GZIP_PROGRAM gzip REQUIRED)
 
 set(VANTLER_MAN_DIR ${CMAKE_BINARY_DIR}/man)
 set(vantler_man_pages)
-# vantler-view joins the list once it exists, with its own docs/man/vantler-view.h2m.
-foreach(program vantler-ql vantler-thumbnailer)
+foreach(program vantler-ql vantler-thumbnailer vantler-view)
     if(NOT TARGET ${program})
         continue()
     endif()

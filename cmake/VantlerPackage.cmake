@@ -30,20 +30,22 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME vantler)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT ${VANTLER_PACKAGE_CONTACT})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "thumbnails and previews of Vantler design documents")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "thumbnails, previews and a viewer of Vantler design documents")
 # The long description as dpkg shows it: lines under 80 columns, paragraphs apart.
 string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
     "Vantler documents hold interactive prototypes: screens of nested layers"
     "with fills, borders, shadows, text, images and video, and the transitions"
-    "between them. This package gives Linux file managers thumbnails of them, and"
-    "the command line previews and a look inside."
+    "between them. This package gives Linux file managers thumbnails of them and"
+    "a viewer to open them with, and the command line previews and a look inside."
     ""
     "It contains vantler-thumbnailer, the freedesktop.org thumbnailer that GNOME"
     "Files, XFCE's tumbler and other file managers run for *.vantler files;"
-    "vantler-ql, which writes thumbnails and previews (PNG, PDF, SVG), summarises"
-    "and dumps documents, exports their screens and layers as pictures and embeds"
-    "a fresh thumbnail in a document; the generator plug-in and the library both"
-    "programs load; and the MIME type application/x-vantler.")
+    "vantler-view, a window showing a document's screens side by side on a canvas"
+    "that zooms and pans, which file managers open documents with through its"
+    "desktop entry; vantler-ql, which writes thumbnails and previews (PNG, PDF,"
+    "SVG), summarises and dumps documents, exports their screens and layers as"
+    "pictures and embeds a fresh thumbnail in a document; the generator plug-in"
+    "and the library the programs load; and the MIME type application/x-vantler.")
 set(CPACK_STRIP_FILES ON)
 # The package installs where the build was configured to install (scripts/package: /usr), which the
 # manual pages' FILES name.

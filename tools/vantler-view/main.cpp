@@ -35,6 +35,7 @@ void printHelp() {
         "Show the screens of the Vantler document FILE side by side, each with its name, in a\n"
         "window that zooms and pans.\n"
         "\n"
+        "Mouse and keys:\n"
         "  drag                  pan\n"
         "  Ctrl or Alt + drag    zoom (to the right: in, to the left: out)\n"
         "  Ctrl + click          zoom in a step; Alt + click: zoom out a step\n"

@@ -3,6 +3,7 @@
 #include <gdk/x11/gdkx.h>
 #include <gtk/gtk.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 
@@ -269,6 +270,9 @@ bool settingsSchemaHasKey(const char* schemaName, const char* key) {
 }  // namespace
 
 std::shared_ptr<NSWindowServerGTK> NSWindowServerGTK::open() {
+    // Desktops match a window to its program's desktop entry by the window's class, which GTK
+    // takes from the program's name; GTK 4 is never told that name unless the program says it.
+    if (!g_get_prgname()) g_set_prgname(program_invocation_short_name);
     if (!gtk_init_check()) return nullptr;
     return std::shared_ptr<NSWindowServerGTK>(new NSWindowServerGTK());
 }
