@@ -23,8 +23,9 @@ class NSAlert {
 
     // Shows the alert and waits for a button.
     NSModalResponse runModal() const;
-    // Shows the alert on the window and returns at once; the handler, when given, receives the
-    // button.
+    // Shows the alert on the window; the handler, when given, receives the button. Desktops here
+    // have no sheets: the alert is a modal dialog placed on the window, so the call returns once
+    // it is answered.
     void beginSheetModalForWindow_completionHandler(
         NSWindow& window, std::function<void(NSModalResponse)> handler) const;
 
