@@ -7,7 +7,7 @@
 
 #pragma GCC visibility push(default)  // exported from libVantler
 
-// On the window as a sheet when one is given (nothing waits for the answer), else modally.
+// On the window when one is given (nothing receives the answer), else on its own.
 void showAlertWithTitle_body_attachedTo(const std::string& title, const std::string& body,
                                         NSWindow* window);
 void showAlertWithTitle_body(const std::string& title, const std::string& body);
