@@ -12,7 +12,6 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -158,13 +157,8 @@ inline CGContextRef pictureOfPNG(const std::vector<uint8_t>& png) {
     return picture;
 }
 
-inline bool withinChannels(const RGBA& a, const RGBA& b, int channel) {
-    return std::abs(a.r - b.r) <= channel && std::abs(a.g - b.g) <= channel &&
-           std::abs(a.b - b.b) <= channel && std::abs(a.a - b.a) <= channel;
-}
-
 inline bool samePixel(const RGBA& a, const RGBA& b) {
-    return withinChannels(a, b, kChannelTolerance);
+    return ContextTestSupport::near(a, b, kChannelTolerance);
 }
 
 // Expected | diff (red where pixels differ) | actual, as PNG bytes; both pictures of one size.
@@ -224,8 +218,9 @@ inline ::testing::AssertionResult matchesPicture(const CGContextRef& picture,
     const size_t block = tolerance.block;
     for (size_t y = 0; y < height; y += block)
         for (size_t x = 0; x < width; x += block, ++blocks)
-            differing += !withinChannels(blockAverage(expected, x, y, block),
-                                         blockAverage(picture, x, y, block), tolerance.channel);
+            differing +=
+                !ContextTestSupport::near(blockAverage(expected, x, y, block),
+                                          blockAverage(picture, x, y, block), tolerance.channel);
     if (double(differing) <= tolerance.share * double(blocks)) return ::testing::AssertionSuccess();
     const auto sheet =
         std::filesystem::path(VANTLER_BUILD_DIR) / "render-failures" / (name + suffix + ".png");

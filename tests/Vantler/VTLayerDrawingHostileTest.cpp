@@ -97,60 +97,27 @@ Tree of(const LayerPlan& plan) {
     return {build(plan)};
 }
 
+// clang-format off
 const std::vector<HostileCase> kCases{
-    {"a layer of a billion points covers everything",
-     [] {
-         return of(
-             screenWith({{.frame = {{-5e8, -5e8}, {1e9, 1e9}}, .fill = kBlue, .radius = 1e8}}));
-     },
-     {{32, 32, kBlue}, {1, 1, kBlue}, kDrawn}},
-    {"a layer of infinite size is not drawn",
-     [] {
-         return of(screenWith({{.frame = {{0, 0}, {kInfinity, 10}}, .fill = kBlue}}));
-     },
-     {{5, 5, kWhite}, kDrawn}},
-    {"NaN and infinite placements draw nothing of their layer",
-     [] {
-         return of(screenWith({{.frame = {{kNaN, 8}, {32, 32}}, .fill = kBlue},
-                               {.frame = {{kInfinity, -kInfinity}, {32, 32}}, .fill = kBlue},
-                               square({.anchor = {kNaN, kNaN}}),
-                               square({.angle = kNaN}),
-                               square({.scale = kInfinity})}));
-     },
-     {{20, 20, kWhite}, kDrawn}},
-    {"a NaN content offset hides the sublayers only",
-     [] {
-         return of(
-             screenWith({square({.contentOffset = {kNaN, kNaN},
-                                 .sublayers = {{.frame = {{8, 8}, {8, 8}}, .fill = kRed}}})}));
-     },
-     {{20, 20, kBlue}, kDrawn}},
-    {"shadows of hostile size, offset and blur",
-     [] {
-         return of(screenWith({square({.shadow = {{{0, 2}, {1e6, 0}}}}),
-                               square({.shadow = {{{0, 2}, {kInfinity, 0}}}}),
-                               square({.shadow = {{{kNaN, kNaN}, {4, 0}}}}),
-                               square({.shadow = {{{0, 0}, {-1e6, 0}}}})}));
-     },
-     {{24, 24, kBlue}, kDrawn}},
-    {"a border a billion points wide fills its layer",
-     [] { return of(screenWith({square({.fill = kRed, .border = 1e9, .borderColour = kBlue})})); },
-     {{24, 24, kBlue}, {9, 9, kBlue}, kDrawn}},
-    {"texts of a million characters, in a small layer and in a huge one, and one word as long",
-     [] {
-         return of(
-             screenWith({{.frame = {{0, 0}, {40, 40}}, .text = millionCharacters()},
-                         {.frame = {{0, 0}, {1e9, 1e9}}, .text = millionCharacters()},
-                         {.frame = {{0, 0}, {40, 40}}, .text = std::string(1'000'000, 'w')}}));
-     },
-     {kDrawn}},
-    {"layers below the drawn depth are not drawn",
-     [] { return of(deeperThanDrawn()); },
-     {{20, 20, kBlue}, kDrawn}},
+    {"a layer of a billion points covers everything", [] { return of(screenWith({{.frame = {{-5e8, -5e8}, {1e9, 1e9}}, .fill = kBlue, .radius = 1e8}})); }, {{32, 32, kBlue}, {1, 1, kBlue}, kDrawn}},
+    {"a layer of infinite size is not drawn", [] { return of(screenWith({{.frame = {{0, 0}, {kInfinity, 10}}, .fill = kBlue}})); }, {{5, 5, kWhite}, kDrawn}},
+    {"NaN and infinite placements draw nothing of their layer", [] {
+         return of(screenWith({{.frame = {{kNaN, 8}, {32, 32}}, .fill = kBlue}, {.frame = {{kInfinity, -kInfinity}, {32, 32}}, .fill = kBlue},
+                               square({.anchor = {kNaN, kNaN}}), square({.angle = kNaN}), square({.scale = kInfinity})})); }, {{20, 20, kWhite}, kDrawn}},
+    {"a NaN content offset hides the sublayers only", [] { return of(screenWith({square({.contentOffset = {kNaN, kNaN}, .sublayers = {{.frame = {{8, 8}, {8, 8}}, .fill = kRed}}})})); }, {{20, 20, kBlue}, kDrawn}},
+    {"shadows of hostile size, offset and blur", [] {
+         return of(screenWith({square({.shadow = {{{0, 2}, {1e6, 0}}}}), square({.shadow = {{{0, 2}, {kInfinity, 0}}}}),
+                               square({.shadow = {{{kNaN, kNaN}, {4, 0}}}}), square({.shadow = {{{0, 0}, {-1e6, 0}}}})})); }, {{24, 24, kBlue}, kDrawn}},
+    {"a border a billion points wide fills its layer", [] { return of(screenWith({square({.fill = kRed, .border = 1e9, .borderColour = kBlue})})); }, {{24, 24, kBlue}, {9, 9, kBlue}, kDrawn}},
+    {"texts of a million characters, in a small layer and in a huge one, and one word as long", [] {
+         return of(screenWith({{.frame = {{0, 0}, {40, 40}}, .text = millionCharacters()}, {.frame = {{0, 0}, {1e9, 1e9}}, .text = millionCharacters()},
+                               {.frame = {{0, 0}, {40, 40}}, .text = std::string(1'000'000, 'w')}})); }, {kDrawn}},
+    {"layers below the drawn depth are not drawn", [] { return of(deeperThanDrawn()); }, {{20, 20, kBlue}, kDrawn}},
     {"a layer holding its own ancestor", layerHoldingItsAncestor, {{1, 1, kWhite}, kDrawn}},
     {"a screen showing itself is drawn once", screenShowingItself, {{32, 32, kWhite}, kDrawn}},
     {"components inside components, to the drawing's budget", componentsInsideComponents, {}},
 };
+// clang-format on
 
 TEST(LayerDrawingHostileTrees, DrawnWithinBoundsAroundWhatIsSound) {
     for (const auto& hostile : kCases) {

@@ -38,137 +38,44 @@ LayerPlan screen(double width, double height, std::vector<LayerPlan> sublayers) 
     return {.frame = {{0, 0}, {width, height}}, .screen = true, .sublayers = std::move(sublayers)};
 }
 
-const auto kBadge = std::make_shared<const LayerPlan>(
-    LayerPlan{.frame = {{0, 0}, {40, 30}},
-              .fill = {255, 204, 0, 255},
-              .screen = true,
-              .sublayers = {{.frame = {{25, 0}, {15, 15}}, .fill = kRed}}});
-
+// clang-format off
+const auto kBadge = std::make_shared<const LayerPlan>(LayerPlan{.frame = {{0, 0}, {40, 30}}, .fill = {255, 204, 0, 255}, .screen = true, .sublayers = {{.frame = {{25, 0}, {15, 15}}, .fill = kRed}}});
 const std::string kTwoLines = "Aligned words wrap to two lines";
 
 const std::vector<DrawingCase> kCases{
-    {"top-left-corner-first", screen(100, 50,
-                                     {{.frame = {{0, 0}, {20, 10}}, .fill = kRed},
-                                      {.frame = {{80, 40}, {20, 10}}, .fill = kBlue}})},
-    {"rounded-fill",
-     screen(60, 60, {{.frame = {{10, 10}, {40, 40}}, .fill = kGreen, .radius = 10}})},
-    {"root-opacity-and-scale-not-applied",
-     {.frame = {{0, 0}, {40, 40}}, .fill = kBlue, .scale = 0.5, .opacity = 0.25}},
-    {"border-inside-over-sublayers",
-     screen(60, 60,
-            {{.frame = {{10, 10}, {40, 40}},
-              .fill = kBlue,
-              .border = 4,
-              .borderColour = kRed,
-              .sublayers = {{.frame = {{0, 0}, {40, 40}}, .fill = kGreen}}}})},
-    {"sublayers-clipped-to-rounded-shape-when-masking",
-     screen(110, 60,
-            {{.frame = {{5, 10}, {40, 40}},
-              .fill = kGrey,
-              .radius = 10,
-              .masks = true,
-              .sublayers = {{.frame = {{20, 20}, {40, 40}}, .fill = kGreen}}},
-             {.frame = {{55, 10}, {40, 40}},
-              .fill = kGrey,
-              .radius = 10,
-              .sublayers = {{.frame = {{20, 20}, {40, 40}}, .fill = kGreen}}}})},
-    {"content-offset-moves-sublayers-only",
-     screen(60, 60,
-            {{.frame = {{10, 10}, {40, 40}},
-              .fill = kGrey,
-              .border = 2,
-              .contentOffset = {10, 20},
-              .sublayers = {{.frame = {{10, 20}, {20, 20}}, .fill = kRed}}}})},
-    {"sublayer-transform", screen(60, 60,
-                                  {{.frame = {{30, 30}, {40, 20}},
-                                    .fill = kBlue,
-                                    .anchor = {0.5, 0.5},
-                                    .angle = 30,
-                                    .scale = 1.25,
-                                    .sublayers = {{.frame = {{0, 0}, {10, 10}}, .fill = kRed}}}})},
-    {"nested-opacities-multiply",
-     screen(60, 60,
-            {{.frame = {{10, 10}, {40, 40}},
-              .opacity = 0.5,
-              .sublayers = {{.frame = {{0, 0}, {40, 40}}, .fill = kBlack, .opacity = 0.5}}}})},
-    {"opacity-group-composited-once",
-     screen(60, 60,
-            {{.frame = {{5, 5}, {50, 50}},
-              .opacity = 0.5,
-              .sublayers = {{.frame = {{0, 0}, {30, 30}}, .fill = kRed},
-                            {.frame = {{20, 20}, {30, 30}}, .fill = kRed}}}})},
-    {"drop-shadow-along-offset",
-     screen(80, 80,
-            {{.frame = {{20, 15}, {40, 40}}, .fill = kBlue, .shadow = {{{6, 12}, {4, 0}}}}})},
-    {"shadow-of-group-below-opacity",
-     screen(80, 80,
-            {{.frame = {{20, 15}, {40, 40}},
-              .opacity = 0.5,
-              .shadow = {{{0, 10}, {0, 0}}},
-              .sublayers = {{.frame = {{0, 0}, {20, 40}}, .fill = kBlue}}}})},
-    {"shadow-of-layer-outside-clip",
-     screen(60, 60,
-            {{.frame = {{-40, 10}, {30, 40}}, .fill = kBlue, .shadow = {{{50, 0}, {0, 0}}}}}),
-     nullptr, false,
+    {"top-left-corner-first", screen(100, 50, {{.frame = {{0, 0}, {20, 10}}, .fill = kRed}, {.frame = {{80, 40}, {20, 10}}, .fill = kBlue}})},
+    {"rounded-fill", screen(60, 60, {{.frame = {{10, 10}, {40, 40}}, .fill = kGreen, .radius = 10}})},
+    {"root-opacity-and-scale-not-applied", {.frame = {{0, 0}, {40, 40}}, .fill = kBlue, .scale = 0.5, .opacity = 0.25}},
+    {"border-inside-over-sublayers", screen(60, 60, {{.frame = {{10, 10}, {40, 40}}, .fill = kBlue, .border = 4, .borderColour = kRed, .sublayers = {{.frame = {{0, 0}, {40, 40}}, .fill = kGreen}}}})},
+    {"sublayers-clipped-to-rounded-shape-when-masking", screen(110, 60, {{.frame = {{5, 10}, {40, 40}}, .fill = kGrey, .radius = 10, .masks = true, .sublayers = {{.frame = {{20, 20}, {40, 40}}, .fill = kGreen}}},
+                                                                    {.frame = {{55, 10}, {40, 40}}, .fill = kGrey, .radius = 10, .sublayers = {{.frame = {{20, 20}, {40, 40}}, .fill = kGreen}}}})},
+    {"content-offset-moves-sublayers-only", screen(60, 60, {{.frame = {{10, 10}, {40, 40}}, .fill = kGrey, .border = 2, .contentOffset = {10, 20}, .sublayers = {{.frame = {{10, 20}, {20, 20}}, .fill = kRed}}}})},
+    {"sublayer-transform", screen(60, 60, {{.frame = {{30, 30}, {40, 20}}, .fill = kBlue, .anchor = {0.5, 0.5}, .angle = 30, .scale = 1.25, .sublayers = {{.frame = {{0, 0}, {10, 10}}, .fill = kRed}}}})},
+    {"nested-opacities-multiply", screen(60, 60, {{.frame = {{10, 10}, {40, 40}}, .opacity = 0.5, .sublayers = {{.frame = {{0, 0}, {40, 40}}, .fill = kBlack, .opacity = 0.5}}}})},
+    {"opacity-group-composited-once", screen(60, 60, {{.frame = {{5, 5}, {50, 50}}, .opacity = 0.5, .sublayers = {{.frame = {{0, 0}, {30, 30}}, .fill = kRed}, {.frame = {{20, 20}, {30, 30}}, .fill = kRed}}}})},
+    {"drop-shadow-along-offset", screen(80, 80, {{.frame = {{20, 15}, {40, 40}}, .fill = kBlue, .shadow = {{{6, 12}, {4, 0}}}}})},
+    {"shadow-of-group-below-opacity", screen(80, 80, {{.frame = {{20, 15}, {40, 40}}, .opacity = 0.5, .shadow = {{{0, 10}, {0, 0}}}, .sublayers = {{.frame = {{0, 0}, {20, 40}}, .fill = kBlue}}}})},
+    {"shadow-of-layer-outside-clip", screen(60, 60, {{.frame = {{-40, 10}, {30, 40}}, .fill = kBlue, .shadow = {{{50, 0}, {0, 0}}}}}), nullptr, false,
      "content beyond an SVG page's left and top edges casts no shadow onto it (cairo 1.16)"},
-    {"sublayer-of-layer-outside-clip",
-     screen(60, 60,
-            {{.frame = {{-100, 10}, {40, 40}},
-              .fill = kBlue,
-              .sublayers = {{.frame = {{110, 0}, {40, 40}}, .fill = kGreen}}}})},
-    {"image-stretched-to-rounded-rectangle",
-     screen(100, 60, {{.frame = {{10, 10}, {80, 40}}, .radius = 8, .image = true}}), nullptr, false,
-     kSmoothedImage},
-    {"image-provider-substitutes",
-     screen(100, 60,
-            {{.frame = {{5, 5}, {40, 50}}, .image = true},
-             {.frame = {{55, 5}, {40, 50}}, .hidden = true, .image = true}}),
+    {"sublayer-of-layer-outside-clip", screen(60, 60, {{.frame = {{-100, 10}, {40, 40}}, .fill = kBlue, .sublayers = {{.frame = {{110, 0}, {40, 40}}, .fill = kGreen}}}})},
+    {"image-stretched-to-rounded-rectangle", screen(100, 60, {{.frame = {{10, 10}, {80, 40}}, .radius = 8, .image = true}}), nullptr, false, kSmoothedImage},
+    {"image-provider-substitutes", screen(100, 60, {{.frame = {{5, 5}, {40, 50}}, .image = true}, {.frame = {{55, 5}, {40, 50}}, .hidden = true, .image = true}}),
      [](const VTLayer& layer) {  // for the hidden one, to tell them apart
          const std::vector<uint8_t> grey{80, 80, 80, 255};
-         return layer.hidden() ? CGImageCreate(1, 1, 8, 32, 4, CGColorSpaceCreateDeviceRGB(),
-                                               kCGImageAlphaLast, NSData::dataWithVector(grey))
-                               : nullptr;
-     },
-     false, kSmoothedImage},
-    {"text-in-background-colour-without-fill-or-border", screen(100, 40,
-                                                                {{.frame = {{5, 5}, {90, 30}},
-                                                                  .fill = kBlue,
-                                                                  .radius = 10,
-                                                                  .border = 4,
-                                                                  .text = "Vantler text"}})},
-    {"text-alignments",
-     screen(120, 130,
-            {{.frame = {{5, 5}, {110, 30}}, .text = kTwoLines, .alignment = 0},
-             {.frame = {{5, 35}, {110, 30}}, .text = kTwoLines, .alignment = 1},
-             {.frame = {{5, 65}, {110, 30}}, .text = kTwoLines, .alignment = 2},
-             {.frame = {{5, 95}, {110, 30}}, .text = kTwoLines, .alignment = 3}})},
-    {"text-cut-mid-line",
-     screen(100, 40, {{.frame = {{5, 5}, {90, 22}}, .text = "First line and the second line"}})},
-    {"text-in-unknown-font-uses-system-font",
-     screen(100, 30, {{.frame = {{5, 5}, {90, 20}}, .text = "System font", .font = "No Such"}})},
-    {"zero-size-layers", screen(60, 60,
-                                {{.frame = {{10, 10}, {0, 0}},
-                                  .fill = kRed,
-                                  .border = 5,
-                                  .sublayers = {{.frame = {{0, 0}, {20, 20}}, .fill = kGreen}}},
-                                 {.frame = {{30, 30}, {0, 0}},
-                                  .fill = kRed,
-                                  .masks = true,
-                                  .sublayers = {{.frame = {{0, 0}, {20, 20}}, .fill = kBlue}}}})},
-    {"hidden-drawn-transparent-not",
-     screen(60, 60,
-            {{.frame = {{5, 5}, {20, 20}}, .fill = kGreen, .hidden = true},
-             {.frame = {{35, 5}, {20, 20}},
-              .fill = kRed,
-              .opacity = 0,
-              .sublayers = {{.frame = {{0, 25}, {20, 20}}, .fill = kRed}}}})},
-    {"component-instances",
-     screen(110, 60,
-            {{.frame = {{10, 10}}, .shadow = {{{0, 6}, {2, 0}}}, .component = kBadge},
-             {.frame = {{60, 10}}, .opacity = 0.5, .component = kBadge}})},
-    {"component-screens-ignored",
-     screen(60, 50, {{.frame = {{10, 10}}, .fill = kGrey, .component = kBadge}}), nullptr, true},
+         return layer.hidden() ? CGImageCreate(1, 1, 8, 32, 4, CGColorSpaceCreateDeviceRGB(), kCGImageAlphaLast, NSData::dataWithVector(grey)) : nullptr;
+     }, false, kSmoothedImage},
+    {"text-in-background-colour-without-fill-or-border", screen(100, 40, {{.frame = {{5, 5}, {90, 30}}, .fill = kBlue, .radius = 10, .border = 4, .text = "Vantler text"}})},
+    {"text-alignments", screen(120, 130, {{.frame = {{5, 5}, {110, 30}}, .text = kTwoLines, .alignment = 0}, {.frame = {{5, 35}, {110, 30}}, .text = kTwoLines, .alignment = 1},
+                                          {.frame = {{5, 65}, {110, 30}}, .text = kTwoLines, .alignment = 2}, {.frame = {{5, 95}, {110, 30}}, .text = kTwoLines, .alignment = 3}})},
+    {"text-cut-mid-line", screen(100, 40, {{.frame = {{5, 5}, {90, 22}}, .text = "First line and the second line"}})},
+    {"text-in-unknown-font-uses-system-font", screen(100, 30, {{.frame = {{5, 5}, {90, 20}}, .text = "System font", .font = "No Such"}})},
+    {"zero-size-layers", screen(60, 60, {{.frame = {{10, 10}, {0, 0}}, .fill = kRed, .border = 5, .sublayers = {{.frame = {{0, 0}, {20, 20}}, .fill = kGreen}}},
+                                         {.frame = {{30, 30}, {0, 0}}, .fill = kRed, .masks = true, .sublayers = {{.frame = {{0, 0}, {20, 20}}, .fill = kBlue}}}})},
+    {"hidden-drawn-transparent-not", screen(60, 60, {{.frame = {{5, 5}, {20, 20}}, .fill = kGreen, .hidden = true}, {.frame = {{35, 5}, {20, 20}}, .fill = kRed, .opacity = 0, .sublayers = {{.frame = {{0, 25}, {20, 20}}, .fill = kRed}}}})},
+    {"component-instances", screen(110, 60, {{.frame = {{10, 10}}, .shadow = {{{0, 6}, {2, 0}}}, .component = kBadge}, {.frame = {{60, 10}}, .opacity = 0.5, .component = kBadge}})},
+    {"component-screens-ignored", screen(60, 50, {{.frame = {{10, 10}}, .fill = kGrey, .component = kBadge}}), nullptr, true},
 };
+// clang-format on
 
 // A document rasterised by another reader differs in its anti-aliasing, the hinting of its text
 // and, since the documents carry shadows as pictures at twice the page's resolution, its shadows'
@@ -176,41 +83,14 @@ const std::vector<DrawingCase> kCases{
 // shape missing, moved or of another colour does not.
 constexpr Tolerance kVectorTolerance{.channel = 40, .share = 0.02, .block = 3};
 
-std::vector<uint8_t> pngOf(cairo_surface_t* surface) {
-    std::vector<uint8_t> bytes;
-    cairo_surface_write_to_png_stream(
-        surface,
-        [](void* out, const unsigned char* data, unsigned int length) {
-            static_cast<std::vector<uint8_t>*>(out)->insert(
-                static_cast<std::vector<uint8_t>*>(out)->end(), data, data + length);
-            return CAIRO_STATUS_SUCCESS;
-        },
-        &bytes);
-    return bytes;
-}
-
 // A vector document drawn into width × height pixels by a reader of its own format (poppler for
 // PDF, librsvg for SVG), as a picture like pictureOfPNG's; a document it cannot read stays blank.
 CGContextRef rasterised(size_t width, size_t height, const std::function<void(cairo_t*)>& render) {
-    cairo_surface_t* surface =
-        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, int(width), int(height));
-    cairo_t* cairo = cairo_create(surface);
-    render(cairo);
-    cairo_destroy(cairo);
-    const auto png = pngOf(surface);
-    cairo_surface_destroy(surface);
-    return pictureOfPNG(png);
-}
-
-CGContextRef rasterisedPDF(const std::vector<uint8_t>& pdf, size_t width, size_t height) {
-    return rasterised(width, height,
-                      [&](cairo_t* cairo) { VectorPageTestSupport::drawPDFPage(cairo, pdf); });
-}
-
-CGContextRef rasterisedSVG(const std::vector<uint8_t>& svg, size_t width, size_t height) {
-    return rasterised(width, height, [&](cairo_t* cairo) {
-        VectorPageTestSupport::drawSVGDocument(cairo, svg, double(width), double(height));
-    });
+    const CGContextRef picture = bitmapContext(width, height);
+    CGContextDrawImage(
+        picture, CGRectMake(0, 0, width, height),
+        CGBitmapContextCreateImage(VectorPageTestSupport::nativePicture(width, height, render)));
+    return picture;
 }
 
 class LayerDrawing : public testing::TestWithParam<DrawingCase> {};
@@ -228,12 +108,15 @@ TEST_P(LayerDrawing, MatchesReferencePicture) {
                                       drawing.ignoreComponentScreens);
         EXPECT_EQ(CGContextGetGStateDepth(context), 0u);
     }
+    using namespace VectorPageTestSupport;
     EXPECT_TRUE(matchesReference(bitmap, drawing.name));
-    EXPECT_TRUE(
-        matchesPicture(rasterisedPDF(pdf, width, height), drawing.name, "-pdf", kVectorTolerance));
+    const auto pdfPage = rasterised(width, height, [&](cairo_t* c) { drawPDFPage(c, pdf); });
+    EXPECT_TRUE(matchesPicture(pdfPage, drawing.name, "-pdf", kVectorTolerance));
     if (!drawing.svgShowsOtherwise) {
-        EXPECT_TRUE(matchesPicture(rasterisedSVG(svg, width, height), drawing.name, "-svg",
-                                   kVectorTolerance));
+        const auto svgPage = rasterised(width, height, [&](cairo_t* c) {
+            drawSVGDocument(c, svg, double(width), double(height));
+        });
+        EXPECT_TRUE(matchesPicture(svgPage, drawing.name, "-svg", kVectorTolerance));
     }
 }
 
@@ -244,12 +127,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, LayerDrawing, testing::ValuesIn(kCases),
                              return name;
                          });
 
-TEST(LayerDrawing, AlignmentNumbers) {
-    const std::vector<std::pair<int64_t, int64_t>> table{
-        {1, NSTextAlignmentCenter}, {2, NSTextAlignmentRight}, {3, NSTextAlignmentJustified},
-        {0, NSTextAlignmentLeft},   {4, NSTextAlignmentLeft},  {-1, NSTextAlignmentLeft}};
-    for (const auto& [number, alignment] : table)
-        EXPECT_EQ(alignmentForVTAlignnent(number), alignment) << number;
+// Numbers 0 … 3 show in the text-alignments picture; any other is left.
+TEST(LayerDrawing, AlignmentNumbersOutsideTheFourAreLeft) {
+    for (const int64_t number : {4, -1})
+        EXPECT_EQ(alignmentForVTAlignnent(number), NSTextAlignmentLeft);
 }
 
 // The provider is asked once for each image drawn, with the layer that holds it: inside a

@@ -1,51 +1,26 @@
 #pragma once
-// What the layer tests share: an observer that records what it is told, and a screen that belongs
-// to a prototype (the form a component screen has).
+// What the layer tests share: layers and screens that belong to a prototype (the form a component
+// screen has), prototypes written key by key, and the documents that seed the document fuzzer.
 
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "DocumentShapes.h"
+#include "KeyValueChanges.h"
 #include "NSArray.h"
 #include "NSData.h"
 #include "TestSupport.h"
 
-#include "NSKeyValueObserving.h"
 #include "VTLayer.h"
 #include "VTPrototype.h"
 #include "VTScreen.h"
 
 namespace layer_support {
 
-// Records "key" before and "key!" after each change, with "+i"/"-i" for an insertion or removal at
-// index i.
-class ChangeRecorder : public NSKeyValueObserver {
-  public:
-    void observeValueForKeyPath_ofObject_change_context(std::string_view keyPath, NSObject&,
-                                                        const NSKeyValueChange& change,
-                                                        void*) override {
-        std::string entry(keyPath);
-        if (change.kind == NSKeyValueChangeKind::Insertion)
-            entry += "+" + std::to_string(change.index);
-        if (change.kind == NSKeyValueChangeKind::Removal)
-            entry += "-" + std::to_string(change.index);
-        seen.push_back(change.notificationIsPrior ? entry : entry + "!");
-    }
-    std::vector<std::string> seen;
-};
-
-// Observes every key in `keys` of `object`, with prior notifications.
-inline std::shared_ptr<ChangeRecorder> observe(NSKeyValueObservable& object,
-                                               const std::vector<std::string>& keys) {
-    auto recorder = std::make_shared<ChangeRecorder>();
-    for (const auto& key : keys)
-        object.addObserver_forKeyPath_options_context(recorder, key, NSKeyValueObservingOptionPrior,
-                                                      nullptr);
-    return recorder;
-}
+using test::ChangeRecorder;
+using test::observe;
 
 // A layer named `name`, added to `parent` when there is one.
 inline std::shared_ptr<VTLayer> namedLayer(const char* name,

@@ -32,13 +32,6 @@ std::shared_ptr<VTImage> importPNG(const fs::path& path, size_t width, size_t he
     return VTImage::imageWithURL(fileURL(path));
 }
 
-Names namesIn(const fs::path& directory) {
-    Names names;
-    for (const auto& entry : fs::directory_iterator(directory))
-        names.push_back(entry.path().filename().string());
-    return names;
-}
-
 Names archivedKeys(const std::shared_ptr<const NSData>& archive) {
     const StoredArchive stored(*archive);
     return stored.keys(stored.root());
@@ -92,7 +85,7 @@ TEST(VTImage, ImportOfStillsTakesTheScaleFromTheFileNameWithoutItsExtension) {
     for (const char* name : {"garbage.png", "empty.mp4", "missing.png"})
         EXPECT_EQ(VTImage::imageWithURL(fileURL(temporary.path() / name)), nullptr) << name;
     EXPECT_EQ(VTImage::imageWithURL(nullptr), nullptr);
-    EXPECT_EQ(namesIn(temporary.path()).size(), std::size(cases) + 3);
+    EXPECT_EQ(test::filesIn(temporary.path()).size(), std::size(cases) + 3);
 }
 
 TEST(VTImage, ImportOfAVideoCopiesItAndTakesTheUprightFirstFrameUntilTheAssetGoesAway) {
@@ -147,7 +140,7 @@ TEST(VTImage, PlatformImagesShareTheBitmapAndPNGDataIsEncodedOnce) {
     VTImage::init()->writeToPath((scratch.path() / "none.png").string());  // no bitmap: nothing
     image->writeToPath((scratch.path() / "out.png").string());
     image->writeToPath((scratch.path() / "missing" / "out.png").string());
-    EXPECT_EQ(namesIn(scratch.path()), Names{"out.png"});
+    EXPECT_EQ(test::filesIn(scratch.path()), Names{"out.png"});
     EXPECT_TRUE(NSData::dataWithVector(test::readFile(scratch.path() / "out.png"))->isEqual(*png));
 }
 
@@ -244,7 +237,7 @@ TEST(VTImage, ArchivedVideos) {
         const auto decoded = unarchive<VTImage>(data);
         weak = decoded;
         EXPECT_TRUE(decoded->isVideoOrAudio());
-        const auto names = namesIn(temporary.path());
+        const auto names = test::filesIn(temporary.path());
         ASSERT_EQ(names.size(), 1u);
         EXPECT_TRUE(names[0].ends_with("_split.mp4")) << names[0];  // after the original URL
         EXPECT_EQ(test::readFile(temporary.path() / names[0]), test::readFile(kVideo));
@@ -268,7 +261,7 @@ TEST(VTImage, VideoCopiesHaveUniqueNamesInTheTemporaryDirectory) {
         coder.encodeObject_forKey(NSURL::URLWithString("file:///a/../../etc/passwd/.."), "url");
     });
     EXPECT_EQ(fs::path(decoded->temporaryFileURL()->path()).parent_path(), temporary.path());
-    EXPECT_EQ(namesIn(temporary.path()).size(), 1u);
+    EXPECT_EQ(test::filesIn(temporary.path()).size(), 1u);
     // Bytes the media framework cannot read: no video track, and an invalid duration.
     EXPECT_TRUE(decoded->isAudio());
     EXPECT_EQ(decoded->pixelSize(), CGSizeZero);  // makes the media asset

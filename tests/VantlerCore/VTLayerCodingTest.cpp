@@ -5,7 +5,6 @@
 
 #include "ArchiveShapes.h"
 #include "CGImageToData.h"
-#include "DocumentInfo.h"
 #include "ImageAssetTestSupport.h"
 #include "LayerTestSupport.h"
 #include "NSNumber.h"
@@ -112,25 +111,11 @@ using Keys = std::vector<std::string>;
 // Layers written and read back are the same record; each key is written exactly when the archive
 // form calls for it. Media values are written only with media: without, they read back as defaults.
 TEST(VTLayerCoding, WrittenLayersReadBackTheSame) {
-    const Keys everyLayer{"position.x",
-                          "angle",
-                          "optionalsMask",
-                          "anchorPoint.y",
-                          "name",
-                          "importID",
-                          "VTLayerVersion",
-                          "horizontalBehavior",
-                          "verticalBehavior",
-                          "forwardUnusedTouches",
-                          "shadowOffset.height",
-                          "shadowRadius",
-                          "contentOffset.x",
-                          "backgroundColor.count",
-                          "radius",
-                          "image",
-                          "size.width"};
+    // clang-format off
+    const Keys everyLayer{"position.x", "angle", "optionalsMask", "anchorPoint.y", "name", "importID", "VTLayerVersion", "horizontalBehavior",
+                          "verticalBehavior", "forwardUnusedTouches", "shadowOffset.height", "shadowRadius", "contentOffset.x",
+                          "backgroundColor.count", "radius", "image", "size.width"};
     const std::tuple<const char*, std::function<std::shared_ptr<VTLayer>()>, Keys, Keys> cases[] = {
-        // clang-format off
         {"new layer", [] { return VTLayer::init(); }, everyLayer, {"hidden", "locked", "opacity", "scale", "animationInfo", "subPictures", "text", "fontSize", "borderWidth", "borderColor.count", "shadowColor.count", "maskToBounds", "lockAspect", "playOnce", "mediaVolume", "prototypeLayer"}},
         {"styled", styledLayer, {"hidden", "locked", "opacity", "scale", "animationInfo", "subPictures", "borderWidth", "borderColor.profile", "shadowColor.count", "maskToBounds", "lockAspect"}, {"text"}},
         {"video", [] { return mediaLayer(videoAsset()); }, {"playOnce", "mediaPaused", "mediaVolume", "mediaTime"}, {}},
@@ -265,7 +250,7 @@ TEST(VTLayerCoding, LegacyArchives) {
 
 // A whole document (layers holding everything a layer can hold, a link, transitions, a component
 // used by an instance) written by the model reads back through the loader as it was: equal as a
-// prototype, field by field, and as `vantler-ql info --json` shows it.
+// prototype and field by field.
 TEST(VTLayerCoding, WholeDocumentReadsBack) {
     const auto component = VTPrototype::init();
     const auto badge = VTScreen::initWithCanvasName_size("Badge", {60, 40});
@@ -306,8 +291,6 @@ TEST(VTLayerCoding, WholeDocumentReadsBack) {
     const auto read = VTPrototype::prototypeFromData_error(data, &error);
     ASSERT_TRUE(read) << (error ? error->localizedFailureReason().value_or("") : "");
     EXPECT_TRUE(read->isEqualToPrototype(*prototype));
-    EXPECT_EQ(documentInfo(*read, data, InfoFormat::JSON),
-              documentInfo(*prototype, data, InfoFormat::JSON));
     const auto readScreen = read->entryScreen();
     expectSameRecord(*screen, *readScreen);
     const auto readInstance = readScreen->objectInSublayersAtIndex(1);
@@ -315,22 +298,4 @@ TEST(VTLayerCoding, WholeDocumentReadsBack) {
     EXPECT_EQ(readInstance->size(), CGSizeMake(60, 40));
     EXPECT_EQ(readInstance->componentScreen()->prototype(), read->masterComponents().at(0));
     EXPECT_EQ(read->transitionAtIndex(0)->destination(), read->screenAtIndex(1));
-
-    // An independent reader finds every key where the archive form puts it.
-    const std::string layers = "$top/root/screens/NS.objects/0/subPictures/NS.objects/";
-    std::vector<std::string> check{VANTLER_PYTHON,
-                                   (test::sourceDir() / "tests/tools/check_archive.py").string(),
-                                   (test::dataDir() / "documents" / "layers.vantler").string()};
-    const std::pair<std::string, std::string> expected[] = {
-        {"0/name", "\"Card\""},
-        {"0/VTLayerVersion", "2"},
-        {"0/maskToBounds", "true"},
-        {"0/borderColor.space_name", "\"kCGColorSpaceDisplayP3\""},
-        {"0/subPictures/NS.objects/0/text", "\"Type Something\""},
-        {"1/prototypeLayer/size.width", "60.0"},
-    };
-    for (const auto& [path, value] : expected)
-        check.insert(check.end(), {"--equals", layers + path, value});
-    const auto result = test::run(check);
-    EXPECT_EQ(result.exitStatus, 0) << result.standardError;
 }

@@ -80,18 +80,13 @@ TEST(VTScreen, CopyRetargetsLinks) {
 // The links count wherever a screen is compared: as a layer, and as a sublayer of one.
 TEST(VTScreen, ComparisonWithLinks) {
     const std::tuple<const char*, std::function<void(VTScreen&)>, bool> cases[] = {
+        // clang-format off
         {"unchanged", [](VTScreen&) {}, true},
-        {"another position",
-         [](VTScreen& s) {
-             s.setPosition({100, 0});
-         },
-         true},
-        {"another layer", [](VTScreen& s) { s.objectInLinksAtIndex(0)->setInputLayer(nullptr); },
-         true},
+        {"another position", [](VTScreen& s) { s.setPosition({100, 0}); }, true},
+        {"another layer", [](VTScreen& s) { s.objectInLinksAtIndex(0)->setInputLayer(nullptr); }, true},
         {"a link fewer", [](VTScreen& s) { s.removeObjectFromLinksAtIndex(1); }, false},
-        {"another property",
-         [](VTScreen& s) { s.objectInLinksAtIndex(0)->setOutputProperty(kVTPropertyScale); },
-         false},
+        {"another property", [](VTScreen& s) { s.objectInLinksAtIndex(0)->setOutputProperty(kVTPropertyScale); }, false},
+        // clang-format on
     };
     for (const auto& [name, change, equal] : cases) {
         SCOPED_TRACE(name);

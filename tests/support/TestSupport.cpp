@@ -25,11 +25,10 @@ std::filesystem::path dataDir() {
     return sourceDir() / "tests" / "data";
 }
 
-std::vector<std::string> appleFixtureNames() {
+std::vector<std::string> filesIn(const std::filesystem::path& folder) {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(fixturesDir()))
-        if (entry.path().filename() != "SOURCES.md")
-            names.push_back(entry.path().filename().string());
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }

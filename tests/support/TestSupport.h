@@ -22,9 +22,8 @@ std::filesystem::path sourceDir();
 std::filesystem::path fixturesDir();  // tests/data/apple-keyed-archives
 std::filesystem::path dataDir();      // tests/data
 
-// The names of the Apple-written fixture archives (every file of fixturesDir() but SOURCES.md),
-// sorted.
-std::vector<std::string> appleFixtureNames();
+// The names of the entries of a folder, sorted.
+std::vector<std::string> filesIn(const std::filesystem::path& folder);
 
 std::vector<uint8_t> readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);

@@ -36,9 +36,7 @@ TEST(VantlerQL, WrongUsageExits2WithOneLine) {
         {"frobnicate f", "unknown command frobnicate"},
         {"info", "info needs a FILE"},
         {"info a --xml", "unknown option --xml"},
-        {"dump", "dump needs a FILE"},
         {"dump a b", "dump takes one FILE"},
-        {"dump a --yaml", "unknown option --yaml"},
         {"thumbnail f -o", "-o needs a value"},
         {thumbnail + "--scale 2x", "--scale needs a number above 0, at most 64, not \"2x\""},
         {thumbnail + "-d dir", "-o and -d exclude each other"},
@@ -69,17 +67,18 @@ TEST(VantlerQL, WrongUsageExits2WithOneLine) {
         EXPECT_EQ(result.exitStatus, 2) << line;
         EXPECT_EQ(result.standardError, "vantler-ql: " + message + " (see vantler-ql --help)\n");
     }
-    for (const auto& arguments : std::vector<std::vector<std::string>>{
-             {"--help"}, {"preview", "--help"}, {"info", "f", "-h"}, {"help"}}) {
-        const auto help = ql(arguments);
-        EXPECT_EQ(help.exitStatus, 0);
-        EXPECT_TRUE(help.standardOutput.starts_with("usage: vantler-ql")) << arguments[0];
-    }
-    for (const auto& arguments :
-         std::vector<std::vector<std::string>>{{"--version"}, {"thumbnail", "--version"}}) {
-        const auto version = ql(arguments);
-        EXPECT_EQ(version.exitStatus, 0);
-        EXPECT_EQ(version.standardOutput, "vantler-ql " VANTLER_VERSION "\n");
+    const std::string usage = "usage: vantler-ql", version = "vantler-ql " VANTLER_VERSION "\n";
+    for (const auto& [arguments, start] :
+         std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"--help"}, usage},
+             {{"preview", "--help"}, usage},
+             {{"info", "f", "-h"}, usage},
+             {{"help"}, usage},
+             {{"--version"}, version},
+             {{"thumbnail", "--version"}, version}}) {
+        const auto answer = ql(arguments);
+        EXPECT_EQ(answer.exitStatus, 0);
+        EXPECT_TRUE(answer.standardOutput.starts_with(start)) << arguments[0];
     }
 }
 
@@ -172,14 +171,6 @@ TEST(VantlerQL, RenderOneFile) {
               std::string::npos);
 }
 
-std::vector<std::string> filesIn(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // A FILE that crashes or hangs fails alone, within its deadline, while the others run: one line
 // per failed FILE, no progress when stderr is not a terminal. Names met again get -2, -3, ...
 TEST(VantlerQLBatch, EachFileAlone) {
@@ -200,8 +191,8 @@ TEST(VantlerQLBatch, EachFileAlone) {
                          doc("refuse.vantler")});
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
     EXPECT_EQ(result.exitStatus, 1);
-    EXPECT_EQ(filesIn(out), (std::vector<std::string>{"draw-20x10-2-2.png", "draw-20x10-2.png",
-                                                      "draw-20x10.png"}));
+    EXPECT_EQ(test::filesIn(out), (std::vector<std::string>{"draw-20x10-2-2.png",
+                                                            "draw-20x10-2.png", "draw-20x10.png"}));
     const auto& errors = result.standardError;
     EXPECT_NE(errors.find("vantler-ql: " + crash + ": crashed (signal 11)\n"), std::string::npos)
         << errors;
@@ -292,15 +283,10 @@ TEST(VantlerQLDump, ValuesAsPeopleReadThem) {
         qltest::documentNamed(scratch.path(), "values.plist", qltest::bytesOf(archive));
     const auto dumped = test::run({"sh", "-c", "\"$0\" dump - < \"$1\"", VANTLER_QL, path});
     EXPECT_EQ(dumped.exitStatus, 0);
-    EXPECT_NE(
-        dumped.standardOutput.find("  \"double\": 0.231\n  \"float\": 0.1f\n  \"whole\": 3.0\n"),
-        std::string::npos)
-        << dumped.standardOutput;
-    EXPECT_NE(dumped.standardOutput.find("  NS.time = 2026-12-07T10:29:17.250Z\n"),
-              std::string::npos)
-        << dumped.standardOutput;
-    EXPECT_NE(dumped.standardOutput.find("  NS.time = date(1e+300)\n"), std::string::npos)
-        << dumped.standardOutput;
+    for (const char* shown :
+         {"  \"double\": 0.231\n  \"float\": 0.1f\n  \"whole\": 3.0\n",
+          "  NS.time = 2026-12-07T10:29:17.250Z\n", "  NS.time = date(1e+300)\n"})
+        EXPECT_NE(dumped.standardOutput.find(shown), std::string::npos) << dumped.standardOutput;
 
     const std::vector<uint8_t> picture{0x89, 'P', 'N', 'G', 0, 1, 2};
     const auto carrying =
@@ -317,11 +303,11 @@ TEST(VantlerQLDump, ValuesAsPeopleReadThem) {
 // components, against its file in tests/data/info (VANTLER_UPDATE_DOCUMENTS=1 rewrites them).
 TEST(VantlerQLInfo, DocumentsMatchTheirGoldenFiles) {
     const auto goldens = test::dataDir() / "info";
-    for (const auto& name : filesIn(test::sourceDir() / "examples")) {
+    for (const auto& name : test::filesIn(test::sourceDir() / "examples")) {
         if (!name.ends_with(".vantler")) continue;
         EXPECT_TRUE(fs::exists(goldens / fs::path(name).replace_extension(".json"))) << name;
     }
-    for (const auto& name : filesIn(goldens)) {
+    for (const auto& name : test::filesIn(goldens)) {
         const auto document = fs::path(name).replace_extension(".vantler");
         const auto example = test::sourceDir() / "examples" / document;
         const auto path = fs::exists(example) ? example : test::dataDir() / "documents" / document;
@@ -335,28 +321,6 @@ TEST(VantlerQLInfo, DocumentsMatchTheirGoldenFiles) {
     }
 }
 
-// A refused document exits 1 with the loader's reason and suggestion; one without screens loads
-// and says so.
-TEST(VantlerQLInfo, RefusedAndEmptyDocuments) {
-    test::ScratchDirectory scratch;
-    const auto newer = qltest::documentNamed(
-        scratch.path(), "newer.vantler",
-        qltest::bytesOf(document_shapes::make({.screens = {}, .formatVersion = 16})));
-    const auto refused = ql({"info", newer});
-    EXPECT_EQ(refused.exitStatus, 1);
-    EXPECT_EQ(refused.standardError,
-              "vantler-ql: " + newer +
-                  ": Document was created with a newer version of Vantler (Make sure you have the "
-                  "latest version of Vantler)\n");
-    const auto empty = qltest::documentNamed(scratch.path(), "empty.vantler",
-                                             qltest::bytesOf(document_shapes::make({})));
-    const auto result = ql({"info", empty});
-    EXPECT_EQ(result.exitStatus, 0);
-    EXPECT_EQ(result.standardOutput,
-              "format version: 15\nembedded thumbnail: none\nprefers mouse cursor: no\nno "
-              "screens\n0 transitions\n0 components\n");
-}
-
 // A document of two screens, "Home" and "Card/Detail", each holding a layer named "Card".
 std::vector<uint8_t> namedLayersDocument() {
     const auto prototype = VTPrototype::init();
@@ -368,46 +332,53 @@ std::vector<uint8_t> namedLayersDocument() {
     return qltest::bytesOf(dataFromPrototype_error(prototype, nullptr));
 }
 
-// export prints each path written into DIR, named after the screen or layer and numbered when the
-// name is taken; what it cannot do is one line each and exit status 1.
-TEST(VantlerQLExport, ScreensOrNamedLayers) {
+// info of a refused document is the loader's reason and suggestion, of one without screens says
+// so; export prints each path written into DIR, named after the screen or layer and numbered when
+// the name is taken. What a command cannot do is one line each and exit status 1.
+TEST(VantlerQLDocumentCommands, InfoAndExport) {
     test::ScratchDirectory scratch;
     const std::string document =
         qltest::documentNamed(scratch.path(), "layers.vantler", namedLayersDocument());
     const std::string out = scratch.path() / "out", missing = scratch.path() / "missing";
-    const auto newer = qltest::documentNamed(
-        scratch.path(), "newer.vantler",
-        qltest::bytesOf(document_shapes::make({.screens = {}, .formatVersion = 16})));
+    const auto made = [&](const char* name, const document_shapes::Document& shape) {
+        return qltest::documentNamed(scratch.path(), name,
+                                     qltest::bytesOf(document_shapes::make(shape)));
+    };
+    const auto newer = made("newer.vantler", {.formatVersion = 16}),
+               empty = made("empty.vantler", {});
     fs::create_directory(out);
-    const std::string unwritable = ": could not be written\n";
+    const std::string unwritable = ": could not be written\n",
+                      refused = "vantler-ql: " + newer +
+                                ": Document was created with a newer version of Vantler (Make sure "
+                                "you have the latest version of Vantler)\n";
     const struct {
         std::vector<std::string> arguments;
         int exitStatus;
         std::string standardOutput, standardError;
     } cases[] = {
         // clang-format off
-        {{document, "-d", out}, 0, out + "/Home.png\n" + out + "/CardDetail.png\n"},
-        {{document, "--layer", "Card", "-d", out}, 0, out + "/Card.png\n" + out + "/Card 2.png\n"},
-        {{document, "-d", out, "--layer", "Cards"}, 1, "", "vantler-ql: " + document + ": no layer is named \"Cards\"\n"},
-        {{document, "-d", missing}, 1, "", "vantler-ql: " + missing + "/Home.png" + unwritable + "vantler-ql: " + missing + "/CardDetail.png" + unwritable},
-        {{newer, "-d", out}, 1, "", "vantler-ql: " + newer + ": Document was created with a newer version of Vantler (Make sure you have the latest version of Vantler)\n"},
+        {{"info", newer}, 1, "", refused},
+        {{"export", newer, "-d", out}, 1, "", refused},
+        {{"info", empty}, 0, "format version: 15\nembedded thumbnail: none\nprefers mouse cursor: no\nno screens\n0 transitions\n0 components\n"},
+        {{"export", document, "-d", out}, 0, out + "/Home.png\n" + out + "/CardDetail.png\n"},
+        {{"export", document, "--layer", "Card", "-d", out}, 0, out + "/Card.png\n" + out + "/Card 2.png\n"},
+        {{"export", document, "-d", out, "--layer", "Cards"}, 1, "", "vantler-ql: " + document + ": no layer is named \"Cards\"\n"},
+        {{"export", document, "-d", missing}, 1, "", "vantler-ql: " + missing + "/Home.png" + unwritable + "vantler-ql: " + missing + "/CardDetail.png" + unwritable},
         // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.arguments));
-        auto arguments = c.arguments;
-        arguments.insert(arguments.begin(), "export");
-        const auto result = ql(arguments);
+        const auto result = ql(c.arguments);
         EXPECT_EQ(result.exitStatus, c.exitStatus);
         EXPECT_EQ(result.standardOutput, c.standardOutput);
         EXPECT_EQ(result.standardError, c.standardError);
     }
-    EXPECT_EQ(filesIn(out),
+    EXPECT_EQ(test::filesIn(out),
               (std::vector<std::string>{"Card 2.png", "Card.png", "CardDetail.png", "Home.png"}));
 }
 
 // embed-thumbnail saves the document again carrying a picture of its entry screen, which the
-// generator then hands over as it stands; Python's plistlib reads what it writes.
+// generator then hands over as it stands.
 TEST(VantlerQLEmbedThumbnail, SavesTheDocumentWithItsPicture) {
     test::ScratchDirectory scratch;
     const auto document = qltest::documentNamed(
@@ -417,11 +388,6 @@ TEST(VantlerQLEmbedThumbnail, SavesTheDocumentWithItsPicture) {
     EXPECT_EQ(ql({"embed-thumbnail", document, "-o", copy}).exitStatus, 0);
     EXPECT_EQ(ql({"embed-thumbnail", document, "--in-place"}).exitStatus, 0);
     EXPECT_EQ(test::readFile(document), test::readFile(copy));
-    EXPECT_EQ(
-        test::run({VANTLER_PYTHON, (test::sourceDir() / "tests/tools/check_archive.py").string(),
-                   copy, "--equals", "$top/vantlerDocumentFormatVersion", "15"})
-            .exitStatus,
-        0);
     ASSERT_EQ(
         ql({"thumbnail", copy, "-o", png, "--generator", VANTLER_GENERATOR_PLUGIN}).exitStatus, 0);
     const qltest::Pixels pixels{fs::path(png)};
@@ -437,7 +403,7 @@ TEST(Examples, CommittedExamplesAreWhatTheGeneratorWrites) {
         test::run({VANTLER_MAKE_EXAMPLES, (examples / "assets").string(), scratch.path().string()})
             .exitStatus,
         0);
-    const auto names = filesIn(scratch.path());
+    const auto names = test::filesIn(scratch.path());
     EXPECT_EQ(names.size(), 6u);
     for (const auto& name : names) {
         const auto committed = examples / name;

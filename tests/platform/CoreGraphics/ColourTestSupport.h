@@ -3,13 +3,11 @@
 
 #include <lcms2.h>
 
-#include <algorithm>
 #include <array>
 #include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <string>
 #include <vector>
 
 namespace ColourTestSupport {

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <thread>
 
 #include "CTFrame.h"
 #include "CTLine.h"

@@ -29,10 +29,8 @@ TEST(BinaryPropertyList, WriterLaysOutLikeCoreFoundation) {
 
     ASSERT_GE(bytes.size(), 40u);
     EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 8), "bplist00");
-    const size_t trailer = bytes.size() - 32;
-    EXPECT_EQ(bytes[trailer + 6], 1);  // offsets fit in one byte
-    EXPECT_EQ(bytes[trailer + 7], 1);  // 18 objects: one-byte references
-    EXPECT_EQ(bytes[8], 0xD1);         // object 0 is the root dictionary
+    EXPECT_EQ(bytes[bytes.size() - 32 + 6], 1);  // offsets fit in one byte
+    EXPECT_EQ(bytes[8], 0xD1);                   // object 0 is the root dictionary
     const auto list = open(bytes);
     EXPECT_EQ(list.objectCount(), 18u);  // dict, "k", array, 0…14
     EXPECT_EQ(list.topObject(), 0u);
@@ -42,6 +40,18 @@ TEST(BinaryPropertyList, WriterLaysOutLikeCoreFoundation) {
     // The array's marker is 0xAF followed by the integer 15.
     const auto text = std::string(bytes.begin(), bytes.end());
     EXPECT_NE(text.find(std::string("\xAF\x10\x0F", 3)), std::string::npos);
+}
+
+// The reference size follows the object count, not the largest reference (as CoreFoundation sizes
+// it): 255 objects take one byte, 256 objects two.
+TEST(BinaryPropertyList, ReferenceSizeFollowsTheObjectCount) {
+    for (const auto& [count, size] : {std::pair{255, 1}, {256, 2}}) {
+        std::vector<plist::Value> elements;  // the array and count − 1 integers
+        for (int i = 1; i < count; ++i)
+            elements.push_back(plist::Value::integer(plist::Integer::fromSigned(i)));
+        const auto bytes = plist::writeBinaryPropertyList(plist::Value::array(std::move(elements)));
+        EXPECT_EQ(bytes[bytes.size() - 32 + 7], size) << count;
+    }
 }
 
 TEST(BinaryPropertyList, IntegersTakeCoreFoundationsWidths) {

@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <limits>
-
 #include "FoundationTestSupport.h"
 #include "KeyedArchive.h"
 #include "NSException.h"
@@ -76,16 +74,15 @@ TEST(KeyedArchive, AbsentKeysAndNullReferencesReadAsZeroFalseOrNone) {
 }
 
 // What each decode call accepts: integers convert across widths, booleans read as 0 or 1, reals
-// across widths; a value too large raises NSRangeException, a value of another kind
-// NSInvalidUnarchiveOperationException; so do an unknown class and any call after finishing, each
-// with Foundation's words.
+// across widths; a value too large raises NSRangeException, a value of another kind (more in the
+// malformed files) NSInvalidUnarchiveOperationException; so do an unknown class and any call after
+// finishing, each with Foundation's words.
 TEST(KeyedArchive, DecodeCallsConvertOrRaise) {
     auto decoder = roundTrip([](NSKeyedArchiver& c) {
         c.encodeInt64_forKey(int64_t{1} << 31, "big");
         c.encodeInt_forKey(7, "small");
         c.encodeBool_forKey(true, "yes");
         c.encodeInteger_forKey(2, "two");
-        c.encodeDouble_forKey(2.5, "real");
         c.encodeDouble_forKey(1e300, "huge");
         c.encodeFloat_forKey(0.25f, "float");
         c.encodeDouble_forKey(0.1, "tenth");
@@ -108,8 +105,6 @@ TEST(KeyedArchive, DecodeCallsConvertOrRaise) {
         {[&] { unsignedDecoder->decodeInt64ForKey("u"); }, {NSRangeException, call + "decodeInt64ForKey:]: value (18446744073709551615) for key (u) too large to fit in 64-bit integer"}},
         {[&] { unsignedDecoder->decodeIntegerForKey("u"); }, {NSRangeException, call + "decodeIntegerForKey:]: value (18446744073709551615) for key (u) too large to fit in NSInteger"}},
         {[&] { decoder->decodeFloatForKey("huge"); }, {NSRangeException, call + "decodeFloatForKey:]: value (" + std::to_string(1e300) + ") for key (huge) too large to fit in float"}},
-        {[&] { decoder->decodeIntegerForKey("real"); }, {NSInvalidUnarchiveOperationException, call + "decodeIntegerForKey:]: value for key (real) is a real"}},
-        {[&] { decoder->decodeDoubleForKey("two"); }, {NSInvalidUnarchiveOperationException, call + "decodeDoubleForKey:]: value for key (two) is an integer"}},
         {[&] { decoder->decodeInt64ForKey("object"); }, {NSInvalidUnarchiveOperationException, call + "decodeInt64ForKey:]: value for key (object) is an object reference"}},
         {[&] { decoder->decodeObjectForKey("two"); }, {NSInvalidUnarchiveOperationException, call + "decodeObjectForKey:]: value for key (two) is an integer"}},
         {[&] { decoder->decodeObjectOfClass_forKey<NSArray>("object"); }, {NSInvalidUnarchiveOperationException, "value for key 'object' was of unexpected class 'NSString' (expected 'NSArray')"}},
@@ -201,7 +196,4 @@ TEST(KeyedArchive, ValueObjectsReadBackEqual) {
             array->objectAtIndex(i)->isEqual(*array->objectAtIndex((i + 1) % array->count())))
             << i;
     }
-    const auto decodedURL = std::dynamic_pointer_cast<NSURL>(array->objectAtIndex(3));
-    EXPECT_EQ(decodedURL->absoluteString(), "https://www.example.com/dir/foo.xml");
-    EXPECT_EQ(decodedURL->path(), "/dir/foo.xml");
 }

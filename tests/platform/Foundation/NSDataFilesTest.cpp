@@ -14,18 +14,6 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-
-std::vector<std::string> namesIn(const fs::path& directory) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(directory))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-}  // namespace
-
 // Atomically, a link is replaced, not its target; in place, the file is truncated. A failed write
 // (missing directory, a directory, an empty path, a name too long) leaves nothing behind.
 TEST(NSDataFiles, WriteReplacesTheFileOrLeavesNothingBehind) {
@@ -46,7 +34,8 @@ TEST(NSDataFiles, WriteReplacesTheFileOrLeavesNothingBehind) {
     for (const auto& bad : {scratch.path() / "missing" / "f", scratch.path() / "dir", fs::path(),
                             scratch.path() / std::string(300, 'n')})
         EXPECT_FALSE(NSData::dataWithVector({1, 2})->writeToFile_atomically(bad, true)) << bad;
-    EXPECT_EQ(namesIn(scratch.path()), (std::vector<std::string>{"dir", "link", "video.mov"}));
+    EXPECT_EQ(test::filesIn(scratch.path()),
+              (std::vector<std::string>{"dir", "link", "video.mov"}));
     EXPECT_TRUE(fs::is_empty(scratch.path() / "dir"));
 }
 

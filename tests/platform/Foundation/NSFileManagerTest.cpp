@@ -67,20 +67,14 @@ TEST(NSFileManager, ContentsEqualComparesFilesDirectoriesAndLinks) {
     const struct {
         const char *a, *b;
         bool equal;
-    } cases[] = {{"a", "b", true},
-                 {"a", "a", true},
-                 {"a", "c", false},
-                 {"a", "d", false},
-                 {"a", "missing", false},
-                 {"missing", "missing", false},
-                 {"e1", "e2", true},
-                 {"fifo-a", "fifo-b", false},
-                 {"fifo-a", "fifo-a", true},
-                 {"one", "two", true},
-                 {"one/sub/f", "one/sub", false},
-                 {"one/link", "one/sub/f", false},
-                 {"one", "three", false},
-                 {"one", "four", false}};
+    } cases[] = {
+        // clang-format off
+        {"a", "b", true}, {"a", "a", true}, {"a", "c", false}, {"a", "d", false}, {"a", "missing", false},
+        {"missing", "missing", false}, {"e1", "e2", true}, {"fifo-a", "fifo-b", false}, {"fifo-a", "fifo-a", true},
+        {"one", "two", true}, {"one/sub/f", "one/sub", false}, {"one/link", "one/sub/f", false},
+        {"one", "three", false}, {"one", "four", false},
+        // clang-format on
+    };
     for (const auto& c : cases)
         EXPECT_EQ(manager().contentsEqualAtPath_andPath(dir / c.a, dir / c.b), c.equal)
             << c.a << " " << c.b;
