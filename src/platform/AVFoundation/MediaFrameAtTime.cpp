@@ -8,6 +8,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -38,6 +39,10 @@ using CodecContext = std::unique_ptr<AVCodecContext, CodecContextFree>;
 using Packet = std::unique_ptr<AVPacket, PacketFree>;
 using Frame = std::unique_ptr<AVFrame, FrameFree>;
 using ScaleContext = std::unique_ptr<SwsContext, ScaleContextFree>;
+
+// The pixels of the widest vector block swscale writes at once (64 bytes of 32-bit pixels, an
+// AVX-512 register, the stride alignment FFmpeg gives its own frames).
+constexpr size_t kSwscaleBlockPixels = 16;
 
 bool fitsImageLimits(int64_t width, int64_t height) {
     return width > 0 && height > 0 && uint64_t(width) <= kCGImageMaxDimension &&
@@ -184,16 +189,25 @@ std::vector<uint32_t> nativeARGBPixels(const AVFrame& frame, std::string* failur
         sws_setColorspaceDetails(scale.get(), matrix, isFullRange(frame) ? 1 : 0, matrix, 1, 0,
                                  1 << 16, 1 << 16);
     }
+    // swscale's vector code writes whole blocks of pixels past a row's last one: from 4:2:0 and
+    // 4:2:2 frames up to 15 pixels (60 bytes), beyond the end of the last row into whatever the
+    // heap keeps there. Rows are converted at a stride of whole blocks, then packed in place.
     const size_t width = size_t(frame.width), height = size_t(frame.height);
-    std::vector<uint32_t> pixels(width * height);
+    const size_t stride =
+        (width + kSwscaleBlockPixels - 1) / kSwscaleBlockPixels * kSwscaleBlockPixels;
+    std::vector<uint32_t> pixels(stride * height);
     uint8_t* destination[4] = {reinterpret_cast<uint8_t*>(pixels.data()), nullptr, nullptr,
                                nullptr};
-    const int destinationStride[4] = {frame.width * 4, 0, 0, 0};
+    const int destinationStride[4] = {int(stride * 4), 0, 0, 0};
     if (sws_scale(scale.get(), frame.data, frame.linesize, 0, frame.height, destination,
                   destinationStride) != frame.height) {
         *failure = "The frame could not be converted to RGB";
         return {};
     }
+    for (size_t y = 1; stride != width && y < height; ++y)
+        std::copy_n(pixels.begin() + std::ptrdiff_t(y * stride), width,
+                    pixels.begin() + std::ptrdiff_t(y * width));
+    pixels.resize(width * height);
     // swscale keeps alpha straight; CGImage's format is premultiplied. Opaque formats have 255.
     if (descriptor->flags & AV_PIX_FMT_FLAG_ALPHA) {
         using CoreGraphicsPrivate::premultiply;

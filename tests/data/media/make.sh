@@ -15,6 +15,8 @@ f -f lavfi -i "$split" -c:v mjpeg -pix_fmt yuvj420p split.avi
 f -f lavfi -i "sine=duration=0.1:sample_rate=8000" -c:a pcm_s16le tone.wav
 f -f lavfi -i "sine=duration=0.2:sample_rate=8000" -c:a libmp3lame -b:a 8k tone.mp3
 f -f lavfi -i "sine=duration=0.2:sample_rate=8000" -c:a aac -b:a 8k tone.aac
+# Frames narrower than swscale's 16-pixel blocks, in the 4:2:0 that Motion JPEG and H.264 decode to.
+f -f lavfi -i "color=c=red:d=0.04:r=25:s=6x4,format=yuvj420p" -frames:v 1 -c:v mjpeg narrow-6x4.avi
 # The rotated seed: a display matrix turning the frames a quarter turn clockwise (this ffmpeg's
 # "rotate" tag counts counterclockwise).
 f -i split.mp4 -c copy -metadata:s:v rotate=270 split-rotated.mp4

@@ -145,6 +145,30 @@ TEST(AVAsset, CodecsOffTheListAreNotDecoded) {
     expectNoFrame(asset, "The video's decoder could not be opened");
 }
 
+// Frames narrower than the blocks swscale writes (16 pixels) from the 4:2:0 and 4:2:2 formats,
+// whose conversion writes past a row's last pixel: every pixel comes out, nothing of the padding.
+// Converted into rows of their own width, these frames overwrote the heap beyond the last row,
+// which glibc's allocator reports ("double free or corruption") and ASan's did only by chance.
+TEST(AVAsset, NarrowFramesComeOutWhole) {
+    test::ScratchDirectory scratch;
+    for (const char* format : {"yuvj420p", "yuvj422p", "yuv420p"}) {
+        for (const int width : {2, 6, 14, 18}) {
+            const std::string size = std::to_string(width) + "x4";
+            SCOPED_TRACE(std::string(format) + " " + size);
+            const std::string encoder = format[3] == 'j' ? "mjpeg" : "libx264";
+            const auto image = frameAtZero(assetAt(made(
+                scratch, std::string(format) + size + (encoder == "mjpeg" ? ".avi" : ".mp4"),
+                {"-f", "lavfi", "-i", "color=c=red:d=0.04:r=25:s=" + size + ",format=" + format,
+                 "-frames:v", "1", "-c:v", encoder})));
+            ASSERT_NE(image, nullptr);
+            ASSERT_EQ(CGImageGetWidth(image), size_t(width));
+            for (size_t y = 0; y < 4; ++y)
+                for (size_t x = 0; x < size_t(width); ++x)
+                    EXPECT_TRUE(isNear(image, x, y, 255, 0, 0)) << x << ", " << y;
+        }
+    }
+}
+
 // Frame sizes, declared or decoded: 32767 pixels wide comes out, 32768 does not; 10001 × 10000
 // pixels, or 65535 × 65535 declared in a 16 × 16 container, are refused before being allocated.
 TEST(AVAsset, FrameSizeLimits) {
