@@ -1,10 +1,14 @@
-// libFuzzer target for what a file manager hands the generator: any bytes, as a document file,
-// through the generator plug-in and the QuickLook host in process, as the programs run them. The
-// thumbnail is asked at the thumbnailer's usual size and made into its PNG as vantler-thumbnailer
-// writes it; the preview at its natural size (the host's surface budget bounds it), written as PNG,
-// PDF or SVG by the input's length, so that the three surfaces share the inputs. Every refusal is a
-// documented answer; a crash, a hang, a leak or unbounded memory is a bug. libFuzzer's -timeout
-// stands in for the programs' deadline (10 s), -rss_limit_mb for their memory.
+// libFuzzer target for everything a document file goes through: any bytes, as a document file,
+// first through the generator plug-in and the QuickLook host in process, as the programs run them.
+// The thumbnail is asked at the thumbnailer's usual size and made into its PNG as
+// vantler-thumbnailer writes it; the preview at its natural size (the host's surface budget bounds
+// it), written as PNG, PDF or SVG by the input's length, so that the three surfaces share the
+// inputs. Then the document is opened as vantler-ql's document commands and vantler-view open it:
+// summarised as text and JSON (info), every screen exported as PNG (export), and, as the library's
+// editing users take it, read whole, edited and saved, which must load again (embed-thumbnail;
+// DocumentExercise.h). Every refusal is a documented answer; a crash, a hang, a leak or unbounded
+// memory is a bug. libFuzzer's -timeout stands in for the programs' deadline (10 s),
+// -rss_limit_mb for their memory.
 //
 // Built with -fsanitize=fuzzer when VANTLER_FUZZ is on; otherwise built with fuzz_replay.cpp as a
 // plain program that runs this function over files (the seed corpus in CTest).
@@ -16,13 +20,18 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <iterator>
 #include <string>
 
 #include "DispatchQueue.h"
+#include "DocumentExercise.h"
+#include "DocumentInfo.h"
 #include "HostPolicy.h"
+#include "NSFileManager+Utilities.h"
 #include "QLGeneratorHost.h"
 #include "ThumbnailPicture.h"
+#include "VTLayer+Offscreen.h"
 
 namespace {
 
@@ -66,6 +75,31 @@ class DocumentFile {
     int fd_;
 };
 
+// The folder exports are written into, made once per process; emptied after each input.
+const std::string& exportDirectory() {
+    static const std::string directory =
+        createUniqueTemporaryDirectory(*NSFileManager::defaultManager());
+    return directory;
+}
+
+// What vantler-ql's info, export and embed-thumbnail commands and vantler-view do with the file.
+void openDocument(const DocumentFile& document) {
+    const auto data =
+        NSData::dataWithContentsOfFile_options(document.path(), NSDataReadingMappedIfSafe);
+    const auto prototype = VTPrototype::prototypeFromData_error(data, nullptr);
+    if (!prototype) return;
+    documentInfo(*prototype, data, InfoFormat::Text);
+    documentInfo(*prototype, data, InfoFormat::JSON);
+    for (const auto& screen : prototype->screens()) writePNGToDirectory(*screen, exportDirectory());
+    std::error_code ignored;
+    for (const auto& file : std::filesystem::directory_iterator(exportDirectory(), ignored))
+        std::filesystem::remove(file.path(), ignored);
+
+    readWholeDocument(*prototype);
+    editDocument(prototype);
+    requireSavesAndLoadsAgain(prototype);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
@@ -84,6 +118,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     preview.format = kPreviewFormats[size % std::size(kPreviewFormats)];
     const QLRequestResult previewResult = host().generatePreview(document.path(), preview);
     QLCreateOutputData(previewResult, preview, &reason);
+
+    openDocument(document);
 
     // A host's main loop turns between requests. Decoded images answer their mipmap generation on
     // the main queue, and until those answers run they hold the images and the document's bytes.
