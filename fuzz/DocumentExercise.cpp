@@ -17,8 +17,12 @@
 
 namespace {
 
-// How many layers of each screen the edits visit, in drawing order from the screen down.
-constexpr size_t kEditedLayersPerScreen = 64;
+// How many layers the edits visit in all, screen by screen, each screen's in drawing order from the
+// screen down; and how many keyframes of each link are looked up. Each visit costs a few hundred
+// operations, and some cost as much as the document is large, so the numbers stay small whatever
+// the document holds.
+constexpr size_t kEditedLayers = 256;
+constexpr size_t kLookedUpKeyframes = 16;
 
 // The catalogue's numbers that read and write as numbers (media, text and the component screen
 // are objects, and reading them only logs).
@@ -84,7 +88,9 @@ void editLinks(const VTScreen& screen) {
     for (const auto& link : screen.links()) {
         link->description();
         link->copy()->isApproximatlyEqualToLink(link.get());
-        for (const auto& keyframe : link->keyframes()) {
+        const auto keyframes = link->keyframes();
+        for (size_t i = 0; i < keyframes.size() && i < kLookedUpKeyframes; ++i) {
+            const auto& keyframe = keyframes[i];
             keyframe->description();
             link->outputForInput_defaultValue(keyframe->input(), keyframe->output());
             link->canUpdateKeyframe(keyframe.get());
@@ -125,9 +131,13 @@ void readWholeDocument(const VTPrototype& prototype) {
 }
 
 void editDocument(const std::shared_ptr<VTPrototype>& prototype) {
-    const auto screens = prototype->screens();
-    for (const auto& screen : screens) {
-        const auto layers = firstLayers(screen, kEditedLayersPerScreen);
+    std::vector<std::shared_ptr<VTScreen>> screens;
+    size_t edited = 0;
+    for (const auto& screen : prototype->screens()) {
+        if (edited >= kEditedLayers) break;
+        screens.push_back(screen);
+        const auto layers = firstLayers(screen, kEditedLayers - edited);
+        edited += layers.size();
         for (const auto& layer : layers) {
             editValues(*layer);
             moveThroughSpaces(layer, screen);
@@ -153,7 +163,7 @@ void editDocument(const std::shared_ptr<VTPrototype>& prototype) {
         for (const auto& screen : component->screens()) screen->createComponentInstance();
 
     if (screens.empty()) return;
-    // A copy of the entry screen, added and taken out again: the document then saves as it loaded.
+    // A copy of the first screen, added and taken out again: the document then saves as it loaded.
     if (auto copy = std::dynamic_pointer_cast<VTScreen>(screens.front()->copy())) {
         prototype->addScreen(copy);
         prototype->removeScreen(copy);

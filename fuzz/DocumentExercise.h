@@ -13,12 +13,12 @@
 // and maps every transition, and describes and places every layer.
 void readWholeDocument(const VTPrototype& prototype);
 
-// The edits an editor makes, on the first layers of each screen (a bounded number, so that a
-// document of many layers costs no more than a typical one): every numeric property read and
-// written back, changed and restored; animation timing read, copied and stored; the layer moved
-// through the world's and its screen's spaces, and one place forward and back; hit testing and
-// extents; every link's keyframes looked up, mapped and captured; every transition copied; a copy
-// of a screen added and removed again; an instance made of every component screen.
+// The edits an editor makes, on the first screens' layers (a bounded number, so that a document
+// of many layers costs no more than a typical one): every numeric property read and written back,
+// changed and restored; animation timing read, copied and stored; the layer moved through the
+// world's and its screen's spaces, and one place forward and back; hit testing and extents; those
+// screens' links, their first keyframes looked up, mapped and captured; every transition copied;
+// a copy of a screen added and removed again; an instance made of every component screen.
 void editDocument(const std::shared_ptr<VTPrototype>& prototype);
 
 // Saves the document as the library saves it (with the picture of its entry screen), which must
