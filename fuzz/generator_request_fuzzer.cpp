@@ -4,11 +4,11 @@
 // vantler-thumbnailer writes it; the preview at its natural size (the host's surface budget bounds
 // it), written as PNG, PDF or SVG by the input's length, so that the three surfaces share the
 // inputs. Then the document is opened as vantler-ql's document commands and vantler-view open it:
-// summarised as text and JSON (info), every screen exported as PNG (export), and, as the library's
-// editing users take it, read whole, edited and saved, which must load again (embed-thumbnail;
-// DocumentExercise.h). Every refusal is a documented answer; a crash, a hang, a leak or unbounded
-// memory is a bug. libFuzzer's -timeout stands in for the programs' deadline (10 s),
-// -rss_limit_mb for their memory.
+// summarised as text and JSON (info), its first screens exported as PNG (export), and, as the
+// library's editing users take it, read whole, edited and saved, which must load again
+// (embed-thumbnail; DocumentExercise.h). Every refusal is a documented answer; a crash, a hang, a
+// leak or unbounded memory is a bug. libFuzzer's -timeout stands in for the programs' deadline (10
+// s), -rss_limit_mb for their memory.
 //
 // Built with -fsanitize=fuzzer when VANTLER_FUZZ is on; otherwise built with fuzz_replay.cpp as a
 // plain program that runs this function over files (the seed corpus in CTest).
@@ -75,25 +75,46 @@ class DocumentFile {
     int fd_;
 };
 
-// The folder exports are written into, made once per process; emptied after each input.
-const std::string& exportDirectory() {
-    static const std::string directory =
-        createUniqueTemporaryDirectory(*NSFileManager::defaultManager());
-    return directory;
-}
+// How many screens are exported: each is a file written, so a document of thousands of screens
+// would cost an input as much as thousands of typical ones.
+constexpr size_t kExportedScreens = 16;
+
+// The folder exports are written into, made when first used and removed with the process; emptied
+// after each input.
+class ExportDirectory {
+  public:
+    ExportDirectory() : path_(createUniqueTemporaryDirectory(*NSFileManager::defaultManager())) {}
+    ~ExportDirectory() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    ExportDirectory(const ExportDirectory&) = delete;
+    ExportDirectory& operator=(const ExportDirectory&) = delete;
+
+    const std::string& path() const { return path_; }
+    void empty() const {
+        std::error_code ignored;
+        for (const auto& file : std::filesystem::directory_iterator(path_, ignored))
+            std::filesystem::remove(file.path(), ignored);
+    }
+
+  private:
+    std::string path_;
+};
 
 // What vantler-ql's info, export and embed-thumbnail commands and vantler-view do with the file.
 void openDocument(const DocumentFile& document) {
+    static const ExportDirectory exports;
     const auto data =
         NSData::dataWithContentsOfFile_options(document.path(), NSDataReadingMappedIfSafe);
     const auto prototype = VTPrototype::prototypeFromData_error(data, nullptr);
     if (!prototype) return;
     documentInfo(*prototype, data, InfoFormat::Text);
     documentInfo(*prototype, data, InfoFormat::JSON);
-    for (const auto& screen : prototype->screens()) writePNGToDirectory(*screen, exportDirectory());
-    std::error_code ignored;
-    for (const auto& file : std::filesystem::directory_iterator(exportDirectory(), ignored))
-        std::filesystem::remove(file.path(), ignored);
+    const auto screens = prototype->screens();
+    for (size_t i = 0; i < screens.size() && i < kExportedScreens; ++i)
+        writePNGToDirectory(*screens[i], exports.path());
+    exports.empty();
 
     readWholeDocument(*prototype);
     editDocument(prototype);
