@@ -2,8 +2,14 @@
 
 #include "VTImage.h"
 
+#include <unistd.h>
+
 #include <array>
 #include <cmath>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <unordered_map>
 
 #include "AVFoundation.h"
 #include "CGContext.h"
@@ -97,6 +103,51 @@ CGImageRef copyFirstFrame(const std::shared_ptr<AVURLAsset>& asset) {
 
 // An archive may hold any value under "scale": an absent, zero, negative or non-finite one would
 // make point sizes meaningless, so such an asset gets 1.0 (this system never writes another).
+// The temporary copies of movies that images hold, each with the process that made it. An image
+// removes its copy when destroyed; when a program ends normally the copies of the images still
+// alive are removed too, since an image that a queued mipmap answer holds at the end of a program
+// is never destroyed, and a program must leave no copies behind. A forked child that exits leaves
+// its parent's copies alone.
+class TemporaryMovieCopies {
+  public:
+    static TemporaryMovieCopies& shared() {
+        // Never destroyed: images may still be destroyed while the process exits.
+        static TemporaryMovieCopies* const copies = new TemporaryMovieCopies;
+        return *copies;
+    }
+    TemporaryMovieCopies(const TemporaryMovieCopies&) = delete;
+    TemporaryMovieCopies& operator=(const TemporaryMovieCopies&) = delete;
+
+    void add(const std::string& path) {
+        std::lock_guard lock(mutex_);
+        makers_[path] = getpid();
+    }
+    void remove(const std::string& path) {
+        std::lock_guard lock(mutex_);
+        makers_.erase(path);
+    }
+
+  private:
+    TemporaryMovieCopies() {
+        std::atexit([] { shared().removeThisProcessCopies(); });
+    }
+    void removeThisProcessCopies() {
+        std::lock_guard lock(mutex_);
+        for (const auto& [path, maker] : makers_)
+            if (maker == getpid()) unlink(path.c_str());
+    }
+
+    std::mutex mutex_;
+    std::unordered_map<std::string, pid_t> makers_;
+};
+
+// A name for the temporary copy of the movie at `url` (tempVideoURLForURL), removed at exit too.
+std::shared_ptr<NSURL> temporaryMovieCopyURL(const NSURL* url) {
+    auto copy = tempVideoURLForURL(url);
+    TemporaryMovieCopies::shared().add(copy->path());
+    return copy;
+}
+
 float sanitisedScale(float scale) {
     return std::isfinite(scale) && scale > 0 ? scale : 1.0f;
 }
@@ -104,8 +155,9 @@ float sanitisedScale(float scale) {
 }  // namespace
 
 VTImage::~VTImage() {
-    if (temporaryFileURL_)
-        NSFileManager::defaultManager()->removeItemAtURL_error(*temporaryFileURL_, nullptr);
+    if (!temporaryFileURL_) return;
+    NSFileManager::defaultManager()->removeItemAtURL_error(*temporaryFileURL_, nullptr);
+    TemporaryMovieCopies::shared().remove(temporaryFileURL_->path());
 }
 
 std::shared_ptr<VTImage> VTImage::init() {
@@ -120,7 +172,7 @@ std::shared_ptr<VTImage> VTImage::imageWithURL(const std::shared_ptr<const NSURL
     std::shared_ptr<VTImage> image;
     if (isSupportedVideoType(*url)) {
         image = init();
-        image->temporaryFileURL_ = tempVideoURLForURL(url.get());
+        image->temporaryFileURL_ = temporaryMovieCopyURL(url.get());
         // A failed copy leaves an asset whose media does not open; its frame grab fails and logs.
         NSFileManager::defaultManager()->copyItemAtURL_toURL_error(*url, *image->temporaryFileURL_,
                                                                    nullptr);
@@ -246,9 +298,10 @@ void VTImage::decodeContentsWithCoder(NSCoder& coder) {
     if (decodingStyle() != 0) return;
     const auto video = coder.decodeObjectOfClass_forKey<NSData>("videoData");
     if (!video) return;
-    temporaryFileURL_ = tempVideoURLForURL(originalURL_.get());
+    temporaryFileURL_ = temporaryMovieCopyURL(originalURL_.get());
     if (!video->writeToURL_atomically(*temporaryFileURL_, true)) {
         NSLog("Could write video to temporary directory");
+        TemporaryMovieCopies::shared().remove(temporaryFileURL_->path());
         temporaryFileURL_ = nullptr;
     }
 }

@@ -61,7 +61,8 @@ class VTImage : public NSObject {
 
     // An empty asset as the unarchiver makes it before initWithCoder; model code uses init().
     VTImage() = default;
-    // Deletes the temporary file, if any (errors ignored).
+    // Deletes the temporary file, if any (errors ignored). When the process ends normally, the
+    // temporary files of the images still alive are deleted too.
     ~VTImage() override;
 
     // ---- Making assets

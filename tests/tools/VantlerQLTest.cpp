@@ -14,6 +14,7 @@
 #include "NSKeyedArchiver.h"
 #include "NSNumber.h"
 #include "NSString.h"
+#include "ScopedEnvironmentVariable.h"
 #include "VTPrototype+Writing.h"
 
 namespace {
@@ -300,8 +301,11 @@ TEST(VantlerQLDump, ValuesAsPeopleReadThem) {
 }
 
 // info --json of every example document, and of the test documents with links, transitions and
-// components, against its file in tests/data/info (VANTLER_UPDATE_DOCUMENTS=1 rewrites them).
+// components, against its file in tests/data/info (VANTLER_UPDATE_DOCUMENTS=1 rewrites them). The
+// temporary copy of a movie (media-player) does not outlive the program.
 TEST(VantlerQLInfo, DocumentsMatchTheirGoldenFiles) {
+    const test::ScratchDirectory temporary;
+    const test::ScopedEnvironmentVariable tmpdir{"TMPDIR", temporary.path().string()};
     const auto goldens = test::dataDir() / "info";
     for (const auto& name : test::filesIn(test::sourceDir() / "examples")) {
         if (!name.ends_with(".vantler")) continue;
@@ -319,6 +323,7 @@ TEST(VantlerQLInfo, DocumentsMatchTheirGoldenFiles) {
         const auto golden = test::readFile(goldens / name);
         EXPECT_EQ(result.standardOutput, std::string(golden.begin(), golden.end())) << name;
     }
+    EXPECT_EQ(test::filesIn(temporary.path()), std::vector<std::string>{});
 }
 
 // A document of two screens, "Home" and "Card/Detail", each holding a layer named "Card".
