@@ -101,8 +101,6 @@ CGImageRef copyFirstFrame(const std::shared_ptr<AVURLAsset>& asset) {
     return frame;
 }
 
-// An archive may hold any value under "scale": an absent, zero, negative or non-finite one would
-// make point sizes meaningless, so such an asset gets 1.0 (this system never writes another).
 // The temporary copies of movies that images hold, each with the process that made it. An image
 // removes its copy when destroyed; when a program ends normally the copies of the images still
 // alive are removed too, since an image that a queued mipmap answer holds at the end of a program
@@ -148,6 +146,8 @@ std::shared_ptr<NSURL> temporaryMovieCopyURL(const NSURL* url) {
     return copy;
 }
 
+// An archive may hold any value under "scale": an absent, zero, negative or non-finite one would
+// make point sizes meaningless, so such an asset gets 1.0 (this system never writes another).
 float sanitisedScale(float scale) {
     return std::isfinite(scale) && scale > 0 ? scale : 1.0f;
 }
