@@ -116,18 +116,14 @@ void readWholeDocument(const VTPrototype& prototype) {
     for (const auto& screen : screens) {
         screen->applyLinks();
         screen->copy()->isApproximatlyEqualToLayerHierarchy(*screen);
-        std::vector<std::shared_ptr<VTLayer>> pending{screen};
-        while (!pending.empty()) {
-            const auto layer = pending.back();
-            pending.pop_back();
-            layer->description();
-            layer->parentRepresentingAScreen();
-            if (layer->countOfSublayers() > 0)
-                layer->depthCompare(
-                    *layer->objectInSublayersAtIndex(layer->countOfSublayers() - 1));
-            for (const auto& sublayer : layer->sublayers()) pending.push_back(sublayer);
-        }
     }
+    enumerateLayerTrees({screens.begin(), screens.end()}, [](const std::shared_ptr<VTLayer>& layer,
+                                                             int64_t&) {
+        layer->description();
+        layer->parentRepresentingAScreen();
+        if (layer->countOfSublayers() > 0)
+            layer->depthCompare(*layer->objectInSublayersAtIndex(layer->countOfSublayers() - 1));
+    });
 }
 
 void editDocument(const std::shared_ptr<VTPrototype>& prototype) {
