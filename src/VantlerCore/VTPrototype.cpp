@@ -223,15 +223,25 @@ void VTPrototype::encodeWithCoder(NSCoder& coder) const {
 bool VTPrototype::initWithCoder(NSCoder& coder) {
     // A newer prototype yields none (signed comparison).
     if (coder.decodeIntegerForKey("version") >= kVantlerFirstUnreadableFormatVersion) return false;
+    decoding_ = true;
     prefersMouseCursor_ = coder.decodeBoolForKey("prefersMouseCursor");
     screens_ = coder.decodeArrayOfObjectsOfClass_forKey<VTScreen>("screens");
     // An ordered set (of identities: a prototype is equal only to itself), so a component
     // stored twice is kept once, at its first place.
     std::unordered_set<const VTPrototype*> components;
-    for (auto& component : coder.decodeArrayOfObjectsOfClass_forKey<VTPrototype>("symbols"))
+    for (auto& component : coder.decodeArrayOfObjectsOfClass_forKey<VTPrototype>("symbols")) {
+        // A prototype still being decoded is this one or one that (through its screens, its
+        // transitions or its components) led to this one: holding it as a component would close
+        // a cycle of prototypes that own each other, and none of them would ever be freed.
+        if (component->decoding_)
+            NSException::raise(NSInvalidUnarchiveOperationException,
+                               "symbols of a prototype holds the prototype itself or one of its "
+                               "ancestors in the archive");
         if (components.insert(component.get()).second) symbols_.push_back(std::move(component));
+    }
     for (const auto& screen : screens_) screen->setPrototype(self());
     decodeTransitions(coder);
+    decoding_ = false;
     return true;
 }
 

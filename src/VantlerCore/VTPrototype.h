@@ -148,6 +148,7 @@ class VTPrototype : public NSKeyValueObservable {
     std::vector<std::shared_ptr<VTEvent>> transitions_;
     std::vector<std::shared_ptr<VTPrototype>> symbols_;  // an ordered set: each component once
     bool prefersMouseCursor_ = false;
+    bool decoding_ = false;  // while its own initWithCoder runs
     VTLayerWeakSet instances_;
 };
 

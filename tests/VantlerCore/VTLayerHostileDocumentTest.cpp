@@ -1,5 +1,6 @@
-// Documents whose layers do not form a tree: each is refused with the reading error or decodes
-// into a finite tree that copying, comparing, walking and describing get through.
+// Documents whose layers do not form a tree, or whose prototypes list each other as components:
+// each is refused with the reading error or decodes into a finite tree that copying, comparing,
+// walking and describing get through.
 
 #include <gtest/gtest.h>
 
@@ -135,6 +136,22 @@ std::shared_ptr<NSData> bareLayers(uint64_t count) {
                {"$objects", Value::array(std::move(objects))}})));
 }
 
+// A prototype listed among its own components, directly or through a component that lists it.
+std::shared_ptr<NSData> ownComponent(bool throughAnother) {
+    std::weak_ptr<NSObject> root, other;
+    const auto listing = [](const std::weak_ptr<NSObject>& component) {
+        return std::make_shared<document_shapes::Shaped>(
+            "VTPrototype", NSObject::objcClass(), [&component](NSCoder& coder) {
+                coder.encodeInteger_forKey(15, "version");
+                coder.encodeObject_forKey(NSArray::arrayWithObjects({component.lock()}), "symbols");
+            });
+    };
+    const auto first = listing(throughAnother ? other : root), second = listing(root);
+    root = first;
+    other = second;
+    return document_shapes::make({.root = first});
+}
+
 // Everything that follows the tree, once over every screen.
 void walkEverything(const VTPrototype& prototype) {
     for (const auto& screen : prototype.screens()) {
@@ -172,6 +189,8 @@ TEST(VTLayerHostileDocument, RefusedOrFinite) {
     constexpr const char* twoParents = "subPictures holds a layer that is already a sublayer";
     constexpr const char* showsItself = "A component screen shows itself";
     constexpr const char* tooDeep = "Layers are nested more than 512 deep";
+    constexpr const char* ownComponentOf =
+        "symbols of a prototype holds the prototype itself or one of its ancestors in the archive";
     const Shape shapes[] = {
         // clang-format off
         {"a layer its own sublayer", [] { return write(Graph{{{"VTScreen", {0}}}, {0}}); }, ownAncestor, "hostile-own-sublayer.vantler"},
@@ -187,6 +206,8 @@ TEST(VTLayerHostileDocument, RefusedOrFinite) {
         {"components nested deep", [] { return write(fannedComponents(600, 1)); }, tooDeep},
         {"components shown ten million times", [] { return write(fannedComponents(8, 10)); }, "Components show more than 10000000 layers", "hostile-components-fanned.vantler"},
         {"ten thousand layers side by side", [] { return write(flat(10'000)); }, nullptr},
+        {"a prototype its own component", [] { return ownComponent(false); }, ownComponentOf, "hostile-own-component.vantler"},
+        {"prototypes each other's component", [] { return ownComponent(true); }, ownComponentOf, "hostile-components-of-each-other.vantler"},
         {"more layers than a document holds", [] { return bareLayers(VTDecodedLayers::kMaxLayers); }, "Document holds more than 250000 layers"},
         // clang-format on
     };
