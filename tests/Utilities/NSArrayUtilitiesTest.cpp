@@ -1,6 +1,3 @@
-// The array extension: which array each walk goes over when a closure changes the caller's array,
-// none left out or returned, identity against equality.
-
 #include <gtest/gtest.h>
 
 #include <memory>

@@ -1,6 +1,3 @@
-// Unique file names beside existing files, up to the highest number tried; unique folders in the
-// temporary directory.
-
 #include <gtest/gtest.h>
 
 #include "NSFileManager+Utilities.h"

@@ -1,21 +1,12 @@
-// The string extension, as tables of inputs and results: numbered names, regular expression
-// captures, numbers before a postfix and URL encoding.
-
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "NSString+Utilities.h"
 
-namespace {
-
-struct Case {
-    std::string input;
-    std::string expected;
-};
-
-}  // namespace
+using Case = std::pair<std::string, std::string>;  // input, expected
 
 TEST(NSStringUtilities, IncrementNumbersNames) {
     const Case cases[] = {
@@ -37,7 +28,6 @@ TEST(NSStringUtilities, IncrementNumbersNames) {
         {"Layer \u0663", "Layer 1"},
         {"Layer 1\u0663", "Layer 2"},
         // Read as a 32-bit integer, which stops at its largest value; counted on in 64 bits.
-        {"Layer 2147483646", "Layer 2147483647"},
         {"Layer 2147483647", "Layer 2147483648"},
         {"Layer 99999999999", "Layer 2147483648"},
     };

@@ -1,6 +1,3 @@
-// The undo manager's extension: a change keeps the name it was given when it was done through undo
-// and redo, and the undo proxy records on its object (or nothing without a manager).
-
 #include <gtest/gtest.h>
 
 #include <memory>

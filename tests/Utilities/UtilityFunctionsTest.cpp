@@ -1,6 +1,3 @@
-// The free utility functions: timing a piece of work, removing a scratch file only when a
-// readable one is there, the keyboard's modifiers, and dark appearances.
-
 #include <sys/stat.h>
 #include <unistd.h>
 

@@ -1,9 +1,6 @@
 #pragma once
 // What the drawing tests share: layer trees written as data (LayerPlan) and built into layers,
-// bitmap contexts and their pixels, and pictures compared with reference images
-// (tests/data/render/<case>.png, written again from what is drawn when VANTLER_UPDATE_RENDERINGS is
-// set). Pixels compare within a small per-channel tolerance and no pixel may differ by more; a
-// failure writes expected | diff | actual side by side into the build folder.
+// bitmap contexts and their pixels, and pictures compared with reference images.
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,3 @@
-// Offscreen pictures of a layer (the bitmap's size, the fit of the bounds, the sublayer choice,
-// sizes no bitmap takes) and its export as a PNG file named after it.
-
 #include <gtest/gtest.h>
 
 #include <limits>

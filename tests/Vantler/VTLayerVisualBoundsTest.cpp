@@ -1,5 +1,3 @@
-// Visual bounds: layer trees and the rectangle they may paint, in the top layer's space.
-
 #include <gtest/gtest.h>
 
 #include <string>
@@ -46,6 +44,7 @@ const std::vector<BoundsCase> kCases{
 };
 // clang-format on
 
+// The rectangle each tree may paint, in the top layer's space.
 TEST(VTLayerVisualBounds, RectangleOfEachTree) {
     for (const auto& bounds : kCases) {
         SCOPED_TRACE(bounds.name);

@@ -1,6 +1,3 @@
-// Writing documents: what reads back, the picture of the entry screen they carry, the writing
-// error, and the messages of the transitions.
-
 #include <gtest/gtest.h>
 
 #include "DrawingTestSupport.h"

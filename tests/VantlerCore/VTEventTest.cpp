@@ -4,12 +4,7 @@
 #include "VTEvent.h"
 
 using namespace layer_support;
-
-namespace {
-
 using Layers = std::vector<std::shared_ptr<VTLayer>>;
-
-}  // namespace
 
 TEST(VTEvent, TypeNamesAndTouches) {
     const char* const names[] = {"Tap",          "Drag Begins",   "Unknown event type",

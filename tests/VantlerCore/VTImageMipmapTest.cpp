@@ -4,7 +4,6 @@
 
 #include "ArchiveShapes.h"
 #include "ImageAssetTestSupport.h"
-#include "TestSupport.h"
 
 using namespace image_assets;
 using Sizes = std::vector<std::pair<size_t, size_t>>;

@@ -141,7 +141,6 @@ TEST(VTLayerCoding, WrittenLayersReadBackTheSame) {
             layer->setMediaPaused(false);
         }
         expectSameRecord(*layer, *read);
-        EXPECT_TRUE(layer->isApproximatlyEqualToLayerHierarchy(*read));
     }
 }
 
@@ -167,7 +166,6 @@ TEST(VTLayerCoding, Instances) {
     const auto read = unarchive<VTLayer>(data);
     const auto readInstance = read->objectInSublayersAtIndex(1);
     EXPECT_EQ(readInstance->componentScreen(), read->objectInSublayersAtIndex(0));
-    EXPECT_EQ(readInstance->size(), CGSizeMake(120, 80));
     EXPECT_TRUE(
         CGColorEqualToColor(readInstance->backgroundColor(), CGColorCreateSRGB(0, 1, 0, 1)));
     EXPECT_TRUE(readInstance->hidden());
@@ -297,5 +295,4 @@ TEST(VTLayerCoding, WholeDocumentReadsBack) {
     ASSERT_TRUE(readInstance->isComponentInstance());
     EXPECT_EQ(readInstance->size(), CGSizeMake(60, 40));
     EXPECT_EQ(readInstance->componentScreen()->prototype(), read->masterComponents().at(0));
-    EXPECT_EQ(read->transitionAtIndex(0)->destination(), read->screenAtIndex(1));
 }

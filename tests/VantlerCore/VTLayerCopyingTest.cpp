@@ -43,7 +43,6 @@ TEST(VTLayerCopying, DeepCopyIsEqualAndSharesNothing) {
     source->setImportID("import-1");
     const auto copy = source->copy();
     EXPECT_TRUE(copy->isApproximatlyEqualToLayerHierarchy(*source));
-    EXPECT_TRUE(source->isApproximatlyEqualToLayerHierarchy(*copy));
     std::vector<const VTLayer*> mine, theirs;
     collect(source, mine);
     collect(copy, theirs);

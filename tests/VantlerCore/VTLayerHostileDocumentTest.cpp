@@ -12,7 +12,6 @@
 #include "BinaryPropertyListWriter.h"
 #include "LayerTestSupport.h"
 #include "NSArray.h"
-#include "TestSupport.h"
 #include "VTDecodedLayers.h"
 #include "VTPrototype.h"
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <functional>
+#include <limits>
 #include <regex>
 
 #include "CGImageToData.h"
@@ -34,8 +34,6 @@ TEST(VTLayer, SetRulesClampAndRefuse) {
         {"empty name", [](VTLayer& l) { l.setName(""); }, [](const VTLayer& l) { return l.name() == "Layer"; }},
         {"text on a plain layer", [](VTLayer& l) { l.setText("a"); }, [](const VTLayer& l) { return !l.text(); }},
         {"null fill", [](VTLayer& l) { l.setBackgroundColor(nullptr); }, [](const VTLayer& l) { return CGColorEqualToColor(l.backgroundColor(), CGColorCreateSRGB(1, 1, 1, 0)); }},
-        {"freeze 34", [](VTLayer& l) { l.setProperty_frozen(34, true); }, [](const VTLayer& l) { return l.optionalProperties() == 1ull << 33; }},
-        {"freeze 38", [](VTLayer& l) { l.setProperty_frozen(38, true); }, [](const VTLayer& l) { return l.optionalProperties() == 0; }},
         // clang-format on
     };
     for (const auto& [name, set, holds] : rules) {
@@ -80,12 +78,9 @@ TEST(VTLayer, ManualKeysNotifyOnlyRealChanges) {
     }
 }
 
+// A layer for an image is named after the file (scale mark and escapes gone), sized in points with
+// its corner at the origin; a video's layer freezes its media time.
 TEST(VTLayer, MadeLayers) {
-    const auto text = VTLayer::textLayer();
-    EXPECT_EQ(std::tuple(*text->name(), *text->fontFamily(), text->fontSize()),
-              std::tuple("Text", "Helvetica", 17.0));
-    EXPECT_TRUE(CGColorEqualToColor(text->backgroundColor(), CGColorCreateSRGB(0, 0, 0, 1)));
-
     test::ScratchDirectory folder;
     const auto path = folder.path() / "My%20Icon@2x.png";
     test::writeFile(

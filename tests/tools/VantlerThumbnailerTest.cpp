@@ -82,7 +82,6 @@ TEST(Thumbnailer, WritesTheFittedPicture) {
         std::optional<qltest::RGBA> colour;  // none: no probe
     } cases[] = {
         // clang-format off
-        {{"-s", "256", "IN", "OUT"}, wide, kTest, 256, 128, "800", "400", 0.25, 0.25, kRed},
         {{"-s", "1024", "IN", "OUT"}, wide, kTest, 800, 400, "800", "400", 0.25, 0.25, kRed},
         {{"-s", "100", "IN", "OUT"}, p3, kTest, 5, 3, "5", "3", 0, 0, {}},
         {{"IN", "-s100", "OUT", "--max-file-size", wideSize}, wide, kTest, 100, 50, "800", "400", 0.25, 0.25, kRed},

@@ -1,5 +1,4 @@
-// The AppKit classes: what the text drawing hands to CoreText (a mutable copy of the default
-// paragraph style, colours, attributed strings of runs) and NSImage over files and bitmaps.
+// NSAttributedString as the text drawing hands it to CoreText; NSImage over files and bitmaps.
 
 #include <gtest/gtest.h>
 
@@ -15,10 +14,6 @@
 
 namespace {
 
-CGColorRef red() {
-    return CGColorCreate(CGColorSpaceCreateWithName(kCGColorSpaceSRGB), {1, 0, 0, 1});
-}
-
 std::shared_ptr<NSURL> fileURL(const std::filesystem::path& path) {
     return NSURL::fileURLWithPath(path.string());
 }
@@ -29,9 +24,10 @@ std::shared_ptr<NSURL> fileURL(const std::filesystem::path& path) {
 // and the style's alignment, only from values of the right class, with defaults elsewhere.
 TEST(NSAttributedString, RunsOfAttributes) {
     const auto font = NSFont::fontWithName_size("Times", 30);
+    const auto color = NSColor::colorWithCGColor(
+        CGColorCreate(CGColorSpaceCreateWithName(kCGColorSpaceSRGB), {1, 0, 0, 1}));
     const auto attributes = NSDictionary::dictionaryWithEntries(
-        {{NSFontAttributeName, font},
-         {NSForegroundColorAttributeName, NSColor::colorWithCGColor(red())}});
+        {{NSFontAttributeName, font}, {NSForegroundColorAttributeName, color}});
     const auto string =
         NSMutableAttributedString::initWithString_attributes("h\u00E9\U0001F600 yo", attributes);
     EXPECT_EQ(string->length(), 7u);  // h, é, a surrogate pair, space, y, o
@@ -50,7 +46,6 @@ TEST(NSAttributedString, RunsOfAttributes) {
     auto style = NSParagraphStyle::defaultParagraphStyle()->mutableCopy();
     style->setAlignment(NSTextAlignmentRight);
     style->setLineBreakMode(NSLineBreakByClipping);
-    const auto color = NSColor::colorWithCGColor(red());
     const auto run = NSAttributedString::initWithString_attributes(
                          "abc", NSDictionary::dictionaryWithEntries({
                                     {NSFontAttributeName, NSString::stringWithUTF8String("Arial")},
@@ -69,11 +64,8 @@ TEST(NSAttributedString, RunsOfAttributes) {
         "abc", NSDictionary::dictionaryWithEntries({{NSParagraphStyleAttributeName, style}}));
     EXPECT_EQ(odd->styleRuns().at(0).alignment, kCTTextAlignmentNatural);
     EXPECT_EQ(odd->styleRuns().at(0).lineBreakMode, kCTLineBreakByWordWrapping);
-    const auto invalid =
-        NSAttributedString::initWithString(std::string("a\xC0\xAF"
-                                                       "b\0c",
-                                                       6));
-    EXPECT_EQ(invalid->textUTF8(), "a\uFFFD\uFFFDb\uFFFDc");
+    const std::string invalid{'a', '\xC0', '\xAF', 'b', '\0', 'c'};
+    EXPECT_EQ(NSAttributedString::initWithString(invalid)->textUTF8(), "a\uFFFD\uFFFDb\uFFFDc");
 }
 
 // An image file's contents are its decoded bitmap, anything else none; a wrapped bitmap is handed

@@ -1,6 +1,4 @@
-// Views in a window: conversions through nested flipped, unflipped and zoomed views, hit-testing,
-// a new frame keeping the zoom, how the window hands mouse events to views, and drawing with the
-// layer's background and border.
+// Views in a window: conversions, hit-testing, resizing, mouse events and layer drawing.
 
 #include <gtest/gtest.h>
 
@@ -42,10 +40,23 @@ class NSViewTree : public ::testing::Test {
         addView(*a, CGRectMake(100, 50, 50, 40), true, CGRectMake(-10, 0, 50, 40));
 };
 
+// Notes the mouse and key events it receives.
+class RecordingView : public NSView {
+  public:
+    using NSView::NSView;
+    std::vector<NSEventType> received;
+    void mouseDown(const NSEvent& e) override { received.push_back(e.type()); }
+    void mouseDragged(const NSEvent& e) override { received.push_back(e.type()); }
+    void mouseUp(const NSEvent& e) override { received.push_back(e.type()); }
+    void mouseMoved(const NSEvent& e) override { received.push_back(e.type()); }
+    void keyDown(const NSEvent& e) override { received.push_back(e.type()); }
+};
+
 }  // namespace
 
-// Each point, worked out by hand through every view up to the window, and back.
-TEST_F(NSViewTree, PointsConvertThroughTheWindow) {
+// Each point, worked out by hand through every view up to the window, and back. A rectangle
+// converts as its corners, so a flip turns its lower edge into its upper one.
+TEST_F(NSViewTree, PointsAndRectanglesConvertThroughTheWindow) {
     const struct {
         const char* name;
         const NSView* view;
@@ -64,10 +75,6 @@ TEST_F(NSViewTree, PointsConvertThroughTheWindow) {
     }
     EXPECT_EQ(c->convertPoint_toView({8, 4}, d.get()), CGPointMake(-92, 4));
     EXPECT_EQ(d->convertPoint_fromView({8, 4}, c.get()), CGPointMake(-92, 4));
-}
-
-// A rectangle converts as its corners, so a flip turns its lower edge into its upper one.
-TEST_F(NSViewTree, RectanglesConvertAsTheirCorners) {
     EXPECT_EQ(a->convertRect_toView(CGRectMake(10, 20, 30, 40), nullptr),
               CGRectMake(60, 80, 30, 40));
     EXPECT_EQ(b->convertRect_toView(CGRectMake(10, 5, 5, 5), nullptr), CGRectMake(70, 70, 10, 10));
@@ -112,22 +119,6 @@ TEST(NSView, NewFrameKeepsTheZoom) {
     EXPECT_EQ(empty.bounds(), CGRectMake(0, 0, 30, 40));
 }
 
-namespace {
-
-// Notes the mouse events it receives.
-class RecordingView : public NSView {
-  public:
-    using NSView::NSView;
-    std::vector<NSEventType> received;
-    void mouseDown(const NSEvent& e) override { received.push_back(e.type()); }
-    void mouseDragged(const NSEvent& e) override { received.push_back(e.type()); }
-    void mouseUp(const NSEvent& e) override { received.push_back(e.type()); }
-    void mouseMoved(const NSEvent& e) override { received.push_back(e.type()); }
-    void keyDown(const NSEvent& e) override { received.push_back(e.type()); }
-};
-
-}  // namespace
-
 // The view that took the press gets the drags and the release wherever the mouse goes; other
 // mouse events go to the view under the mouse, keys to the first responder.
 TEST(NSWindow, PressedViewKeepsTheDragsAndTheRelease) {
@@ -148,11 +139,9 @@ TEST(NSWindow, PressedViewKeepsTheDragsAndTheRelease) {
     ASSERT_TRUE(window->makeFirstResponder(right));
     NSApplication::sharedApplication().sendEvent(NSEvent::keyEventWithCharacters("k", 0, window));
 
-    EXPECT_EQ(left->received, (std::vector<NSEventType>{
-                                  NSEventTypeLeftMouseDown,
-                                  NSEventTypeLeftMouseDragged,
-                                  NSEventTypeLeftMouseUp,
-                              }));
+    EXPECT_EQ(left->received,
+              (std::vector<NSEventType>{NSEventTypeLeftMouseDown, NSEventTypeLeftMouseDragged,
+                                        NSEventTypeLeftMouseUp}));
     EXPECT_EQ(right->received,
               (std::vector<NSEventType>{NSEventTypeMouseMoved, NSEventTypeKeyDown}));
 }

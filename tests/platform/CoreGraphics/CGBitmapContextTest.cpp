@@ -1,5 +1,4 @@
-// Bitmap contexts over cairo: creation and refusal, the y-up user space, drawing images (scaling,
-// compositing, colour matching), the other formats, the caller's memory, the graphics-state stack.
+// Bitmap contexts over cairo: creation and refusal, the y-up user space, and drawing images.
 
 #include <gtest/gtest.h>
 
@@ -9,21 +8,13 @@
 
 using namespace ContextTestSupport;
 
-namespace {
-
-std::vector<uint8_t> firstBytes(const void* data, size_t count) {
-    const auto* bytes = static_cast<const uint8_t*>(data);
-    return {bytes, bytes + count};
-}
-
-}  // namespace
-
 TEST(CGBitmapContext, CreationAndRefusal) {
     const CGContextRef context = nativeContext(7, 5);
     ASSERT_NE(context, nullptr);
     EXPECT_EQ(CGBitmapContextGetBytesPerRow(context), 28u);
     EXPECT_EQ(CGBitmapContextGetAlphaInfo(context), kCGImageAlphaPremultipliedFirst);
-    EXPECT_EQ(firstBytes(CGBitmapContextGetData(context), 28 * 5), std::vector<uint8_t>(28 * 5));
+    const auto* data = static_cast<const uint8_t*>(CGBitmapContextGetData(context));
+    EXPECT_EQ(std::vector<uint8_t>(data, data + 28 * 5), std::vector<uint8_t>(28 * 5));
     const auto rgb = CGColorSpaceCreateDeviceRGB();
     for (CGBitmapInfo info :
          {CGBitmapInfo(kCGImageAlphaPremultipliedLast), CGBitmapInfo(kCGImageAlphaNoneSkipFirst),

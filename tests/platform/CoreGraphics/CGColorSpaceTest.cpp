@@ -1,5 +1,4 @@
-// Colour spaces: the named spaces and the ICC profiles they describe themselves by; spaces made
-// from ICC data, real profiles accepted and everything else refused without crashing.
+// Colour spaces: the named ones and their profiles; ICC data accepted, or refused without crashing.
 
 #include <gtest/gtest.h>
 
@@ -8,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "CGColor.h"
 #include "CGColorSpace.h"
 #include "ColourTestSupport.h"
 #include "NSData.h"
@@ -18,17 +16,9 @@ using namespace ColourTestSupport;
 
 namespace {
 
-std::vector<uint8_t> bytesOf(const std::shared_ptr<NSData>& data) {
-    return data ? std::vector<uint8_t>(data->span().begin(), data->span().end())
-                : std::vector<uint8_t>{};
-}
-
 std::vector<uint8_t> profileOf(const char* name) {
-    return bytesOf(CGColorSpaceCopyICCData(CGColorSpaceCreateWithName(name)));
-}
-
-CGColorSpaceRef fromICC(const std::vector<uint8_t>& bytes) {
-    return CGColorSpaceCreateWithICCData(std::span<const uint8_t>(bytes));
+    const auto data = CGColorSpaceCopyICCData(CGColorSpaceCreateWithName(name));
+    return {data->span().begin(), data->span().end()};
 }
 
 }  // namespace
@@ -97,5 +87,6 @@ TEST(CGColorSpaceFromICC, RefusesEverythingButRGBAndGreyColourSpaces) {
         {"table larger than its profile", hugeTable}, {"CMYK", makeCMYKProfile()},
         {"Lab", saveProfile(cmsCreateLab4Profile(nullptr))}, {"past the length cap", pastTheCap},
     };  // clang-format on
-    for (const auto& [what, bytes] : cases) EXPECT_EQ(fromICC(bytes), nullptr) << what;
+    for (const auto& [what, bytes] : cases)
+        EXPECT_EQ(CGColorSpaceCreateWithICCData(std::span<const uint8_t>(bytes)), nullptr) << what;
 }

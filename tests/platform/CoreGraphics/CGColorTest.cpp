@@ -1,5 +1,4 @@
-// Colours: creation within the space's range, matching between spaces, and the conversion of
-// drawn colours into sRGB.
+// Colours: creation within the space's range, matching between spaces, drawn colours in sRGB.
 
 #include <gtest/gtest.h>
 
@@ -92,15 +91,13 @@ TEST(CGColorMatching, KnownValues) {
         nullptr);
 }
 
-// Every drawn colour is converted into sRGB and clamped there; device spaces are taken as sRGB.
+// Every drawn colour is converted into sRGB, with its alpha; device RGB is taken as sRGB. The
+// clamping and the grey axis are KnownValues' rows, matched the same way.
 TEST(CGColorDrawing, ConvertsIntoSRGB) {
     // clang-format off
     const struct { CGColorRef colour; std::vector<CGFloat> expected; double tolerance; } cases[] = {
         {CGColorCreate(named(kCGColorSpaceDisplayP3), {0.4, 0.6, 0.4, 0.8}), {0.3338, 0.6066, 0.3785, 0.8}, 1e-3},
-        {CGColorCreate(named(kCGColorSpaceDisplayP3), {0.0, 1.0, 0.0, 1.0}), {0, 1, 0, 1.0}, 1e-3},
         {CGColorCreate(CGColorSpaceCreateDeviceRGB(), {0.2, 0.4, 0.6, 0.5}), {0.2, 0.4, 0.6, 0.5}, 0},
-        {CGColorCreate(CGColorSpaceCreateDeviceGray(), {0.3, 1.0}), {0.3, 0.3, 0.3, 1.0}, 0},
-        {CGColorCreate(named(kCGColorSpaceExtendedSRGB), {1.5, -0.5, 0.5, 1.0}), {1.0, 0.0, 0.5, 1.0}, 1e-5},
         {nullptr, {0, 0, 0, 0}, 0},
     };  // clang-format on
     for (size_t i = 0; i < std::size(cases); ++i) {

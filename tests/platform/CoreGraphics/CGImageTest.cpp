@@ -1,5 +1,4 @@
-// Images: every supported 8-bit layout, refusal of nonsense, the size limits and one past, and the
-// pixel arithmetic of the layouts.
+// Images: refusal of what is not an 8-bit image and its data, and the premultiplying arithmetic.
 
 #include <gtest/gtest.h>
 

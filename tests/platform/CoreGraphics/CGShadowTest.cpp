@@ -1,11 +1,9 @@
-// Shadows: the offset in device space, the blur (three box blurs for a Gaussian of blur / 2), and
-// hostile values.
+// Shadows: the offset in device space, the blur (a Gaussian of blur / 2), hostile values.
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "CGShadowBlur.h"
 #include "ContextTestSupport.h"
 
 using namespace ContextTestSupport;
@@ -18,20 +16,18 @@ const CGColorRef kOpaqueBlue = deviceColor(0, 0, 1);
 
 // Offset (10, −5) is in device space whatever the CTM (a host's scale, a layer's y-down flip).
 TEST(CGShadow, OffsetIsInDevicePixelsWhateverTheCTM) {
-    for (int variant = 0; variant < 3; ++variant) {
-        SCOPED_TRACE(variant);
+    const struct {
+        CGAffineTransform ctm;
+        CGRect square;  // the same device square, x 20…30, y 30…40
+    } variants[] = {{CGAffineTransformIdentity, CGRectMake(20, 30, 10, 10)},
+                    {CGAffineTransformMakeScale(2, 2), CGRectMake(10, 15, 5, 5)},
+                    {CGAffineTransformMake(1, 0, 0, -1, 0, 60), CGRectMake(20, 20, 10, 10)}};
+    for (const auto& variant : variants) {
+        SCOPED_TRACE(testing::PrintToString(variant.ctm));
         const CGContextRef context = nativeContext(60, 60);
-        CGRect square = CGRectMake(20, 30, 10, 10);  // the same device square through three CTMs
-        if (variant == 1) {
-            CGContextScaleCTM(context, 2, 2);
-            square = CGRectMake(10, 15, 5, 5);
-        } else if (variant == 2) {
-            CGContextTranslateCTM(context, 0, 60);
-            CGContextScaleCTM(context, 1, -1);
-            square = CGRectMake(20, 20, 10, 10);
-        }
+        CGContextConcatCTM(context, variant.ctm);
         CGContextSetShadowWithColor(context, CGSizeMake(10, -5), 0, kOpaqueBlue);
-        fillRect(context, square, deviceColor(1, 0, 0));
+        fillRect(context, variant.square, deviceColor(1, 0, 0));
         EXPECT_EQ(pixelUp(context, 25, 35), kRed);
         EXPECT_EQ(pixelUp(context, 32, 33), kBlue);  // the shadow: x 30…40, y 25…35
         EXPECT_EQ(pixelUp(context, 35, 27), kBlue);

@@ -1,22 +1,10 @@
-// Transparency layers: the content is composited as one group with the alpha and shadow in force
-// at the begin; inside, the alpha starts at 1 without shadow; nesting; the bounding rectangle; the
-// graphics-state stack around them.
+// Transparency layers: content composited as one group, with the alpha and shadow of the begin.
 
 #include <gtest/gtest.h>
 
 #include "ContextTestSupport.h"
 
 using namespace ContextTestSupport;
-
-namespace {
-
-// Two opaque black squares overlapping in x 20…30: A at x 10…30, B at x 20…40, both y 10…30.
-void twoSquares(const CGContextRef& context) {
-    fillRect(context, CGRectMake(10, 10, 20, 20), deviceColor(0, 0, 0));
-    fillRect(context, CGRectMake(20, 10, 20, 20), deviceColor(0, 0, 0));
-}
-
-}  // namespace
 
 // Begun at alpha 0.5 with a half-transparent shadow, the overlap is as light as one square (not
 // 0.75), and so is the one shadow of the group; afterwards the begin's state is back.
@@ -27,7 +15,9 @@ TEST(CGTransparencyLayer, CompositedOnceWithTheBeginsAlphaAndShadow) {
         CGContextSetAlpha(context, 0.5);
         CGContextSetShadowWithColor(context, CGSizeMake(0, 30), 0, deviceColor(0, 0, 1));
         if (grouped) CGContextBeginTransparencyLayer(context, nullptr);
-        twoSquares(context);  // shadows at y 40…60
+        // Black squares at x 10…30 and 20…40, y 10…30, overlapping in x 20…30; shadows at y 40…60.
+        fillRect(context, CGRectMake(10, 10, 20, 20), deviceColor(0, 0, 0));
+        fillRect(context, CGRectMake(20, 10, 20, 20), deviceColor(0, 0, 0));
         if (grouped) CGContextEndTransparencyLayer(context);
         const int overlap = grouped ? 128 : 191;
         EXPECT_NEAR(pixelUp(context, 15, 20).a, 128, 1);
@@ -54,9 +44,8 @@ TEST(CGTransparencyLayer, InsideStartsAtOneWithoutShadowAndNests) {
     EXPECT_TRUE(near(pixelUp(context, 25, 5), {0, 0, 64, 64}, 1)) << pixelUp(context, 25, 5);
 }
 
-// Content drawn into a layer with a shadow is seen through the shadow wherever the shadow can reach
-// the page: also a shape off the page, clipped to itself inside the layer; the clip bounding box
-// inside says how far that reach goes.
+// A layer with a shadow shows its content through the shadow wherever that can reach the page, also
+// a shape off the page clipped inside the layer; the clip bounding box inside is that reach.
 TEST(CGTransparencyLayer, ShadowOfContentOffThePage) {
     const CGContextRef context = nativeContext(60, 60);
     CGContextSetShadowWithColor(context, CGSizeMake(50, 0), 0, deviceColor(0, 0, 1));

@@ -1,5 +1,4 @@
-// Vector contexts (the host's PDF and SVG output): the page is refused when it cannot be written,
-// and a shadow over a large page is rasterised within bounded memory.
+// PDF and SVG contexts: pages they cannot write, shadows in bounded memory, shadowed layers.
 
 #include <gtest/gtest.h>
 

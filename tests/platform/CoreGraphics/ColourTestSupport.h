@@ -3,7 +3,6 @@
 
 #include <lcms2.h>
 
-#include <array>
 #include <bit>
 #include <cmath>
 #include <cstddef>
@@ -94,7 +93,6 @@ inline std::vector<uint8_t> makeCMYKProfile() {
                           [](unsigned corner) { return corner % 2 ? 0.0 : 1.0; });
 }
 
-using Vec3 = std::array<double, 3>;
 // The sRGB curve, mirrored for negative values (as the extended sRGB space uses it).
 inline double sRGBToLinear(double v) {
     const double a = std::fabs(v);

@@ -1,6 +1,5 @@
 #pragma once
-// PDF and SVG documents drawn into pixels by readers that are not ours, poppler and librsvg, for
-// the drawing tests that check what a vector context wrote.
+// PDF and SVG documents drawn into pixels by poppler and librsvg, readers that are not ours.
 
 #include <cairo.h>
 #include <librsvg/rsvg.h>

@@ -1,5 +1,5 @@
 // Frames fill their path from the top down, one line height apart, broken to the width and aligned;
-// only whole lines are placed; text is drawn upright in y-up user space under the CTM.
+// only whole lines are placed, their glyphs standing on the baseline.
 
 #include <gtest/gtest.h>
 
@@ -98,14 +98,12 @@ TEST(CTFrame, LineBreaksAndStringRanges) {
     EXPECT_GT(rangesOf(frameOf("abcdefghijklmnop", CGRectMake(0, 0, 60, 500))).size(), 2u);
     for (auto mode :
          {NSLineBreakByClipping, NSLineBreakByTruncatingTail, NSLineBreakByTruncatingHead,
-          NSLineBreakByTruncatingMiddle, NSLineBreakByCharWrapping}) {  // clang-format off
-        auto style = NSParagraphStyle::defaultParagraphStyle()->mutableCopy();
-        style->setLineBreakMode(mode);
-        const auto string = NSAttributedString::initWithString_attributes("aaa bbb ccc ddd", NSDictionary::dictionaryWithEntries({{NSFontAttributeName, NSFont::fontWithName_size("Helvetica", 20)}, {NSParagraphStyleAttributeName, style}}));
-        const auto lines = CTFrameGetLines(frameOf(string, CGRectMake(0, 0, 60, 500)));
+          NSLineBreakByTruncatingMiddle, NSLineBreakByCharWrapping}) {
+        const auto lines = CTFrameGetLines(
+            frameOf("aaa bbb ccc ddd", CGRectMake(0, 0, 60, 500), 20, NSTextAlignmentLeft, mode));
         EXPECT_EQ(lines.size() == 1, mode != NSLineBreakByCharWrapping) << mode;
         EXPECT_EQ(widthOf(lines.at(0)) > 60, mode == NSLineBreakByClipping) << mode;
-    }  // clang-format on
+    }
     const std::pair<std::string_view, std::vector<CFRange>> cases[] = {
         // clang-format off
         {"a\r\nb\rc\u2029d", {{0, 3}, {3, 2}, {5, 2}, {7, 1}}}, {"\U0001F600 x\ny", {{0, 5}, {5, 1}}},
@@ -120,28 +118,12 @@ TEST(CTFrame, LineBreaksAndStringRanges) {
     EXPECT_EQ(rangesOf(part), (std::vector<CFRange>{{4, 3}}));
 }
 
-// A layer's y-down drawing space then the flip back for a frame of height F lands the text at the
-// layer's top, as drawn straight into the y-up space; a singular text matrix draws nothing.
-TEST(CTFrame, CTMAndTextMatrixPlaceTheGlyphs) {
-    constexpr double W = 200, H = 100, F = 2 * H + 100;
-    const auto string = NSAttributedString::initWithString_attributes(
-        "Top line of text\nsecond line", attributes("Helvetica", 20));
-    const CGContextRef flipped = nativeContext(200, 100);
-    CGContextScaleCTM(flipped, 1, -1);
-    CGContextTranslateCTM(flipped, 0, -H);
-    CGContextConcatCTM(flipped,
-                       CGAffineTransformScale(CGAffineTransformMakeTranslation(0, F), 1, -1));
-    CTFrameDraw(frameOf(string, CGRectMake(0, 0, W, F)), flipped);
-    const CGContextRef straight = drawn(frameOf(string, CGRectMake(0, 0, W, H)), 200, 100);
-    EXPECT_GT(inkInRows(flipped, 0, size_t(kLineHeight)), 100u);
-    for (size_t i = 0; i < 200 * 100; ++i)
-        ASSERT_NEAR(pixelAt(flipped, i % 200, i / 200).a, pixelAt(straight, i % 200, i / 200).a, 2)
-            << i;
-
+// The glyphs stand on their line's baseline, nothing below it; a singular text matrix draws none.
+TEST(CTFrame, TextMatrixPlacesTheGlyphs) {
     const CTFrameRef frame = frameOf("T", CGRectMake(10, 0, 280, 200), 60);
     const double baselineRow = 200 - originsOf(frame).at(0).y;
     EXPECT_EQ(inkInRows(drawn(frame), size_t(std::ceil(baselineRow)) + 1, 200), 0u);
-    const CGContextRef singular = nativeContext(300, 200);  // a singular text matrix draws nothing
+    const CGContextRef singular = nativeContext(300, 200);
     CGContextSetTextMatrix(singular, CGAffineTransformMakeScale(0, 1));
     CTFrameDraw(frame, singular);
     EXPECT_EQ(inkInRows(singular, 0, 200), 0u);

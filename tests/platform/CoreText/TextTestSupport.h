@@ -1,8 +1,5 @@
 #pragma once
-// Attributed strings built the way the layer drawing builds them, frames, and ink in rows counted
-// from the top of the bitmap.
-
-#include <gtest/gtest.h>
+// Attributed strings built as the layer drawing builds them, frames, and ink in rows from the top.
 
 #include <string_view>
 #include <vector>
@@ -23,16 +20,15 @@ inline size_t inkInRows(const CGContextRef& context, size_t top, size_t bottom) 
     return inkIn(context, 0, top, CGBitmapContextGetWidth(context), bottom);
 }
 
-// Exactly font, black foreground colour and paragraph style (a word-wrapping copy of the default).
-inline std::shared_ptr<NSDictionary> attributes(std::string_view fontName, double size,
-                                                NSTextAlignment alignment = NSTextAlignmentLeft) {
-    auto font = NSFont::fontWithName_size(fontName, size);
-    if (!font) font = NSFont::systemFontOfSize(size);
+// Exactly font, black foreground colour and paragraph style (a copy of the default).
+inline std::shared_ptr<NSDictionary> attributes(
+    std::string_view fontName, double size, NSTextAlignment alignment = NSTextAlignmentLeft,
+    NSLineBreakMode lineBreakMode = NSLineBreakByWordWrapping) {
     auto style = NSParagraphStyle::defaultParagraphStyle()->mutableCopy();
-    style->setLineBreakMode(NSLineBreakByWordWrapping);
+    style->setLineBreakMode(lineBreakMode);
     style->setAlignment(alignment);
     return NSDictionary::dictionaryWithEntries({
-        {NSFontAttributeName, font},
+        {NSFontAttributeName, NSFont::fontWithName_size(fontName, size)},
         {NSForegroundColorAttributeName,
          NSColor::colorWithCGColor(
              CGColorCreate(CGColorSpaceCreateWithName(kCGColorSpaceSRGB), {0, 0, 0, 1}))},
@@ -46,12 +42,13 @@ inline CTFrameRef frameOf(const std::shared_ptr<NSAttributedString>& string, CGR
                                     nullptr);
 }
 
+// Helvetica of `size` points.
 inline CTFrameRef frameOf(std::string_view text, CGRect rect, double size = 20,
                           NSTextAlignment alignment = NSTextAlignmentLeft,
-                          std::string_view font = "Helvetica") {
-    return frameOf(
-        NSAttributedString::initWithString_attributes(text, attributes(font, size, alignment)),
-        rect);
+                          NSLineBreakMode lineBreakMode = NSLineBreakByWordWrapping) {
+    return frameOf(NSAttributedString::initWithString_attributes(
+                       text, attributes("Helvetica", size, alignment, lineBreakMode)),
+                   rect);
 }
 
 inline std::vector<CGPoint> originsOf(const CTFrameRef& frame) {

@@ -6,12 +6,10 @@
 
 #include "BinaryPropertyList.h"
 #include "BinaryPropertyListWriter.h"
-#include "NSException.h"
 
 namespace {
 
 using plist::BinaryPropertyList;
-using plist::Kind;
 
 BinaryPropertyList open(const std::vector<uint8_t>& bytes) {
     auto owner = std::make_shared<const std::vector<uint8_t>>(bytes);
@@ -74,8 +72,6 @@ TEST(BinaryPropertyList, IntegersTakeCoreFoundationsWidths) {
         EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 8,
                                        bytes.begin() + 8 + static_cast<long>(c.encoded.size())),
                   c.encoded);
-        const auto list = open(bytes);
-        EXPECT_EQ(list.integerValue(list.object(0)), c.value);
     }
 }
 
@@ -88,8 +84,6 @@ TEST(BinaryPropertyList, StringsAreASCIIOrUTF16ByContent) {
     // Latin-1 text is UTF-16 too, as CoreFoundation writes any non-ASCII string.
     EXPECT_EQ(encoded("é"), (std::vector<uint8_t>{0x61, 0x00, 0xE9}));
     EXPECT_EQ(encoded("😀"), (std::vector<uint8_t>{0x62, 0xD8, 0x3D, 0xDE, 0x00}));
-    const auto list = open(plist::writeBinaryPropertyList(plist::Value::string("Mässig, Maß 😀")));
-    EXPECT_EQ(list.stringValue(list.object(0)), "Mässig, Maß 😀");
 }
 
 TEST(BinaryPropertyList, EqualScalarsAreWrittenOnceButNeverAcrossKinds) {

@@ -21,7 +21,6 @@
 #include <gtest/gtest.h>
 
 #include "NSException.h"
-#include "NSLog.h"
 #include "TestSupport.h"
 
 using namespace std::chrono_literals;

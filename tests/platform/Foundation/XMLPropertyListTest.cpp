@@ -6,6 +6,7 @@
 #include <string>
 
 #include "NSException.h"
+#include "TestSupport.h"
 #include "XMLPropertyList.h"
 
 namespace {
@@ -18,16 +19,7 @@ plist::Value parse(const std::string& body) {
     return plist::parseXMLPropertyList({reinterpret_cast<const uint8_t*>(xml.data()), xml.size()});
 }
 
-std::string failure(const std::string& body) {
-    try {
-        parse(body);
-    } catch (const NSException& e) {
-        EXPECT_EQ(e.name(), NSInvalidArgumentException);
-        return e.reason();
-    }
-    return "no exception";
-}
-
+// Every scalar kind, a UID (a dictionary of one integer CF$UID) among them.
 TEST(XMLPropertyList, ScalarsOfEveryKind) {
     const auto v = parse(R"(<array>
         <string>Mässig &amp; more</string><string/>
@@ -39,10 +31,12 @@ TEST(XMLPropertyList, ScalarsOfEveryKind) {
             AAEC
             /w==
         </data>
+        <dict><key>CF$UID</key><integer>7</integer></dict>
+        <dict><key>CF$UID</key><string>7</string></dict>
     </array>)");
     ASSERT_EQ(v.kind(), Kind::Array);
     const auto& e = v.elements();
-    ASSERT_EQ(e.size(), 13u);
+    ASSERT_EQ(e.size(), 15u);
     EXPECT_EQ(e[0].stringValue(), "Mässig & more");
     EXPECT_EQ(e[1].stringValue(), "");
     EXPECT_EQ(e[2].integerValue().signedValue(), -42);
@@ -57,16 +51,9 @@ TEST(XMLPropertyList, ScalarsOfEveryKind) {
     const auto bytes = e[12].dataValue().bytes;
     EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.end()),
               (std::vector<uint8_t>{0, 1, 2, 0xFF}));
-}
-
-TEST(XMLPropertyList, ACFUIDDictionaryIsAUID) {
-    const auto v = parse(
-        "<dict><key>a</key><dict><key>CF$UID</key><integer>7</integer></dict>"
-        "<key>b</key><dict><key>CF$UID</key><string>7</string></dict></dict>");
-    ASSERT_EQ(v.kind(), Kind::Dictionary);
-    EXPECT_EQ(v.entries()[0].second.kind(), Kind::UID);
-    EXPECT_EQ(v.entries()[0].second.uidValue(), 7u);
-    EXPECT_EQ(v.entries()[1].second.kind(), Kind::Dictionary);  // a string value is not a UID
+    EXPECT_EQ(e[13].kind(), Kind::UID);
+    EXPECT_EQ(e[13].uidValue(), 7u);
+    EXPECT_EQ(e[14].kind(), Kind::Dictionary);  // a CF$UID of a string is not a UID
 }
 
 TEST(XMLPropertyList, MalformedInputRaisesWithTheReason) {
@@ -81,7 +68,9 @@ TEST(XMLPropertyList, MalformedInputRaisesWithTheReason) {
         {"<dict><key>CF$UID</key><integer>-1</integer></dict>", "CF$UID is out of range"}};
     // clang-format on
     for (const auto& [body, reason] : cases)
-        EXPECT_EQ(failure(body), std::string("XML property list: ") + reason);
+        EXPECT_EQ(test::failureOf([&] { parse(body); }),
+                  (test::Failure{NSInvalidArgumentException,
+                                 std::string("XML property list: ") + reason}));
 }
 
 }  // namespace

@@ -7,11 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "CGColor.h"
 #include "CGColorSpace.h"
-#include "CGContext.h"
-#include "ImageIOLimits.h"
-#include "ImageIOPrivate.h"
 #include "ImageIOTestSupport.h"
 
 using namespace ImageIOTestSupport;
@@ -32,7 +28,8 @@ enum class Space { any, sRGB, deviceGray, other };
 }  // namespace
 
 // Every test image decodes to its type, size, layout, space and pixels (two probes: make_png.py's
-// formulas for the 5 × 3 PNGs, the quadrants red, green / blue, white of the others).
+// formulas for the 5 × 3 PNGs, the quadrants red, green / blue, white of the others), a file for
+// each branch of the decoders.
 TEST(ImageDecoding, EveryCodecPath) {
     // clang-format off
     struct Probe { int x, y; Pixel pixel; };
@@ -107,7 +104,7 @@ TEST(ImageDecoding, EveryCodecPath) {
 // The files at each limit decode and those one past it are refused; so is the fuzzer's PNG of
 // many text chunks, which once made libpng hold ~170 MB of text before failing. A profile whose
 // connection space is no signature at all is refused, and the picture decodes without it.
-TEST(ImageDecodingLimits, FilesAtTheLimitAndOnePast) {
+TEST(ImageDecodingLimits, FilesAndHeadersAtTheLimitAndOnePast) {
     const std::pair<const char*, bool> cases[] = {
         {"limit-width-32767.png", true},        {"limit-width-32768.png", false},
         {"limit-pixels-10000x10000.png", true}, {"limit-pixels-10001x10000.png", false},
@@ -115,12 +112,10 @@ TEST(ImageDecodingLimits, FilesAtTheLimitAndOnePast) {
         {"fuzz-many-text-chunks.png", false},   {"fuzz-icc-invalid-connection-space.jpg", true},
     };
     for (const auto& [file, decodes] : cases)
-        EXPECT_EQ(decodeFile(file) != nullptr, decodes) << file;
-    EXPECT_EQ(CGImageGetWidth(decodeFile("limit-width-32767.png")), kCGImageMaxDimension);
-}
-
-// A header edited to declare one pixel past a limit is refused before the pixels are allocated.
-TEST(ImageDecodingLimits, OversizedHeadersAreRefused) {
+        EXPECT_EQ(decodeBytes(fileBytes(file)) != nullptr, decodes) << file;
+    EXPECT_EQ(CGImageGetWidth(decodeBytes(fileBytes("limit-width-32767.png"))),
+              kCGImageMaxDimension);
+    // Headers edited to declare one pixel past a limit are refused before the pixels are allocated.
     auto jpeg = fileBytes("jpeg-rgb.jpg");
     for (size_t i = 0; i + 9 < jpeg.size(); ++i)
         if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) {  // SOF0: length, precision, height, width

@@ -25,10 +25,6 @@ inline CGImageRef decodeBytes(const std::vector<uint8_t>& bytes) {
     return CGImageSourceCreateImageAtIndex(sourceOf(bytes), 0, nullptr);
 }
 
-inline CGImageRef decodeFile(const std::string& name) {
-    return decodeBytes(fileBytes(name));
-}
-
 // Straight components (R G B A, or W A for grey) of pixel (x, y).
 inline std::vector<int> straight(const CGImageRef& image, size_t x, size_t y) {
     const auto& layout = image->layout;
